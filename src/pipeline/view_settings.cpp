@@ -1,0 +1,3 @@
+#include "pipeline/view_settings.h"
+
+view_settings* main_gl_widget = nullptr;
