@@ -1,0 +1,94 @@
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+#include <glm/geometric.hpp>
+
+#include "graph/layer_graph.h"
+
+namespace {
+
+bool holds_curve(const f_curve& fragment, const curve* c) {
+  return std::find(fragment.v_curve.begin(), fragment.v_curve.end(), c) !=
+         fragment.v_curve.end();
+}
+
+// Where a curve ends at a junction: the control point j of its first segment that lies
+// there and its inner neighbour k.
+struct join_end {
+  curve_segment* segment = nullptr;
+  int j = 0;
+  int k = 0;
+};
+
+// Finds the curve's end at the junction, or returns false when the curve holds no
+// fragment listed there or its first segment has no inner neighbour to move.
+bool find_join_end(curve* c, const frag_conn& junction, join_end& out) {
+  const frag_end* entry = nullptr;
+  for (const frag_end& fe : junction.v_frag_end) {
+    if (fe.fragment && holds_curve(*fe.fragment, c)) {
+      entry = &fe;
+      break;
+    }
+  }
+  if (!entry || c->v_segment.empty()) return false;
+  curve_segment& segment = c->v_segment.front();
+  if (segment.v_frag_ref.empty() || segment.degree < 1 ||
+      segment.v_ctrl_point.size() < static_cast<std::size_t>(segment.degree) + 1) {
+    return false;
+  }
+  const frag_ref& first = segment.v_frag_ref.front();
+  const frag_ref& last = segment.v_frag_ref.back();
+  if (entry->fragment != first.fragment && entry->fragment != last.fragment) {
+    std::cout << "zilfhaczmlfcj;azmcf;j" << std::endl;
+  }
+  const frag_ref& ref = entry->fragment == first.fragment ? first : last;
+  int e = entry->end != 0 ? 3 : 0;
+  if (ref.reversed) e = 3 - e;
+  out.segment = &segment;
+  out.j = e == 0 ? 0 : segment.degree;
+  out.k = out.j == 0 ? 1 : out.j - 1;
+  return true;
+}
+
+}  // namespace
+
+void layer_graph::clear() {
+  f_curves.clear();
+  frag_conns.clear();
+  edges.clear();
+  nodes.clear();
+  regions.clear();
+  curves.clear();
+  nconnections.clear();
+  nregions.clear();
+  shared_fragments.clear();
+}
+
+void layer_graph::align_two_curve_joins() {
+  for (nconnection& connection : nconnections) {
+    if (connection.v_curve.size() != 2 || connection.v_frag_conn.empty() ||
+        !connection.v_frag_conn.front()) {
+      continue;
+    }
+    const frag_conn& junction = *connection.v_frag_conn.front();
+    join_end a, b;
+    if (!find_join_end(connection.v_curve[0], junction, a) ||
+        !find_join_end(connection.v_curve[1], junction, b)) {
+      continue;
+    }
+    std::vector<glm::dvec2>& pa = a.segment->v_ctrl_point;
+    std::vector<glm::dvec2>& pb = b.segment->v_ctrl_point;
+    const glm::dvec2 d_a = glm::normalize(pa[a.k] - pa[a.j]);
+    const glm::dvec2 d_b = glm::normalize(pb[b.k] - pb[b.j]);
+    const float c = static_cast<float>(glm::dot(d_a, d_b));
+    if (!(c < -0.9f)) continue;
+    // The direction between the neighbours is taken before either moves; when they
+    // coincide it is undefined and would write NaN into both curves.
+    const glm::dvec2 between = pa[a.k] - pb[b.k];
+    if (between.x == 0.0 && between.y == 0.0) continue;
+    const glm::dvec2 u = glm::normalize(between);
+    pa[a.k] = pa[a.j] + glm::dot(pa[a.k] - pa[a.j], u) * u;
+    pb[b.k] = pb[b.j] + glm::dot(pb[b.k] - pb[b.j], u) * u;
+  }
+}
