@@ -1,0 +1,307 @@
+#include "graph/edge.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <iterator>
+#include <list>
+#include <set>
+
+#include <glm/geometric.hpp>
+
+#include "graph/bezier.h"
+#include "graph/layer_graph.h"
+
+int crossing_test_count = 0;
+int short_edge_test_count = 0;
+
+namespace {
+
+template <class T>
+bool contains(const std::vector<T*>& v, const T* x) {
+  return std::find(v.begin(), v.end(), x) != v.end();
+}
+
+template <class T>
+void erase_first(std::vector<T*>& v, const T* x) {
+  auto it = std::find(v.begin(), v.end(), x);
+  if (it != v.end()) v.erase(it);
+}
+
+template <class T>
+void replace_first(std::vector<T*>& v, const T* from, T* to) {
+  auto it = std::find(v.begin(), v.end(), from);
+  if (it != v.end()) *it = to;
+}
+
+template <class T>
+void erase_element(std::list<T>& l, const T* x) {
+  for (auto it = l.begin(); it != l.end(); ++it)
+    if (&*it == x) {
+      l.erase(it);
+      return;
+    }
+}
+
+frag_conn* first_junction(const node* n) {
+  return n && !n->v_frag_conn.empty() ? n->v_frag_conn[0] : nullptr;
+}
+
+}  // namespace
+
+void edge::order_fragments() {
+  if (v_node.size() < 2) return;
+  frag_conn* start = first_junction(v_node[0]);
+  frag_conn* target = first_junction(v_node[1]);
+  if (!start || !target) return;
+
+  std::set<f_curve*> left(v_f_curve.begin(), v_f_curve.end());
+  std::vector<f_curve*> fragments;
+  std::vector<frag_conn*> junctions{start};
+  frag_conn* current = start;
+  // Every step takes one fragment out of `left`, so the walk ends; it stops as soon
+  // as it stands on the target, which a closed edge (start == target) reaches only
+  // after its first step.
+  for (;;) {
+    bool took = false;
+    bool reached = false;
+    for (const frag_end& fe : current->v_frag_end) {
+      if (!left.count(fe.fragment)) continue;
+      left.erase(fe.fragment);
+      fragments.push_back(fe.fragment);
+      took = true;
+      frag_conn* next = nullptr;
+      for (frag_conn* j : fe.fragment->v_frag_conn)
+        if (j != current && contains(v_frag_conn, j)) {
+          next = j;
+          break;
+        }
+      if (next) {
+        junctions.push_back(next);
+        current = next;
+      }
+      if (current == target) reached = true;
+      if (next || reached) break;
+    }
+    if (reached) break;
+    if (!took) return;  // no fragment leads on: not a chain to the target
+  }
+  v_f_curve = std::move(fragments);
+  v_frag_conn = std::move(junctions);
+}
+
+void node::order_around() {
+  const std::size_t n = v_edge.size();
+  if (n == 0 || v_region.size() != n) return;
+  for (const edge* e : v_edge)
+    if (e->v_region.size() < 2) return;
+
+  edge* e = v_edge[0];
+  region* r = e->v_region[0];
+  region* const stop = e->v_region[1];
+  std::vector<edge*> edges{e};
+  std::vector<region*> regions{r};
+  while (r != stop) {
+    edge* next = nullptr;
+    for (edge* c : v_edge)
+      if (c != e && (c->v_region[0] == r || c->v_region[1] == r)) {
+        next = c;
+        break;
+      }
+    // A region no further edge shares, or a walk longer than the fan: not a fan.
+    if (!next || edges.size() == n) return;
+    r = next->v_region[0] == r ? next->v_region[1] : next->v_region[0];
+    edges.push_back(next);
+    regions.push_back(r);
+    e = next;
+  }
+  v_edge = std::move(edges);
+  v_region = std::move(regions);
+}
+
+void region::order_boundary() {
+  if (!has_boundary_loop()) return;
+  const std::size_t n = v_region_edge.size();
+  for (const region_edge& re : v_region_edge)
+    if (!re.edge || re.edge->v_node.size() < 2) return;
+
+  auto has_node = [](const edge* e, const node* o) { return e->v_node[0] == o || e->v_node[1] == o; };
+  std::vector<bool> visited(n, false);
+  std::vector<region_edge> entries;
+  std::vector<node*> nodes;
+  entries.reserve(n);
+  nodes.reserve(n);
+  while (entries.size() < n) {
+    std::size_t h = 0;
+    while (visited[h]) ++h;  // entries.size() < n leaves an unvisited entry
+    visited[h] = true;
+    const region_edge start = v_region_edge[h];
+    node* const p = start.edge->v_node[0];
+    node* const q = start.edge->v_node[1];
+    nodes.push_back(p);
+    node* o = p;
+    const edge* current = start.edge;
+    while (o != q) {
+      std::size_t k = 0;
+      while (k < n && (v_region_edge[k].edge == current || !has_node(v_region_edge[k].edge, o))) ++k;
+      // A node with one boundary entry, or a loop entered twice: no loop order.
+      if (k == n || visited[k]) return;
+      visited[k] = true;
+      const region_edge& re = v_region_edge[k];
+      entries.push_back(re);
+      o = re.edge->v_node[0] == o ? re.edge->v_node[1] : re.edge->v_node[0];
+      nodes.push_back(o);
+      current = re.edge;
+    }
+    entries.push_back(start);
+  }
+  v_region_edge = std::move(entries);
+  v_node = std::move(nodes);
+}
+
+void edge::collapse(layer_graph& L) {
+  if (v_f_curve.size() != 1) {
+    std::cout << "the edge has to have only one frag for this collapse. Colle it before split fragment curve"
+              << std::endl;
+    std::cout << "at line " << 144 << " in file " << "src/graph/edge" << std::endl;
+    return;
+  }
+  node* n0 = v_node.size() == 2 ? v_node[0] : nullptr;
+  node* n1 = v_node.size() == 2 ? v_node[1] : nullptr;
+  frag_conn* j0 = first_junction(n0);
+  frag_conn* j1 = first_junction(n1);
+  // Merging a node or junction into itself would destroy the one that stays.
+  if (!j0 || !j1 || n0 == n1 || j0 == j1) {
+    std::cout << "the edge has to join two distinct nodes for this collapse" << std::endl;
+    return;
+  }
+  f_curve* f = v_f_curve[0];
+
+  for (edge* other : n1->v_edge) {
+    if (other == this) continue;
+    n0->v_edge.push_back(other);
+    j0->v_edge.push_back(other);
+    replace_first(other->v_node, n1, n0);
+    replace_first(other->v_frag_conn, j1, j0);
+    for (f_curve* g : other->v_f_curve) replace_first(g->v_frag_conn, j1, j0);
+  }
+
+  erase_first(n0->v_edge, this);
+  erase_first(j0->v_edge, this);
+  for (frag_conn* j : v_frag_conn) {
+    auto& ends = j->v_frag_end;
+    ends.erase(std::remove_if(ends.begin(), ends.end(), [f](const frag_end& fe) { return fe.fragment == f; }),
+               ends.end());
+  }
+  j0->v_frag_end.insert(j0->v_frag_end.end(), j1->v_frag_end.begin(), j1->v_frag_end.end());
+
+  for (region* r : n1->v_region) {
+    erase_first(r->v_node, n1);
+    if (!contains(n0->v_region, r)) {
+      n0->v_region.push_back(r);
+      r->v_node.push_back(n0);
+    }
+  }
+  for (region* r : v_region) {
+    auto& re = r->v_region_edge;
+    auto it = std::find_if(re.begin(), re.end(), [this](const region_edge& x) { return x.edge == this; });
+    if (it != re.end()) re.erase(it);
+  }
+
+  erase_element(L.frag_conns, j1);
+  erase_element(L.nodes, n1);
+  erase_element(L.f_curves, f);
+  erase_element(L.edges, this);  // destroys *this: nothing after
+}
+
+const frag_end* frag_end_of_edge(const std::vector<frag_end>& entries, const edge* e) {
+  if (entries.empty()) return nullptr;
+  for (const frag_end& fe : entries)
+    if (fe.fragment && contains(fe.fragment->v_edge, e)) return &fe;
+  return &entries[0];
+}
+
+const frag_end* node::frag_end_of_edge(const edge* e) const {
+  const frag_conn* j = first_junction(this);
+  return j ? ::frag_end_of_edge(j->v_frag_end, e) : nullptr;
+}
+
+glm::dvec2 frag_end_unit_tangent(const frag_end& fe) {
+  const glm::dvec2 d = bezier_tangent(fe.fragment->v_ctrl_point, fe.end == 0 ? 0.0f : 1.0f);
+  return d / glm::length(d);
+}
+
+double end_tangent_misalignment(const frag_end& a, const frag_end& b) {
+  return 1.0 - std::abs(glm::dot(frag_end_unit_tangent(a), frag_end_unit_tangent(b)));
+}
+
+double weighted_mean_error(const f_curve& a, const f_curve& b, double e3, double c3) {
+  const double c1 = static_cast<double>(a.v_point.size());
+  const double c2 = static_cast<double>(b.v_point.size());
+  return (c1 * a.mean_error + c2 * b.mean_error + c3 * e3) / (c1 + c2 + c3);
+}
+
+namespace {
+
+bool touches_background(const node& n) {
+  for (const edge* e : n.v_edge)
+    if (e->on_background) return true;
+  return false;
+}
+
+// Squared chord, first to last control point, of the edge's first fragment.
+double chord2(const edge* e) {
+  if (e->v_f_curve.empty()) return 0.0;
+  const std::vector<glm::dvec2>& c = e->v_f_curve[0]->v_ctrl_point;
+  if (c.empty()) return 0.0;
+  const glm::dvec2 d = c.back() - c.front();
+  return glm::dot(d, d);
+}
+
+node* far_node(const edge* e, const node* from) {
+  if (e->v_node.size() < 2) return nullptr;
+  node* other = e->v_node[0] == from ? e->v_node[1] : e->v_node[0];
+  return other == from ? nullptr : other;
+}
+
+}  // namespace
+
+bool node::is_straight_crossing() const {
+  if (v_edge.size() != 4 || touches_background(*this)) return false;
+  const frag_end* e[4];
+  for (int k = 0; k < 4; ++k)
+    if (!(e[k] = frag_end_of_edge(v_edge[k]))) return false;
+  return end_tangent_misalignment(*e[1], *e[3]) + end_tangent_misalignment(*e[0], *e[2]) < 0.1;
+}
+
+node* node::find_split_crossing_partner() const {
+  if (v_edge.size() != 3 || touches_background(*this)) return nullptr;
+  double c2[3];
+  for (int k = 0; k < 3; ++k) c2[k] = chord2(v_edge[k]);
+  int s = -1;
+  for (int k = 0; k < 3 && s < 0; ++k)
+    if (c2[k] < c2[(k + 1) % 3] / 9 && c2[k] < c2[(k + 2) % 3] / 9) s = k;
+  if (s < 0) return nullptr;
+  const edge* short_edge = v_edge[s];
+  node* partner = far_node(short_edge, this);
+  if (!partner || partner->v_edge.size() != 3 || touches_background(*partner)) return nullptr;
+
+  std::vector<const edge*> mine, theirs;
+  for (const edge* e : v_edge)
+    if (e != short_edge) mine.push_back(e);
+  for (const edge* e : partner->v_edge)
+    if (e != short_edge) theirs.push_back(e);
+  if (mine.size() != 2 || theirs.size() != 2) return nullptr;
+  for (const edge* e : theirs)
+    if (!(chord2(e) > 9 * c2[s])) return nullptr;
+
+  const frag_end* a1 = frag_end_of_edge(mine[0]);
+  const frag_end* a2 = frag_end_of_edge(mine[1]);
+  const frag_end* b1 = partner->frag_end_of_edge(theirs[0]);
+  const frag_end* b2 = partner->frag_end_of_edge(theirs[1]);
+  if (!a1 || !a2 || !b1 || !b2) return nullptr;
+  const bool straight = end_tangent_misalignment(*a1, *b1) + end_tangent_misalignment(*a2, *b2) < 0.1 ||
+                        end_tangent_misalignment(*a1, *b2) + end_tangent_misalignment(*a2, *b1) < 0.1;
+  const bool bent = end_tangent_misalignment(*a1, *a2) > 0.1 && end_tangent_misalignment(*b1, *b2) > 0.1;
+  return straight && bent ? partner : nullptr;
+}

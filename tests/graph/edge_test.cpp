@@ -1,0 +1,314 @@
+#include "graph/edge.h"
+
+#include <gtest/gtest.h>
+
+#include "graph/layer_graph.h"
+#include "support/topology_builder.h"
+
+namespace {
+
+using namespace topology_builder;
+
+// A chain of three fragments A -> B -> C -> D between nodes N0 (at A) and N1 (at D).
+struct chain3 {
+  layer_graph g;
+  node* n0;
+  node* n1;
+  frag_conn *a, *b, *c, *d;
+  f_curve *f1, *f2, *f3;
+  edge* e;
+  chain3() {
+    n0 = add_node(g);
+    n1 = add_node(g);
+    a = n0->v_frag_conn[0];
+    d = n1->v_frag_conn[0];
+    b = add_junction(g);
+    c = add_junction(g);
+    f1 = add_fragment(g, a, b, {0, 0}, {10, 0});
+    // The middle fragment runs backwards, as a cut or the build may leave it.
+    f2 = add_fragment(g, c, b, {20, 0}, {10, 0});
+    f3 = add_fragment(g, c, d, {20, 0}, {30, 0});
+    e = add_edge(g, n0, n1, {f3, f1, f2}, {c, a, d, b});
+  }
+};
+
+TEST(EdgeOrderFragments, ScrambledChainIsWalkedFromFirstNodeToSecond) {
+  chain3 s;
+  s.e->order_fragments();
+  EXPECT_EQ(s.e->v_f_curve, (std::vector<f_curve*>{s.f1, s.f2, s.f3}));
+  EXPECT_EQ(s.e->v_frag_conn, (std::vector<frag_conn*>{s.a, s.b, s.c, s.d}));
+
+  // Already in order: unchanged. Nodes swapped: walked the other way.
+  s.e->order_fragments();
+  EXPECT_EQ(s.e->v_f_curve, (std::vector<f_curve*>{s.f1, s.f2, s.f3}));
+  std::swap(s.e->v_node[0], s.e->v_node[1]);
+  s.e->order_fragments();
+  EXPECT_EQ(s.e->v_f_curve, (std::vector<f_curve*>{s.f3, s.f2, s.f1}));
+  EXPECT_EQ(s.e->v_frag_conn, (std::vector<frag_conn*>{s.d, s.c, s.b, s.a}));
+}
+
+TEST(EdgeOrderFragments, BrokenChainLeavesTheListsAlone) {
+  chain3 s;
+  s.e->v_f_curve = {s.f3, s.f1};  // f2 missing: no way from B to C
+  const auto junctions = s.e->v_frag_conn;
+  s.e->order_fragments();
+  EXPECT_EQ(s.e->v_f_curve, (std::vector<f_curve*>{s.f3, s.f1}));
+  EXPECT_EQ(s.e->v_frag_conn, junctions);
+}
+
+TEST(EdgeOrderFragments, ClosedEdges) {
+  {  // two fragments J -> K -> J, both nodes on J
+    layer_graph g;
+    node* n = add_node(g);
+    frag_conn* j = n->v_frag_conn[0];
+    frag_conn* k = add_junction(g);
+    f_curve* back = add_fragment(g, k, j, {10, 10}, {0, 0});
+    f_curve* out = add_fragment(g, j, k, {0, 0}, {10, 0});
+    // J lists `out` before `back`: swap its entries so that `back` comes first.
+    std::swap(j->v_frag_end[0], j->v_frag_end[1]);
+    edge* e = add_edge(g, n, n, {out, back}, {k, j});
+    e->order_fragments();
+    EXPECT_EQ(e->v_f_curve, (std::vector<f_curve*>{out, back}));
+    EXPECT_EQ(e->v_frag_conn, (std::vector<frag_conn*>{j, k, j}));
+  }
+  {  // one fragment whose both ends lie on J
+    layer_graph g;
+    node* n = add_node(g);
+    frag_conn* j = n->v_frag_conn[0];
+    f_curve* loop = add_fragment(g, j, j, {0, 0}, {0, 0});
+    edge* e = add_edge(g, n, n, {loop}, {j, j});
+    e->order_fragments();
+    EXPECT_EQ(e->v_f_curve, (std::vector<f_curve*>{loop}));
+    EXPECT_EQ(e->v_frag_conn, (std::vector<frag_conn*>{j}));
+  }
+}
+
+// Node with three edges A (regions 1, 2), B (3, 1), C (2, 3), listed A, C, B.
+struct fan3 {
+  layer_graph g;
+  node* centre;
+  edge *ea, *eb, *ec;
+  region *r1, *r2, *r3;
+  fan3() {
+    centre = add_node(g);
+    r1 = add_region(g);
+    r2 = add_region(g);
+    r3 = add_region(g);
+    ea = add_edge(g, centre, add_node(g), {}, {});
+    ec = add_edge(g, centre, add_node(g), {}, {});
+    eb = add_edge(g, centre, add_node(g), {}, {});
+    bound(ea, r1, r2);
+    bound(ec, r2, r3);
+    bound(eb, r3, r1);
+  }
+};
+
+TEST(NodeOrderAround, ThreeEdgesComeOutInCyclicOrder) {
+  fan3 s;
+  ASSERT_EQ(s.centre->v_edge, (std::vector<edge*>{s.ea, s.ec, s.eb}));
+  s.centre->order_around();
+  EXPECT_EQ(s.centre->v_edge, (std::vector<edge*>{s.ea, s.eb, s.ec}));
+  EXPECT_EQ(s.centre->v_region, (std::vector<region*>{s.r1, s.r3, s.r2}));
+  // Region k lies between edge k and edge k + 1.
+  for (std::size_t k = 0; k < 3; ++k) {
+    const region* r = s.centre->v_region[k];
+    for (const edge* e : {s.centre->v_edge[k], s.centre->v_edge[(k + 1) % 3]})
+      EXPECT_TRUE(e->v_region[0] == r || e->v_region[1] == r) << k;
+  }
+}
+
+TEST(NodeOrderAround, NodesThatAreNoFanStayAsTheyAre) {
+  {  // more edges than regions
+    fan3 s;
+    s.centre->v_region.pop_back();
+    const auto edges = s.centre->v_edge;
+    s.centre->order_around();
+    EXPECT_EQ(s.centre->v_edge, edges);
+  }
+  {  // no edge at all
+    layer_graph g;
+    node* n = add_node(g);
+    n->order_around();
+    EXPECT_TRUE(n->v_edge.empty());
+  }
+  {  // the fan does not close: a region that no further edge shares
+    fan3 s;
+    s.eb->v_region = {add_region(s.g), s.r1};
+    const auto edges = s.centre->v_edge;
+    const auto regions = s.centre->v_region;
+    s.centre->order_around();
+    EXPECT_EQ(s.centre->v_edge, edges);
+    EXPECT_EQ(s.centre->v_region, regions);
+  }
+  {  // an edge without regions (a traced open stroke)
+    fan3 s;
+    s.ec->v_region.clear();
+    const auto edges = s.centre->v_edge;
+    s.centre->order_around();
+    EXPECT_EQ(s.centre->v_edge, edges);
+  }
+}
+
+TEST(NodeOrderAround, EdgeWithOneRegionOnBothSidesLeavesOneEntry) {
+  fan3 s;
+  s.ea->v_region = {s.r1, s.r1};
+  s.centre->order_around();
+  EXPECT_EQ(s.centre->v_edge, (std::vector<edge*>{s.ea}));
+  EXPECT_EQ(s.centre->v_region, (std::vector<region*>{s.r1}));
+}
+
+// Each loop of the region's boundary in order: entry k runs from node k to node k + 1,
+// and the last entry of a loop back to the loop's first node.
+void expect_loop_order(const region& r) {
+  ASSERT_EQ(r.v_region_edge.size(), r.v_node.size());
+  const std::size_t n = r.v_node.size();
+  std::size_t first = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const edge* e = r.v_region_edge[k].edge;
+    const node* from = r.v_node[k];
+    ASSERT_TRUE(e->v_node[0] == from || e->v_node[1] == from) << "entry " << k;
+    const node* to = e->v_node[0] == from ? e->v_node[1] : e->v_node[0];
+    if (k + 1 < n && to == r.v_node[k + 1]) continue;
+    ASSERT_EQ(to, r.v_node[first]) << "entry " << k << " leads nowhere";
+    first = k + 1;
+  }
+  EXPECT_EQ(first, n) << "the last loop does not close";
+}
+
+TEST(RegionOrderBoundary, TriangleIsWalkedAwayFromItsFirstEntry) {
+  layer_graph g;
+  node* x = add_node(g);
+  node* y = add_node(g);
+  node* z = add_node(g);
+  region* inside = add_region(g);
+  region* outside = add_region(g);
+  edge* a = add_edge(g, x, y, {}, {});
+  edge* b = add_edge(g, z, x, {}, {});
+  edge* c = add_edge(g, y, z, {}, {});
+  for (edge* e : {a, b, c}) bound(e, inside, outside);
+  inside->order_boundary();
+  ASSERT_EQ(inside->v_region_edge.size(), 3u);
+  EXPECT_EQ(inside->v_region_edge[0].edge, b);
+  EXPECT_EQ(inside->v_region_edge[1].edge, c);
+  EXPECT_EQ(inside->v_region_edge[2].edge, a);
+  EXPECT_EQ(inside->v_region_edge[2].other, outside);
+  EXPECT_EQ(inside->v_node, (std::vector<node*>{x, z, y}));
+  expect_loop_order(*inside);
+}
+
+TEST(RegionOrderBoundary, OuterLoopThenHoleEachClosedByItsStartingEntry) {
+  layer_graph g;
+  node* x = add_node(g);
+  node* y = add_node(g);
+  node* z = add_node(g);
+  node* h = add_node(g);
+  region* ring = add_region(g);
+  region* outside = add_region(g);
+  region* hole = add_region(g);
+  edge* a = add_edge(g, x, y, {}, {});
+  edge* loop = add_edge(g, h, h, {}, {});
+  edge* b = add_edge(g, y, z, {}, {});
+  edge* c = add_edge(g, z, x, {}, {});
+  bound(a, ring, outside);
+  bound(loop, ring, hole);
+  bound(b, ring, outside);
+  bound(c, ring, outside);
+  ring->order_boundary();
+  ASSERT_EQ(ring->v_region_edge.size(), 4u);
+  EXPECT_EQ(ring->v_region_edge[0].edge, c);
+  EXPECT_EQ(ring->v_region_edge[1].edge, b);
+  EXPECT_EQ(ring->v_region_edge[2].edge, a);
+  EXPECT_EQ(ring->v_region_edge[3].edge, loop);
+  EXPECT_EQ(ring->v_region_edge[3].other, hole);
+  EXPECT_EQ(ring->v_node, (std::vector<node*>{x, z, y, h}));
+  expect_loop_order(*ring);
+}
+
+TEST(RegionOrderBoundary, BoundariesWithoutALoopStayAsTheyAre) {
+  layer_graph g;
+  node* x = add_node(g);
+  node* y = add_node(g);
+  node* z = add_node(g);
+  region* r = add_region(g);
+  region* o = add_region(g);
+  edge* a = add_edge(g, x, y, {}, {});
+  edge* b = add_edge(g, y, z, {}, {});
+  bound(a, r, o);
+  bound(b, r, o);
+  // Two entries, three nodes: no boundary loop.
+  const auto entries = r->v_region_edge;
+  r->order_boundary();
+  EXPECT_EQ(r->v_node, (std::vector<node*>{x, y, z}));
+  // As many entries as nodes, but x and z each touched by one entry: an open path.
+  r->v_node.pop_back();
+  r->v_region_edge.push_back(region_edge{b, o});
+  r->order_boundary();
+  EXPECT_EQ(r->v_node, (std::vector<node*>{x, y}));
+  EXPECT_EQ(r->v_region_edge.size(), 3u);
+  EXPECT_EQ(r->v_region_edge[0].edge, a);
+}
+
+TEST(EdgeCollapse, SecondNodeIsMergedIntoTheFirst) {
+  // N2 -h- N0 -e- N1 -k- N3, e holding one fragment; regions up and down on both sides.
+  layer_graph g;
+  node* n0 = add_node(g);
+  node* n1 = add_node(g);
+  node* n2 = add_node(g);
+  node* n3 = add_node(g);
+  frag_conn* j0 = n0->v_frag_conn[0];
+  frag_conn* j1 = n1->v_frag_conn[0];
+  f_curve* fh = add_fragment(g, n2->v_frag_conn[0], j0, {-10, 0}, {0, 0});
+  f_curve* fe = add_fragment(g, j0, j1, {0, 0}, {1, 0});
+  f_curve* fk = add_fragment(g, j1, n3->v_frag_conn[0], {1, 0}, {11, 0});
+  edge* h = add_edge(g, n2, n0, {fh}, {n2->v_frag_conn[0], j0});
+  edge* e = add_edge(g, n0, n1, {fe}, {j0, j1});
+  edge* k = add_edge(g, n1, n3, {fk}, {j1, n3->v_frag_conn[0]});
+  region* up = add_region(g);
+  region* down = add_region(g);
+  for (edge* x : {h, e, k}) bound(x, up, down);
+
+  e->collapse(g);
+  EXPECT_EQ(g.edges.size(), 2u);
+  EXPECT_EQ(g.nodes.size(), 3u);
+  EXPECT_EQ(g.f_curves.size(), 2u);
+  EXPECT_EQ(g.frag_conns.size(), 3u);
+  EXPECT_EQ(n0->v_edge, (std::vector<edge*>{h, k}));
+  EXPECT_EQ(j0->v_edge, (std::vector<edge*>{h, k}));
+  EXPECT_EQ(k->v_node, (std::vector<node*>{n0, n3}));
+  EXPECT_EQ(k->v_frag_conn[0], j0);
+  EXPECT_EQ(fk->v_frag_conn[0], j0);
+  ASSERT_EQ(j0->v_frag_end.size(), 2u);
+  EXPECT_EQ(j0->v_frag_end[0].fragment, fh);
+  EXPECT_EQ(j0->v_frag_end[1].fragment, fk);
+  EXPECT_EQ(j0->v_frag_end[1].end, 0);
+  for (region* r : {up, down}) {
+    EXPECT_EQ(r->v_region_edge.size(), 2u);
+    for (const region_edge& re : r->v_region_edge) EXPECT_NE(re.edge, e);
+    EXPECT_EQ(r->v_node.size(), 3u);
+    for (const node* n : r->v_node) EXPECT_NE(n, n1);
+  }
+}
+
+TEST(EdgeCollapse, RefusesEdgesItCannotMerge) {
+  chain3 s;  // three fragments
+  testing::internal::CaptureStdout();
+  s.e->collapse(s.g);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "the edge has to have only one frag for this collapse. Colle it before split fragment curve\n"
+            "at line 144 in file src/graph/edge\n");
+  EXPECT_EQ(s.g.edges.size(), 1u);
+
+  // One fragment, but both ends on one node: merging it into itself would destroy it.
+  layer_graph g;
+  node* n = add_node(g);
+  frag_conn* j = n->v_frag_conn[0];
+  edge* loop = add_edge(g, n, n, {add_fragment(g, j, j, {0, 0}, {0, 0})}, {j, j});
+  testing::internal::CaptureStdout();
+  loop->collapse(g);
+  EXPECT_FALSE(testing::internal::GetCapturedStdout().empty());
+  EXPECT_EQ(g.edges.size(), 1u);
+  EXPECT_EQ(g.nodes.size(), 1u);
+  EXPECT_EQ(g.f_curves.size(), 1u);
+}
+
+}  // namespace
