@@ -312,3 +312,68 @@ TEST(EdgeCollapse, RefusesEdgesItCannotMerge) {
 }
 
 }  // namespace
+
+namespace {
+
+// A node at `centre` whose edges run straight out to the given points, one fragment
+// each (t = 0 at the centre), in the given order.
+struct star {
+  layer_graph g;
+  node* centre;
+  std::vector<edge*> spokes;
+  star(glm::dvec2 at, const std::vector<glm::dvec2>& tips) {
+    centre = add_node(g);
+    add_spokes(centre, at, tips);
+  }
+  void add_spokes(node* n, glm::dvec2 at, const std::vector<glm::dvec2>& tips) {
+    for (glm::dvec2 tip : tips) {
+      node* far = add_node(g);
+      f_curve* f = add_fragment(g, n->v_frag_conn[0], far->v_frag_conn[0], at, tip);
+      spokes.push_back(add_edge(g, n, far, {f}, {n->v_frag_conn[0], far->v_frag_conn[0]}));
+    }
+  }
+};
+
+TEST(NodeIsStraightCrossing, OppositeEdgesInCyclicOrderMustContinueEachOther) {
+  const glm::dvec2 o{0, 0};
+  EXPECT_TRUE(star(o, {{10, 0}, {0, 10}, {-10, 0}, {0, -10}}).centre->is_straight_crossing());
+  EXPECT_TRUE(star(o, {{10, 1}, {-1, 10}, {-10, 0}, {0, -10}}).centre->is_straight_crossing());
+  // Same four edges out of cyclic order, a bent stroke, three edges.
+  EXPECT_FALSE(star(o, {{10, 0}, {-10, 0}, {0, 10}, {0, -10}}).centre->is_straight_crossing());
+  EXPECT_FALSE(star(o, {{10, 0}, {0, 10}, {-10, 6}, {0, -10}}).centre->is_straight_crossing());
+  EXPECT_FALSE(star(o, {{10, 0}, {0, 10}, {-10, 0}}).centre->is_straight_crossing());
+  star on_border(o, {{10, 0}, {0, 10}, {-10, 0}, {0, -10}});
+  on_border.spokes[2]->on_background = true;
+  EXPECT_FALSE(on_border.centre->is_straight_crossing());
+}
+
+// Two strokes crossing, seen as two junctions joined by a short edge: A at (0, 0)
+// with spokes to the upper and lower left, B at (1, 0) with spokes to the right.
+struct split_crossing {
+  star s;
+  node* b;
+  edge* bridge;
+  split_crossing(glm::dvec2 b_up, glm::dvec2 b_down) : s({0, 0}, {{-10, 10}, {-10, -10}}) {
+    b = add_node(s.g);
+    f_curve* f = add_fragment(s.g, s.centre->v_frag_conn[0], b->v_frag_conn[0], {0, 0}, {1, 0});
+    bridge = add_edge(s.g, s.centre, b, {f}, {s.centre->v_frag_conn[0], b->v_frag_conn[0]});
+    s.add_spokes(b, {1, 0}, {b_up, b_down});
+  }
+};
+
+TEST(NodeFindSplitCrossingPartner, FindsTheOtherHalfOfTwoCrossingStrokes) {
+  split_crossing x({11, 10}, {11, -10});
+  EXPECT_EQ(x.s.centre->find_split_crossing_partner(), x.b);
+  EXPECT_EQ(x.b->find_split_crossing_partner(), x.s.centre);
+
+  // B's strokes do not continue A's.
+  EXPECT_EQ(split_crossing({11, 2}, {11, -2}).s.centre->find_split_crossing_partner(), nullptr);
+  // The joining edge is not short against B's fragments.
+  EXPECT_EQ(split_crossing({2, 1}, {2, -1}).s.centre->find_split_crossing_partner(), nullptr);
+  // B on the background border.
+  split_crossing border({11, 10}, {11, -10});
+  border.s.spokes.back()->on_background = true;
+  EXPECT_EQ(border.s.centre->find_split_crossing_partner(), nullptr);
+}
+
+}  // namespace
