@@ -1,0 +1,128 @@
+#include "pipeline/extract_nodes.h"
+
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "pipeline/pixel_neighbourhoods.h"
+#include "pipeline/split_closed_edge.h"
+#include "pipeline/window_painting.h"
+
+int32_t read_min_nb_pixel_in_edge(const char* path) {
+  std::ifstream in(path);
+  int32_t value = 0;
+  if (in >> value) return value;
+  return default_min_nb_pixel_in_edge;
+}
+
+namespace {
+
+void extract_layer_nodes(cv::Mat& region_image, layer& l) {
+  pixel_graph& g = l.graph;
+  const int rows = l.ink_dist.rows, cols = l.ink_dist.cols;
+  const int32_t min_nb_pixel_in_edge = read_min_nb_pixel_in_edge();
+
+  // Short boundaries belong to the junctions they connect.
+  const uint64_t least = static_cast<uint64_t>(static_cast<int64_t>(min_nb_pixel_in_edge));
+  for (const auto& [pair, pixels] : g.edge_pixels_by_pair) {
+    if (pixels.size() >= least) continue;
+    for (const glm::ivec2& p : pixels) {
+      g.junction_pixels.insert(p);
+      g.edge_pixels.erase(p);
+    }
+  }
+
+  // Edges: 8-connected runs of one pair's non-junction edge pixels.
+  std::map<int32_t, ipair> edge_pairs;
+  std::vector<glm::ivec2> stack;
+  int32_t nb_edges = 0;
+  for (const auto& [pair, pixels] : g.edge_pixels_by_pair) {
+    for (const glm::ivec2& s : pixels) {
+      if (g.junction_pixels.count(s) || g.edge_of_pixel.count(s) || !g.edge_pixels.count(s))
+        continue;
+      const int32_t e = nb_edges;
+      g.edge_of_pixel[s] = e;
+      g.edges_of_pair[pair].insert(e);
+      edge_pairs[e] = pair;
+      stack.push_back(s);
+      while (!stack.empty()) {
+        const glm::ivec2 p = stack.back();
+        stack.pop_back();
+        for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+          if (g.edge_of_pixel.count(q) || g.junction_pixels.count(q) || !g.edge_pixels.count(q) ||
+              !pixels.count(q))
+            continue;
+          g.edge_of_pixel[q] = e;
+          stack.push_back(q);
+        }
+      }
+      ++nb_edges;
+    }
+  }
+
+  // Nodes: 8-connected clusters of junction pixels, linked to the edges they touch.
+  int32_t nb_nodes = 0;
+  for (const glm::ivec2& j : g.junction_pixels) {
+    if (g.node_of_pixel.count(j)) continue;
+    const int32_t n = nb_nodes;
+    g.node_of_pixel[j] = n;
+    stack.push_back(j);
+    while (!stack.empty()) {
+      const glm::ivec2 p = stack.back();
+      stack.pop_back();
+      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+        if (g.node_of_pixel.count(q)) continue;
+        if (g.junction_pixels.count(q)) {
+          g.node_of_pixel[q] = n;
+          stack.push_back(q);
+          continue;
+        }
+        auto it = g.edge_of_pixel.find(q);
+        if (it == g.edge_of_pixel.end()) continue;
+        g.nodes_of_edge[it->second].insert(n);
+        g.edges_of_node[n].insert(it->second);
+      }
+    }
+    ++nb_nodes;
+  }
+
+  g.v_node_centroid.assign(nb_nodes, glm::vec2(0, 0));
+  g.v_node_pixel.resize(nb_nodes);
+  std::vector<int32_t> count(nb_nodes, 0);
+  for (const auto& [p, id] : g.node_of_pixel) {
+    g.v_node_pixel[id] = p;
+    g.v_node_centroid[id] += glm::vec2(p);
+    ++count[id];
+  }
+  for (int32_t id = 0; id < nb_nodes; ++id)
+    g.v_node_centroid[id] /= static_cast<float>(count[id]);
+
+  // Edge colours; node-less (closed) boundaries are cut in two.
+  std::vector<glm::vec3> edge_colour;
+  const int32_t nb_found = nb_edges;
+  for (int32_t f = 0; f < nb_found; ++f) {
+    if (g.nodes_of_edge[f].size() == 2) {
+      edge_colour.push_back(random_colour() * 255.0f);
+    } else {
+      split_closed_edge(g, edge_pairs, f, nb_edges, rows, cols);
+      edge_colour.emplace_back(0, 0, 0);
+    }
+  }
+  for (int32_t f = nb_found; f < nb_edges; ++f) edge_colour.push_back(random_colour() * 255.0f);
+
+  for (std::size_t i = 0; i < g.v_node_centroid.size(); ++i) {
+    const bool joins = g.edges_of_node[static_cast<int32_t>(i)].size() >= 2;
+    g.v_node_color.push_back(joins ? random_colour() * 255.0f : glm::vec3(255, 255, 255));
+  }
+
+  for (const auto& [p, id] : g.edge_of_pixel) paint_window_pixel(region_image, l, p, edge_colour[id]);
+}
+
+}  // namespace
+
+void extract_nodes(cv::Mat* region_image, std::list<layer>* layers) {
+  for (layer& l : *layers) {
+    if (l.v_peak.size() <= 1) continue;
+    extract_layer_nodes(*region_image, l);
+  }
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Extraction step 4, dangling strokes: traces one open stroke per layer, from the stroke
+// pixel farthest from the pixel graph back to the graph.
+
+#include <list>
+
+#include "pipeline/layer.h"
+
+// For every layer whose v_peak holds more than one entry and whose greatest graph
+// distance m is positive and at least the view's size_edge_one_node (30 while
+// main_gl_widget is null):
+//   - the tip is the pixel nearest the (truncated) mean of the plateau of distance m
+//     around the first row-major pixel at m; L is the tip's label;
+//   - the path walks down one graph-distance level at a time along the deepest stroke
+//     pixels (stroke_depth) to the graph;
+//   - its pixels become edge pixels of the pair (L, L) and are added to
+//     layer::traced_pixels; the tip becomes a junction pixel of (L, L), and so do the
+//     pixels where the path meets the graph (a junction cluster that joins the stroke to
+//     the existing edges).
+// Reads layer::graph_dist (compute_graph_distance must run first), layer::stroke_depth,
+// layer::labels. Changes layer::graph (edge/junction pixel sets and their per-pair maps)
+// and layer::traced_pixels. Returns true when at least one layer was traced.
+bool trace_edge_one_node(std::list<layer>& layers);
