@@ -1,0 +1,123 @@
+#include "pipeline/trace_edge_one_node.h"
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include "pipeline/compute_graph_distance.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/view_settings.h"
+#include "support/hand_layers.h"
+
+namespace {
+
+using pixels = std::set<glm::ivec2>;
+
+// Sets the view's least trace distance for one test, and takes the view away after.
+struct view_guard {
+  view_settings settings;
+  explicit view_guard(int least) {
+    settings.size_edge_one_node = least;
+    main_gl_widget = &settings;
+  }
+  ~view_guard() { main_gl_widget = nullptr; }
+};
+
+// Region 2 (x < 5) beside region 1, their boundary at x = 4..5 inside a vertical stroke,
+// and a dangling stroke three pixels high (rows 9 to 11, depth 1, 2, 1) from the boundary
+// to x = 45, inside region 1.
+std::list<layer> dangling_stroke_layer() {
+  std::vector<std::string> rows(20, std::string(60, '1'));
+  for (std::string& r : rows) r.replace(0, 5, "22222");
+  std::list<layer> layers{hand_layer(rows, 3)};
+  layer& l = layers.front();
+  cv::Mat region(20, 60, CV_32FC3), boundary;
+  extract_boundary_pixels(layers, &region, &boundary);
+  l.stroke_depth.colRange(4, 6).setTo(1);
+  l.region_mask.colRange(4, 6).setTo(0);
+  for (int x = 6; x <= 45; ++x)
+    for (int y = 9; y <= 11; ++y) {
+      l.stroke_depth.at<int32_t>(y, x) = y == 10 ? 2 : 1;
+      l.region_mask.at<schar>(y, x) = 0;
+    }
+  return layers;
+}
+
+TEST(ComputeGraphDistance, DistanceRunsAlongStrokesFromTheGraph) {
+  std::list<layer> layers = dangling_stroke_layer();
+  compute_graph_distance(layers);
+  const cv::Mat& d = layers.front().graph_dist;
+  ASSERT_EQ(d.type(), CV_32SC1);
+  EXPECT_EQ(d.at<int32_t>(10, 5), 0);
+  EXPECT_EQ(d.at<int32_t>(10, 4), 0);
+  EXPECT_EQ(d.at<int32_t>(9, 6), 1);
+  EXPECT_EQ(d.at<int32_t>(10, 45), 40);
+  // The inside of kept regions is not crossed.
+  EXPECT_EQ(d.at<int32_t>(10, 3), -1);
+  EXPECT_EQ(d.at<int32_t>(12, 20), -1);
+  EXPECT_EQ(d.at<int32_t>(10, 46), -1);
+}
+
+TEST(TraceEdgeOneNode, DanglingStrokeIsTracedFromItsTipToTheBoundary) {
+  view_guard view(30);
+  std::list<layer> layers = dangling_stroke_layer();
+  compute_graph_distance(layers);
+  ASSERT_TRUE(trace_edge_one_node(layers));
+  const layer& l = layers.front();
+  const pixel_graph& g = l.graph;
+
+  // The middle line of the stroke, without its tip, is an open stroke of region 1.
+  pixels middle;
+  for (int x = 6; x <= 44; ++x) middle.insert({x, 10});
+  EXPECT_EQ(g.edge_pixels_by_pair.at({1, 1}), middle);
+  EXPECT_EQ(l.traced_pixels, middle);
+
+  // The tip, the end of the walk on the boundary, and the boundary pixels around it up
+  // to where region 2 shows: junction pixels of the stroke.
+  pixels ends{{45, 10}, {5, 7}, {5, 8}, {5, 9}, {5, 10}, {5, 11}, {5, 12}, {5, 13}};
+  for (int y = 7; y <= 13; ++y) ends.insert({4, y});
+  EXPECT_EQ(g.junction_pixels_by_pair.at({1, 1}), ends);
+  EXPECT_EQ(g.junction_pixels, ends);
+  // The boundary pixels that became junction pixels moved under their own pair too.
+  ends.erase({45, 10});
+  EXPECT_EQ(g.junction_pixels_by_pair.at({1, 2}), ends);
+  for (const glm::ivec2& p : ends) {
+    EXPECT_FALSE(g.edge_pixels.count(p));
+    EXPECT_FALSE(g.edge_pixels_by_pair.at({1, 2}).count(p));
+  }
+  EXPECT_EQ(g.edge_pixels.size(), 2u * 20u - 14u + 39u);
+}
+
+TEST(TraceEdgeOneNode, LeastDistanceDecidesWhetherTheStrokeIsTraced) {
+  struct least_case {
+    int least;
+    bool traced;
+  };
+  // The tip lies at graph distance 40.
+  for (const least_case& c : {least_case{30, true}, least_case{40, true}, least_case{41, false},
+                              least_case{0, true}}) {
+    SCOPED_TRACE(c.least);
+    view_guard view(c.least);
+    std::list<layer> layers = dangling_stroke_layer();
+    compute_graph_distance(layers);
+    const pixel_graph before = layers.front().graph;
+    EXPECT_EQ(trace_edge_one_node(layers), c.traced);
+    EXPECT_EQ(layers.front().graph.edge_pixels != before.edge_pixels, c.traced);
+  }
+}
+
+TEST(TraceEdgeOneNode, LayerWithoutGraphOrWithOnlyTheInkLabelIsNotTraced) {
+  view_guard view(0);
+  std::list<layer> layers = dangling_stroke_layer();
+  layers.front().v_peak.resize(1);
+  compute_graph_distance(layers);
+  EXPECT_FALSE(trace_edge_one_node(layers));
+
+  // No graph pixel at all: every distance is -1.
+  std::list<layer> empty{hand_layer(std::vector<std::string>(5, "11111"), 2)};
+  compute_graph_distance(empty);
+  EXPECT_EQ(cv::countNonZero(empty.front().graph_dist == -1), 25);
+  view.settings.size_edge_one_node = -5;
+  EXPECT_FALSE(trace_edge_one_node(empty));
+}
+
+}  // namespace
