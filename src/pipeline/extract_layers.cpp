@@ -1,0 +1,134 @@
+#include "pipeline/extract_layers.h"
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <vector>
+
+#include "pipeline/pixel_neighbourhoods.h"
+
+double read_color_thresh() {
+  std::ifstream in("config/color_thresh.conf");
+  double value = 0;
+  if (!(in >> value)) value = 0;
+  return value;
+}
+
+void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
+                    int min_layer_size, bool separate_layers) {
+  layers->clear();
+  const cv::Mat& input = *input_image;
+  if (input.empty()) {
+    *region_image = cv::Mat(0, 0, CV_32FC3);
+    return;
+  }
+  CV_Assert(input.type() == CV_32FC1);
+  const int rows = input.rows, cols = input.cols;
+  cv::Mat visited(rows, cols, CV_32SC1, cv::Scalar(0));
+
+  std::vector<glm::ivec2> component;
+  for (int y = 0; y < rows; ++y) {
+    const float* row = input.ptr<float>(y);
+    for (int x = 0; x < cols; ++x) {
+      if (!is_ink(row[x]) || visited.at<int>(y, x) != 0) continue;
+      if (separate_layers || layers->empty()) layers->emplace_back();
+      layer& target = layers->back();
+
+      // The seed is marked visited too: within one scan that is the same as testing
+      // membership in the layer's ink set, since no later flood can reach an earlier seed.
+      const glm::ivec2 seed(x, y);
+      visited.at<int>(y, x) = 1;
+      component.assign(1, seed);
+      ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
+        for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+          int& v = visited.at<int>(q.y, q.x);
+          if (v != 0 || !is_ink(input.at<float>(q.y, q.x))) continue;
+          v = 1;
+          next.push_back(q);
+          component.push_back(q);
+        }
+      });
+
+      if (separate_layers && int(component.size()) < min_layer_size) {
+        layers->pop_back();
+        continue;
+      }
+      // The box of all the layer's ink so far: the old box widened by this component.
+      int min_x = INT_MAX, min_y = INT_MAX, max_x = INT_MIN, max_y = INT_MIN;
+      if (!target.ink_pixels.empty()) {
+        min_x = target.min_x;
+        min_y = target.min_y;
+        max_x = target.min_x + target.width;
+        max_y = target.min_y + target.height;
+      }
+      for (const glm::ivec2& p : component) {
+        min_x = std::min(min_x, p.x);
+        min_y = std::min(min_y, p.y);
+        max_x = std::max(max_x, p.x);
+        max_y = std::max(max_y, p.y);
+      }
+      std::sort(component.begin(), component.end(), std::less<glm::ivec2>());
+      target.ink_pixels.insert(component.begin(), component.end());
+      target.min_x = min_x;
+      target.min_y = min_y;
+      target.width = max_x - min_x;
+      target.height = max_y - min_y;
+    }
+  }
+
+  std::vector<glm::vec3> colours;
+  for (std::size_t i = 0; i < layers->size(); ++i) colours.push_back(random_colour() * 255.0f);
+  *region_image = cv::Mat(rows, cols, CV_32FC3, cv::Scalar(0, 0, 0));
+  std::size_t i = 0;
+  for (const layer& l : *layers) {
+    for (const glm::ivec2& p : l.ink_pixels) paint_colour(*region_image, p, colours[i]);
+    ++i;
+  }
+}
+
+void compute_ink_distance(std::list<layer>& layers, int, int) {
+  read_color_thresh();
+  for (layer& l : layers) {
+    l.margin = layer_margin;
+    const int cols = l.width + 2 * layer_margin, rows = l.height + 2 * layer_margin;
+    l.offset_x = layer_margin - l.min_x;
+    l.offset_y = layer_margin - l.min_y;
+    const glm::ivec2 offset(l.offset_x, l.offset_y);
+
+    cv::Mat& d = l.ink_dist;
+    d = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
+    std::vector<glm::ivec2> ring;
+    ring.reserve(l.ink_pixels.size());
+    for (const glm::ivec2& p : l.ink_pixels) {
+      const glm::ivec2 w = p + offset;
+      d.at<int>(w.y, w.x) = 0;
+      ring.push_back(w);
+    }
+    const int last = ring_flood(std::move(ring), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
+      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+        int& v = d.at<int>(q.y, q.x);
+        if (v != -1) continue;
+        v = k;
+        next.push_back(q);
+      }
+    });
+
+    int m = last;
+    for (int x = 0; x < cols; ++x) m = std::min({m, d.at<int>(0, x), d.at<int>(rows - 1, x)});
+    for (int y = 0; y < rows; ++y) m = std::min({m, d.at<int>(y, 0), d.at<int>(y, cols - 1)});
+
+    // The outside becomes one plateau of height m; pockets behind narrower gaps keep theirs.
+    cv::Mat seen(rows, cols, CV_8UC1, cv::Scalar(0));
+    std::vector<glm::ivec2> queue{glm::ivec2(0, 0)};
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+      for (glm::ivec2 q : window_3x3(queue[i], rows, cols)) {
+        uchar& s = seen.at<uchar>(q.y, q.x);
+        int& v = d.at<int>(q.y, q.x);
+        if (s != 0 || v < m) continue;
+        v = m;
+        s = 1;
+        queue.push_back(q);
+      }
+    }
+  }
+}

@@ -1,0 +1,50 @@
+#include "pipeline/grow_regions.h"
+
+#include <deque>
+
+#include "pipeline/label_regions.h"
+#include "pipeline/pixel_neighbourhoods.h"
+
+void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
+  region_image->setTo(cv::Scalar::all(255));
+  for (layer& l : layers) {
+    if (l.v_peak.size() <= 1) continue;
+    l.nb_grow_level = 0;
+    cv::Mat& lab = l.labels;
+    const int rows = lab.rows, cols = lab.cols;
+    for (int y = 0; y < rows; ++y) {
+      int* row = lab.ptr<int>(y);
+      for (int x = 0; x < cols; ++x)
+        if (l.v_discarded[row[x]] != 0) row[x] = 0;
+    }
+
+    // One queue of pixels and ring markers; a marker is (-1, k).
+    std::deque<glm::ivec2> queue;
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < cols; ++x) {
+        if (lab.at<int>(y, x) != 0) continue;
+        for (glm::ivec2 q : neighbours_4(glm::ivec2(x, y), rows, cols))
+          if (lab.at<int>(q.y, q.x) != 0) queue.push_back(q);
+      }
+    queue.emplace_back(-1, 0);
+    while (!queue.empty()) {
+      const glm::ivec2 p = queue.front();
+      queue.pop_front();
+      if (p.x == -1) {
+        if (queue.empty()) break;
+        ++l.nb_grow_level;
+        queue.emplace_back(-1, p.y + 1);
+        continue;
+      }
+      const int from = lab.at<int>(p.y, p.x);
+      for (glm::ivec2 q : neighbours_4(p, rows, cols)) {
+        int& v = lab.at<int>(q.y, q.x);
+        if (v != 0) continue;
+        queue.push_back(q);
+        v = from;
+        l.grow_level.emplace(q, l.nb_grow_level);
+      }
+    }
+    paint_regions(l, *region_image);
+  }
+}

@@ -1,0 +1,304 @@
+#include "pipeline/split_regions.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "pipeline/label_regions.h"
+#include "pipeline/pixel_neighbourhoods.h"
+
+namespace {
+
+// A hill found by a descent: its pixel (window) and the saddle level it was found at.
+struct neck_record {
+  int x, y, level;
+  bool operator==(const neck_record& o) const { return x == o.x && y == o.y && level == o.level; }
+};
+
+// Working state of one layer's splitting; nothing of it survives the call.
+class region_splitter {
+ public:
+  region_splitter(layer& l, float neck_ratio, int neck_margin)
+      : l_(l),
+        d_(l.ink_dist),
+        lab_(l.labels),
+        rows_(l.labels.rows),
+        cols_(l.labels.cols),
+        ratio_(neck_ratio),
+        margin_(neck_margin),
+        visited_(rows_, cols_, CV_8UC1, cv::Scalar(0)),
+        ring_(rows_, cols_, CV_32SC1, cv::Scalar(-1)) {}
+
+  void run(int least_depth, int least_size) {
+    int outside = outside_label(l_);
+    int first = 1;
+    for (;;) {
+      const int count = int(l_.v_peak.size());
+      for (int j = first; j < count; ++j)
+        if (l_.v_discarded[j] == 0) descend(j);
+      cv::bitwise_xor(visited_, visited_, visited_);
+      const int n = int(l_.v_peak.size());
+      if (records_.empty()) break;
+
+      for (;;) {
+        auto it = std::find_if(records_.begin(), records_.end(), [&](const neck_record& r) {
+          return lab_.at<int>(r.y, r.x) < n;
+        });
+        if (it == records_.end()) break;
+        const neck_record tried = *it;
+        split(tried);
+        records_.remove(tried);
+      }
+
+      records_.clear();
+      keep_outside(outside, least_depth, least_size);
+      first = n;
+    }
+    keep_outside(outside, least_depth, least_size);
+  }
+
+ private:
+  int& d(glm::ivec2 p) { return d_.at<int>(p.y, p.x); }
+  int& label(glm::ivec2 p) { return lab_.at<int>(p.y, p.x); }
+  uchar& visited(glm::ivec2 p) { return visited_.at<uchar>(p.y, p.x); }
+  int& ring(glm::ivec2 p) { return ring_.at<int>(p.y, p.x); }
+
+  // Drop test, then the outside label (which a split may have moved) kept and coloured.
+  void keep_outside(int& outside, int least_depth, int least_size) {
+    if (outside_label(l_) != outside) {
+      l_.v_color[outside] = random_colour() * 255.0f;
+      outside = outside_label(l_);
+    }
+    drop_small_regions(l_, least_depth, least_size);
+    l_.v_discarded[outside] = 0;
+    l_.v_color[outside] = outside_colour;
+  }
+
+  // Walks region j down from its peak, one ink-distance level at a time, looking for
+  // pixels of a higher, foreign hill.
+  void descend(int j) {
+    const int H = l_.v_max_ink_dist[j];
+    const glm::ivec2 peak = l_.v_peak[j];
+    const int L = label(peak);
+    X_.assign(1, peak);
+    xh_ = 0;
+    W_.clear();
+    visited(peak) = 1;
+    int f = d(peak);
+    for (;;) {
+      while (xh_ < X_.size()) {
+        const glm::ivec2 p = X_[xh_++];
+        for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
+          if (label(q) != L || visited(q) != 0 || d(q) == 0) continue;
+          const int dq = d(q);
+          if (dq == f) {
+            visited(q) = 1;
+            X_.push_back(q);
+          } else if (dq < f) {
+            visited(q) = 1;
+            W_.push_back(q);
+          } else if (float(f) < ratio_ * float(H) && H - f > margin_) {
+            climb(q, f, L);
+            break;
+          } else {
+            visited(q) = 1;
+          }
+        }
+      }
+      if (f == 1 || W_.empty()) return;
+      --f;
+      X_.swap(W_);
+      W_.clear();
+      xh_ = 0;
+    }
+  }
+
+  // From hill pixel q back to the region's own hill through the visited pixels of the
+  // saddle level f, zeroing what it crosses; records the hill when it gets there.
+  void climb(glm::ivec2 q, int f, int L) {
+    ring(q) = 0;
+    std::vector<glm::ivec2> M(X_.begin() + std::ptrdiff_t(xh_), X_.end());
+    std::vector<glm::ivec2> Lw;
+    Lw.swap(W_);
+    X_.clear();
+    xh_ = 0;
+    std::vector<glm::ivec2> O{q};
+    std::vector<glm::ivec2> current{q}, next;
+    bool met = false;
+    for (int k = 1; !current.empty() && !met; ++k) {
+      next.clear();
+      for (std::size_t i = 0; i < current.size() && !met; ++i) {
+        for (glm::ivec2 r : window_3x3(current[i], rows_, cols_)) {
+          if (ring(r) != -1 || d(r) == 0 || visited(r) == 0) continue;
+          if (d(r) == f) {
+            O.push_back(r);
+            ring(r) = k;
+            next.push_back(r);
+            visited(r) = 0;
+            d(r) = 0;
+            l_.neck_pixels.insert(r);
+          } else if (d(r) < f) {
+            visited(r) = 0;
+            ring(r) = -2;
+            O.push_back(r);
+            d(r) = 0;
+          } else {
+            met = true;
+            records_.push_back({q.x, q.y, f});
+            // The pixels zeroed above were removed from M and Lw: they are the ones at 0.
+            for (const glm::ivec2& m : M)
+              if (d(m) != 0) X_.push_back(m);
+            for (const glm::ivec2& w : Lw)
+              if (d(w) != 0) W_.push_back(w);
+            for (glm::ivec2 s : window_3x3(r, rows_, cols_)) {
+              if (label(s) != L || visited(s) != 0 || d(s) == 0) continue;
+              if (d(s) == f) {
+                visited(s) = 1;
+                X_.push_back(s);
+              } else if (d(s) < f) {
+                visited(s) = 1;
+                W_.push_back(s);
+              }
+            }
+            break;
+          }
+        }
+      }
+      current.swap(next);
+    }
+    for (const glm::ivec2& o : O) ring(o) = -1;
+  }
+
+  // Gives the hill of record r a new label; keeps it only when it is a hill of its own.
+  void split(const neck_record& rec) {
+    const glm::ivec2 start(rec.x, rec.y);
+    const int h = label(start);
+    const int fresh = int(l_.v_peak.size());
+    l_.v_peak.push_back(start);
+    label(start) = fresh;
+    int c = 1, m = d(start);
+    ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
+      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
+        if (label(q) != h || d(q) == 0) continue;
+        label(q) = fresh;
+        nxt.push_back(q);
+        ++c;
+        if (d(q) > m) {
+          m = d(q);
+          l_.v_peak.back() = q;
+        }
+      }
+    });
+    const bool separate = label(l_.v_peak[h]) == h && float(m) * ratio_ > float(rec.level) &&
+                          m - rec.level > margin_;
+    if (separate) {
+      l_.v_max_ink_dist.push_back(m);
+      l_.v_nb_pixel.push_back(c);
+      l_.v_color.push_back(random_colour() * 255.0f);
+      l_.v_discarded.push_back(0);
+      l_.v_nb_pixel[h] -= c;
+      return;
+    }
+    records_.remove_if([&](const neck_record& r) { return lab_.at<int>(r.y, r.x) == fresh; });
+    l_.v_peak.pop_back();
+    label(start) = h;
+    ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
+      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
+        if (label(q) != fresh) continue;
+        label(q) = h;
+        nxt.push_back(q);
+      }
+    });
+  }
+
+  layer& l_;
+  cv::Mat& d_;
+  cv::Mat& lab_;
+  const int rows_, cols_;
+  const float ratio_;
+  const int margin_;
+  cv::Mat visited_;  // descent marks, cleared after every pass
+  cv::Mat ring_;     // climb rings, -1 outside a climb
+  std::list<neck_record> records_;
+  std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
+  std::size_t xh_ = 0;
+};
+
+}  // namespace
+
+void split_regions(cv::Mat* region_image, std::list<layer>& layers, int least_depth,
+                   int least_size, float neck_ratio, int neck_margin) {
+  for (layer& l : layers) {
+    region_splitter(l, neck_ratio, neck_margin).run(least_depth, least_size);
+    paint_regions(l, *region_image);
+    l.region_mask = cv::Mat(l.labels.rows, l.labels.cols, CV_8SC1, cv::Scalar(1));
+    for (int y = 0; y < l.labels.rows; ++y) {
+      const int* lab = l.labels.ptr<int>(y);
+      schar* mask = l.region_mask.ptr<schar>(y);
+      for (int x = 0; x < l.labels.cols; ++x)
+        if (l.v_discarded[lab[x]] != 0) mask[x] = 0;
+    }
+  }
+}
+
+void compute_stroke_depth(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    const int rows = l.labels.rows, cols = l.labels.cols;
+    l.stroke_depth = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(0));
+    cv::Mat& s = l.stroke_depth;
+    const glm::ivec2 offset(l.offset_x, l.offset_y);
+    std::vector<glm::ivec2> A, B;
+    A.reserve(l.ink_pixels.size());
+    for (const glm::ivec2& p : l.ink_pixels) {
+      const glm::ivec2 w = p + offset;
+      s.at<int>(w.y, w.x) = -1;
+      A.push_back(w);
+    }
+    for (std::size_t i = 0; i < A.size(); ++i)
+      for (glm::ivec2 q : window_3x3(A[i], rows, cols)) {
+        int& v = s.at<int>(q.y, q.x);
+        if (v != 0) continue;
+        if (l.region_mask.at<schar>(q.y, q.x) != 0) {
+          B.push_back(q);
+        } else {
+          v = -1;
+          A.push_back(q);
+        }
+      }
+    ring_flood(std::move(B), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
+      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+        int& v = s.at<int>(q.y, q.x);
+        if (v != -1) continue;
+        v = k;
+        next.push_back(q);
+      }
+    });
+  }
+}
+
+void threshold_region_hills(const cv::Mat&, std::list<layer>& layers, int least_depth, int,
+                            int neck_ratio_bits) {
+  float ratio;
+  std::memcpy(&ratio, &neck_ratio_bits, sizeof ratio);
+  for (const layer& l : layers) {
+    std::map<int, std::vector<glm::ivec2>> by_label;
+    for (int y = 0; y < l.labels.rows; ++y)
+      for (int x = 0; x < l.labels.cols; ++x) by_label[l.labels.at<int>(y, x)].emplace_back(x, y);
+    for (const auto& [label, pixels] : by_label) {
+      if (label < 0 || label >= int(l.v_discarded.size()) || l.v_discarded[label] != 0) continue;
+      cv::Mat depth(l.labels.rows, l.labels.cols, CV_32SC1, cv::Scalar(0));
+      int v = 0;
+      for (const glm::ivec2& p : pixels) {
+        depth.at<int>(p.y, p.x) = l.ink_dist.at<int>(p.y, p.x);
+        v = std::max(v, depth.at<int>(p.y, p.x));
+      }
+      if (v == 0) v = 1;
+      const int threshold = std::max(least_depth, int(float(v) * ratio));
+      cv::Mat mask(l.labels.rows, l.labels.cols, CV_8UC1, cv::Scalar(128));
+      for (const glm::ivec2& p : pixels) mask.at<uchar>(p.y, p.x) = depth.at<int>(p.y, p.x) > threshold ? 255 : 0;
+    }
+  }
+}

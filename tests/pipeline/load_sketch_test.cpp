@@ -1,0 +1,145 @@
+#include "pipeline/load_sketch.h"
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/sketch_fixtures.h"
+
+namespace {
+
+std::string capture_load(const std::string& path, cv::Mat& out, bool& ok) {
+  testing::internal::CaptureStdout();
+  ok = load_sketch(path.c_str(), &out);
+  return testing::internal::GetCapturedStdout();
+}
+
+TEST(LoadSketch, DoublesAndScalesGreyBytes) {
+  cv::Mat s(2, 3, CV_8UC1);
+  s.at<uchar>(0, 0) = 0;
+  s.at<uchar>(0, 1) = 238;
+  s.at<uchar>(0, 2) = 239;
+  s.at<uchar>(1, 0) = 255;
+  s.at<uchar>(1, 1) = 100;
+  s.at<uchar>(1, 2) = 7;
+  const std::string path = fixtures::temp_path("grey.png");
+  ASSERT_TRUE(cv::imwrite(path, s));
+  cv::Mat out;
+  bool ok;
+  EXPECT_EQ(capture_load(path, out, ok), "");
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(out.type(), CV_32FC1);
+  ASSERT_EQ(out.rows, 4);
+  ASSERT_EQ(out.cols, 6);
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 6; ++c)
+      EXPECT_EQ(out.at<float>(r, c), s.at<uchar>(r / 2, c / 2) * 0.003921569f) << r << " " << c;
+  // The ink threshold falls between 238 and 239.
+  EXPECT_LE(out.at<float>(0, 2), 0.9372549f);
+  EXPECT_GT(out.at<float>(0, 4), 0.9372549f);
+}
+
+// Every kind of file a user may hand in loads to the same grey for a plain colour.
+TEST(LoadSketch, GreyColourDepthAndAlphaVariants) {
+  struct variant {
+    const char* name;
+    cv::Mat image;
+    int expected_grey;  // tolerance 1 for lossy and scaled formats
+  };
+  const cv::Vec3b bgr(40, 120, 200);
+  // Red-to-grey weights on blue, green, red: 0.299 B + 0.587 G + 0.114 R.
+  const int colour_grey = int(0.299 * 40 + 0.587 * 120 + 0.114 * 200 + 0.5);
+  cv::Mat transparent(4, 4, CV_8UC4, cv::Scalar(0, 0, 0, 0));  // black but fully transparent
+  transparent.at<cv::Vec4b>(1, 1) = cv::Vec4b(0, 0, 0, 255);      // one opaque black pixel
+  cv::Mat half(4, 4, CV_8UC4, cv::Scalar(0, 0, 0, 128));           // black at half cover
+  const std::vector<variant> variants = {
+      {"grey8.png", cv::Mat(4, 4, CV_8UC1, cv::Scalar(90)), 90},
+      {"grey16.png", cv::Mat(4, 4, CV_16UC1, cv::Scalar(90 * 257)), 90},
+      {"colour8.png", cv::Mat(4, 4, CV_8UC3, cv::Scalar(bgr)), colour_grey},
+      {"colour16.png", cv::Mat(4, 4, CV_16UC3, cv::Scalar(40 * 257, 120 * 257, 200 * 257)), colour_grey},
+      {"grey.jpg", cv::Mat(8, 8, CV_8UC1, cv::Scalar(90)), 90},
+      {"colour.jpg", cv::Mat(8, 8, CV_8UC3, cv::Scalar(bgr)), colour_grey},
+      {"transparent.png", transparent, 255},
+      {"half.png", half, 127},
+  };
+  for (const variant& v : variants) {
+    const std::string path = fixtures::temp_path(v.name);
+    ASSERT_TRUE(cv::imwrite(path, v.image)) << v.name;
+    cv::Mat out;
+    bool ok;
+    capture_load(path, out, ok);
+    ASSERT_TRUE(ok) << v.name;
+    ASSERT_EQ(out.rows, 2 * v.image.rows) << v.name;
+    EXPECT_NEAR(out.at<float>(0, 0) * 255.0f, v.expected_grey, 1.01) << v.name;
+  }
+  // The opaque pixel stays ink, its transparent surroundings are paper.
+  cv::Mat out;
+  bool ok;
+  capture_load(fixtures::temp_path("transparent.png"), out, ok);
+  EXPECT_EQ(out.at<float>(2, 2), 0.0f);
+  EXPECT_EQ(out.at<float>(3, 3), 0.0f);
+  EXPECT_EQ(out.at<float>(5, 5), 255 * 0.003921569f);
+}
+
+TEST(LoadSketch, OnePixelSketch) {
+  const std::string path = fixtures::temp_path("one.png");
+  ASSERT_TRUE(cv::imwrite(path, cv::Mat(1, 1, CV_8UC1, cv::Scalar(0))));
+  cv::Mat out;
+  bool ok;
+  capture_load(path, out, ok);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(out.size(), cv::Size(2, 2));
+  EXPECT_EQ(cv::countNonZero(out), 0);
+}
+
+// Bad input: one line naming the file, a false result, an empty image.
+TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
+  const std::string empty = fixtures::temp_path("empty.png");
+  std::ofstream(empty).close();
+  const std::string text = fixtures::temp_path("notes.png");
+  std::ofstream(text) << "these are not pixels\n";
+  const std::string truncated = fixtures::temp_path("truncated.png");
+  {
+    std::vector<uchar> png;
+    cv::imencode(".png", cv::Mat(20, 20, CV_8UC1, cv::Scalar(3)), png);
+    std::ofstream(truncated, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), 30);
+  }
+  const std::string wide = fixtures::temp_path("wide.png");
+  ASSERT_TRUE(cv::imwrite(wide, cv::Mat(1, max_sketch_side + 1, CV_8UC1, cv::Scalar(255))));
+  const std::string big = fixtures::temp_path("big.jpg");
+  ASSERT_TRUE(cv::imwrite(big, cv::Mat(2500, 4100, CV_8UC1, cv::Scalar(255))));
+
+  struct bad {
+    std::string path;
+    const char* why;
+  };
+  const std::vector<bad> cases = {
+      {fixtures::temp_path("missing.png"), "no such file"},
+      {fixtures::temp_path(""), "folder"},
+      {empty, "empty"},
+      {text, "not an image"},
+      {truncated, "not an image"},
+      {wide, "8193 x 1 pixels"},
+      {big, "4100 x 2500 pixels"},
+  };
+  for (const bad& b : cases) {
+    cv::Mat out(3, 3, CV_32FC1);
+    bool ok = true;
+    const std::string said = capture_load(b.path, out, ok);
+    EXPECT_FALSE(ok) << b.path;
+    EXPECT_TRUE(out.empty()) << b.path;
+    EXPECT_NE(said.find("\"" + b.path + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find(b.why), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
+  cv::Mat out;
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(load_sketch(nullptr, &out));
+  EXPECT_NE(testing::internal::GetCapturedStdout(), "");
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "support/sketch_fixtures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+
+#include <opencv2/imgproc.hpp>
+#include <unistd.h>
+
+#include "pipeline/extract_layers.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/split_regions.h"
+
+namespace fixtures {
+
+namespace {
+const cv::Scalar ink(0);
+const cv::Scalar paper(255);
+
+void bar(cv::Mat& s, int x0, int y0, int x1, int y1) {
+  cv::rectangle(s, cv::Point(x0, y0), cv::Point(x1, y1), ink, cv::FILLED);
+}
+}  // namespace
+
+cv::Mat blank_sketch(int rows, int cols) { return cv::Mat(rows, cols, CV_8UC1, paper); }
+
+cv::Mat closed_ring(int size, int radius, int thickness) {
+  cv::Mat s = blank_sketch(size, size);
+  cv::circle(s, cv::Point(size / 2, size / 2), radius, ink, thickness);
+  return s;
+}
+
+cv::Mat two_touching_rings(int thickness) {
+  cv::Mat s = blank_sketch(80, 120);
+  cv::circle(s, cv::Point(45, 40), 25, ink, thickness);
+  cv::circle(s, cv::Point(75, 40), 25, ink, thickness);
+  return s;
+}
+
+cv::Mat boxed_t(int width) {
+  cv::Mat s = blank_sketch(70, 90);
+  const int w = width - 1;
+  bar(s, 10, 10, 80, 10 + w);          // top
+  bar(s, 10, 60 - w, 80, 60);          // bottom
+  bar(s, 10, 10, 10 + w, 60);          // left
+  bar(s, 80 - w, 10, 80, 60);          // right
+  bar(s, 10, 30, 80, 30 + w);          // cross bar
+  bar(s, 45, 30, 45 + w, 60);          // stem of the T
+  return s;
+}
+
+cv::Mat ring_with_free_end(int thickness) {
+  cv::Mat s = closed_ring(100, 40, thickness);
+  cv::line(s, cv::Point(50, 10), cv::Point(50, 55), ink, thickness);
+  return s;
+}
+
+cv::Mat dumbbell(int radius, int neck_width, int neck_length) {
+  const int gap = 2 * radius + neck_length;
+  const int cols = gap + 2 * radius + 40, rows = 2 * radius + 40;
+  cv::Mat s = blank_sketch(rows, cols);
+  bar(s, 10, 10, cols - 11, rows - 11);
+  const cv::Point a(20 + radius, rows / 2), b(20 + radius + gap, rows / 2);
+  cv::circle(s, a, radius, paper, cv::FILLED);
+  cv::circle(s, b, radius, paper, cv::FILLED);
+  cv::rectangle(s, cv::Point(a.x, rows / 2 - neck_width / 2),
+                cv::Point(b.x, rows / 2 - neck_width / 2 + neck_width - 1), paper, cv::FILLED);
+  return s;
+}
+
+cv::Mat split_box(int width, int rows, int cols) {
+  cv::Mat s = blank_sketch(rows, cols);
+  const int w = width - 1;
+  bar(s, 5, 5, cols - 6, 5 + w);
+  bar(s, 5, rows - 6 - w, cols - 6, rows - 6);
+  bar(s, 5, 5, 5 + w, rows - 6);
+  bar(s, cols - 6 - w, 5, cols - 6, rows - 6);
+  bar(s, cols / 2, 5, cols / 2 + w, rows - 6);
+  return s;
+}
+
+cv::Mat random_drawing(int size, int nb_strokes, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> pos(0, size - 1), len(10, size / 6), width(1, 3), kind(0, 2),
+      angle(0, 359);
+  cv::Mat s = blank_sketch(size, size);
+  for (int i = 0; i < nb_strokes; ++i) {
+    const cv::Point c(pos(rng), pos(rng));
+    const int l = len(rng), w = width(rng);
+    switch (kind(rng)) {
+      case 0: {
+        const double a = angle(rng) * CV_PI / 180.0;
+        cv::line(s, c, c + cv::Point(int(l * std::cos(a)), int(l * std::sin(a))), ink, w);
+        break;
+      }
+      case 1: cv::circle(s, c, l / 2 + 3, ink, w); break;
+      default: {
+        const int a0 = angle(rng);
+        cv::ellipse(s, c, cv::Size(l, l / 2 + 2), angle(rng), a0, a0 + 200, ink, w);
+      }
+    }
+  }
+  return s;
+}
+
+cv::Mat as_input_image(const cv::Mat& sketch) {
+  cv::Mat out(sketch.rows, sketch.cols, CV_32FC1);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x) out.at<float>(y, x) = sketch.at<uchar>(y, x) * 0.003921569f;
+  return out;
+}
+
+extraction run_region_steps(const cv::Mat& input_image, const region_params& p, int last_step) {
+  extraction e;
+  cv::Mat input = input_image;
+  extract_layers(&input, &e.layers, &e.region_image, 100, false);
+  compute_ink_distance(e.layers, input.rows, input.cols);
+  if (last_step >= 1) label_regions(e.region_image, e.layers, p.least_depth, p.least_size);
+  if (last_step >= 2) {
+    split_regions(&e.region_image, e.layers, p.least_depth, p.least_size, p.neck_ratio, p.neck_margin);
+    compute_stroke_depth(e.layers);
+  }
+  if (last_step >= 3) grow_regions(e.layers, &e.region_image);
+  return e;
+}
+
+std::string temp_path(const std::string& name) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("vellumtrace_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  return (dir / name).string();
+}
+
+}  // namespace fixtures

@@ -1,0 +1,61 @@
+#pragma once
+// Synthetic line drawings drawn with OpenCV, so the expected topology is known by
+// construction. Sketches are CV_8UC1, 255 paper and 0 ink; sizes and widths are in the
+// sketch's own pixels (pass the sketch to as_input_image to get the extraction's input
+// without doubling, so widths stay exact).
+
+#include <list>
+#include <string>
+
+#include <opencv2/core/mat.hpp>
+
+#include "pipeline/layer.h"
+#include "pipeline/region_params.h"
+
+namespace fixtures {
+
+// A white sketch of the given size.
+cv::Mat blank_sketch(int rows, int cols);
+
+// One closed circle of ink: regions outside and inside.
+cv::Mat closed_ring(int size = 80, int radius = 25, int thickness = 3);
+
+// Two circles whose strokes overlap: outside, two inner regions and the lens between them.
+cv::Mat two_touching_rings(int thickness = 3);
+
+// A rectangle frame cut by a horizontal bar, with a vertical bar from the middle of that bar
+// down to the frame: regions top, bottom left and bottom right meet at a T junction.
+// All strokes are `width` pixels wide, drawn as filled rectangles.
+cv::Mat boxed_t(int width = 3);
+
+// A closed ring with one stroke from the ring into its inside that ends freely.
+cv::Mat ring_with_free_end(int thickness = 3);
+
+// A solid ink block holding a paper area shaped like a dumbbell: two discs of radius
+// `radius`, centres 2 * radius + neck_length apart, joined by a corridor `neck_width` wide.
+cv::Mat dumbbell(int radius = 14, int neck_width = 4, int neck_length = 10);
+
+// A frame split by one vertical bar exactly `width` pixels wide into a left and a right
+// region (frame strokes are `width` wide too).
+cv::Mat split_box(int width, int rows = 40, int cols = 60);
+
+// A drawing of about `nb_strokes` random lines, circles and arcs of widths 1 to 3 on a
+// size x size sketch, from a fixed seed.
+cv::Mat random_drawing(int size, int nb_strokes, unsigned seed = 1);
+
+// The extraction's input image of a sketch, pixel for pixel (no doubling): grey g becomes
+// g x (1/255) as a float.
+cv::Mat as_input_image(const cv::Mat& sketch);
+
+// The result of extraction steps 0 .. last_step (at most 3) on an input image: all ink in
+// one layer, the given region parameters.
+struct extraction {
+  std::list<layer> layers;
+  cv::Mat region_image;
+};
+extraction run_region_steps(const cv::Mat& input_image, const region_params& params, int last_step = 3);
+
+// A writable temporary path for a file named `name`, removed by the caller if it cares.
+std::string temp_path(const std::string& name);
+
+}  // namespace fixtures
