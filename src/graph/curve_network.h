@@ -2,8 +2,40 @@
 // A drawing's curve network: one layer_graph per ink layer, in layer order.
 
 #include <list>
+#include <string>
 
 #include "graph/layer_graph.h"
 
 struct curve_network : std::list<layer_graph> {
+  // SVG pictures (io/svg_pictures.cpp). Each writes one whole file at path (created or
+  // truncated; no folder is created) with the first layer's height and width in its
+  // header and ids counted from 0 over the whole file. A network without layers writes
+  // no file. A file that cannot be created is named in one line on standard error and
+  // the call returns normally, so a run goes on without that picture.
+
+  // Every curve's segments; blue: all "#0000FF", else one shuffled jet colour per curve.
+  void save_curves_svg(std::string path, bool blue) const;
+  // Every curve in its class colour: "#0000FF" when a fragment's first edge lies on the
+  // background, else "#00FF00" for a negative class_score, else "#FF0000". Reads the
+  // class scores as they are (classify the curves first).
+  void save_curve_class_svg(std::string path) const;
+  // Fragments as black lines between their two junctions, then junctions as gray dots.
+  // The first junction without fragment ends, or fragment without exactly two junctions
+  // of its layer, ends the file there (footer included); later layers are not drawn.
+  void save_fragment_graph_svg(std::string path) const;
+
+  // Debugging pictures that no program writes.
+
+  // Every fitted cubic fragment of every layer that is not a closed loop, in "blue".
+  void save_cubic_fragments_svg(std::string path) const;
+  // Per layer, edges as black lines between their nodes, then nodes as gray dots. A node
+  // is drawn at its first junction's first fragment end; a node without one, or an edge
+  // without exactly two nodes of its layer, ends the file as in save_fragment_graph_svg.
+  void save_topology_svg(std::string path) const;
+  // As save_topology_svg with nodes first, as orange dots, then the edges.
+  void save_topology_inline_svg(std::string path) const;
+  // blue: as save_curves_svg. Otherwise curves meeting at a connection where exactly two
+  // curves end, with end tangents of cosine below -0.99, are chained, and each chain is
+  // one path in one shuffled jet colour.
+  void save_joined_curves_svg(std::string path, bool blue) const;
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <set>
+#include <string>
 
 #include "graph/curve.h"
 #include "graph/edge.h"
@@ -52,4 +53,39 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // where a curve holds no fragment listed at the junction, has fewer than two control
   // points, or where the two neighbours coincide. Needs two connections per curve.
   void align_two_curve_joins();
+
+  // SVG pictures of this layer (io/svg_pictures.cpp), with its height and width in the
+  // header; file handling as for the curve_network pictures. No program writes them.
+
+  // curve_network::save_curve_class_svg for this layer.
+  void save_curve_class_svg(std::string path) const;
+  // curve_network::save_curves_svg for this layer.
+  void save_curves_svg(std::string path, bool blue) const;
+  // highlighted in "#000000", then every curve of the layer except hidden_a and hidden_b
+  // in shuffled jet colours. The pointers need not point into this layer.
+  void save_curves_one_highlighted_svg(std::string path, const curve* highlighted,
+                                       const curve* hidden_a, const curve* hidden_b) const;
+  // a and b in "#000000", then every curve of the layer that holds neither fragment nor
+  // any fragment of more, in shuffled jet colours.
+  void save_curves_two_highlighted_svg(std::string path, const curve& a, const curve& b,
+                                       const f_curve* fragment,
+                                       const std::list<f_curve*>& more = {}) const;
+  // Each listed curve in "#000000", then the layer's other curves in shuffled jet colours.
+  void save_curves_list_highlighted_svg(std::string path,
+                                        const std::list<const curve*>& highlighted) const;
+  // Edges as orange lines between their nodes (id: the edge's index), then nodes as cyan
+  // dots (id: the node's index); positions and early end as in
+  // curve_network::save_topology_svg.
+  void save_topology_svg(std::string path) const;
+  // For every node, a black line between the midpoints of every two of its edges, then
+  // every edge as an orange dot at its midpoint (its first fragment at t = 0.5); lines and
+  // dots are numbered from 0 each. Edges without a fragment are left out.
+  void save_edge_adjacency_svg(std::string path) const;
+  // Every curve with two connections as an orange line between them (id: the curve's
+  // index), then every connection as a cyan dot at its junction (id: its index).
+  void save_connection_graph_svg(std::string path) const;
+  // svg_cubic_fragments of the layer's fragments in "blue".
+  void save_fragments_svg(std::string path) const;
+  // svg_cubic_fragments_by_edge_flags with default "blue" and marked "red".
+  void save_fragments_by_edge_flags_svg(std::string path) const;
 };
