@@ -6,7 +6,6 @@
 #include <functional>
 #include <limits>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include <unistd.h>
@@ -163,11 +162,18 @@ class SvgPictures : public testing::Test {
 
 // The stroke colours in writing order, and the text with each replaced by "*".
 std::vector<std::string> strokes(const std::string& text, std::string& masked) {
-  static const std::regex stroke("stroke=\"([^\"]*)\"");
+  const std::string key = "stroke=\"";
   std::vector<std::string> found;
-  for (auto m = std::sregex_iterator(text.begin(), text.end(), stroke); m != std::sregex_iterator(); ++m)
-    found.push_back((*m)[1]);
-  masked = std::regex_replace(text, stroke, "stroke=\"*\"");
+  masked.clear();
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find(key, from)) != std::string::npos;) {
+    const std::size_t begin = at + key.size();
+    const std::size_t end = text.find('"', begin);
+    found.push_back(text.substr(begin, end - begin));
+    masked += text.substr(from, begin - from) + "*";
+    from = end;
+  }
+  masked += text.substr(from);
   return found;
 }
 
