@@ -1,5 +1,6 @@
 #include "support/sketch_fixtures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -57,14 +58,15 @@ cv::Mat ring_with_free_end(int thickness) {
   return s;
 }
 
-cv::Mat dumbbell(int radius, int neck_width, int neck_length) {
-  const int gap = 2 * radius + neck_length;
-  const int cols = gap + 2 * radius + 40, rows = 2 * radius + 40;
+cv::Mat dumbbell(int radius, int neck_width, int neck_length, int radius_b) {
+  if (radius_b < 0) radius_b = radius;
+  const int gap = radius + radius_b + neck_length;
+  const int cols = gap + radius + radius_b + 40, rows = 2 * std::max(radius, radius_b) + 40;
   cv::Mat s = blank_sketch(rows, cols);
   bar(s, 10, 10, cols - 11, rows - 11);
   const cv::Point a(20 + radius, rows / 2), b(20 + radius + gap, rows / 2);
   cv::circle(s, a, radius, paper, cv::FILLED);
-  cv::circle(s, b, radius, paper, cv::FILLED);
+  cv::circle(s, b, radius_b, paper, cv::FILLED);
   cv::rectangle(s, cv::Point(a.x, rows / 2 - neck_width / 2),
                 cv::Point(b.x, rows / 2 - neck_width / 2 + neck_width - 1), paper, cv::FILLED);
   return s;

@@ -31,9 +31,10 @@ cv::Mat boxed_t(int width = 3);
 // A closed ring with one stroke from the ring into its inside that ends freely.
 cv::Mat ring_with_free_end(int thickness = 3);
 
-// A solid ink block holding a paper area shaped like a dumbbell: two discs of radius
-// `radius`, centres 2 * radius + neck_length apart, joined by a corridor `neck_width` wide.
-cv::Mat dumbbell(int radius = 14, int neck_width = 4, int neck_length = 10);
+// A solid ink block holding a paper area shaped like a dumbbell: a disc of radius `radius`
+// on the left and one of radius `radius_b` (default: the same) on the right, rims
+// `neck_length` apart, joined by a corridor `neck_width` wide.
+cv::Mat dumbbell(int radius = 14, int neck_width = 4, int neck_length = 10, int radius_b = -1);
 
 // A frame split by one vertical bar exactly `width` pixels wide into a left and a right
 // region (frame strokes are `width` wide too).

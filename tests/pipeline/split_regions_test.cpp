@@ -1,0 +1,131 @@
+#include "pipeline/split_regions.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include "pipeline/label_regions.h"
+#include "support/sketch_fixtures.h"
+
+namespace {
+
+using fixtures::as_input_image;
+using fixtures::dumbbell;
+using fixtures::run_region_steps;
+
+TEST(SplitRegions, DumbbellNecks) {
+  struct neck_case {
+    const char* name;
+    cv::Mat sketch;
+    float ratio;
+    int margin;
+    std::size_t nb_labels;  // 3: not split (ink, outside, dumbbell); 4: split
+    bool cut;               // neck pixels zeroed (kept even when the split is undone)
+  };
+  const std::vector<neck_case> cases = {
+      {"narrow neck", dumbbell(14, 4, 10), 0.5f, 3, 4, true},
+      {"neck of 6", dumbbell(14, 6, 10), 0.5f, 3, 4, true},
+      {"wide neck", dumbbell(14, 10, 10), 0.5f, 3, 3, false},
+      {"wide neck, big discs", dumbbell(30, 14, 10), 0.5f, 3, 4, true},
+      {"ratio 0", dumbbell(14, 4, 10), 0.0f, 3, 3, false},
+      {"margin above every height", dumbbell(14, 4, 10), 0.5f, 10, 3, false},
+      {"small hill, split kept", dumbbell(30, 4, 10, 8), 0.5f, 3, 4, true},
+      {"small hill below the margin, split undone", dumbbell(30, 4, 10, 7), 0.5f, 3, 3, true},
+  };
+  for (const neck_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::srand(11);
+    region_params p;
+    p.neck_ratio = c.ratio;
+    p.neck_margin = c.margin;
+    const cv::Mat input = as_input_image(c.sketch);
+    fixtures::extraction before = run_region_steps(input, p, 1);
+    fixtures::extraction e = run_region_steps(input, p, 2);
+    const layer& l = e.layers.front();
+    const layer& b = before.layers.front();
+    EXPECT_EQ(l.v_peak.size(), c.nb_labels);
+    EXPECT_EQ(!l.neck_pixels.empty(), c.cut);
+    for (const glm::ivec2& n : l.neck_pixels) {
+      EXPECT_EQ(l.ink_dist.at<int>(n.y, n.x), 0);
+      EXPECT_GT(b.ink_dist.at<int>(n.y, n.x), 0);
+    }
+    // Tables: a kept split moves pixels from the dumbbell (label 2) to the new label 3.
+    ASSERT_EQ(l.v_nb_pixel.size(), c.nb_labels);
+    ASSERT_EQ(l.v_discarded.size(), c.nb_labels);
+    int moved = 0;
+    for (int y = 0; y < l.labels.rows; ++y)
+      for (int x = 0; x < l.labels.cols; ++x) {
+        const int lab = l.labels.at<int>(y, x);
+        EXPECT_EQ(lab == 3 ? 2 : lab, b.labels.at<int>(y, x));
+        moved += lab == 3;
+        EXPECT_EQ(l.region_mask.at<schar>(y, x), l.v_discarded[lab] ? 0 : 1);
+      }
+    if (c.nb_labels == 4) {
+      EXPECT_EQ(l.v_nb_pixel[3], moved);
+      EXPECT_EQ(l.v_nb_pixel[2] + moved, b.v_nb_pixel[2]);
+      EXPECT_EQ(l.v_discarded[3], 0);
+      const glm::ivec2 peak = l.v_peak[3];
+      EXPECT_EQ(l.labels.at<int>(peak.y, peak.x), 3);
+      EXPECT_EQ(l.ink_dist.at<int>(peak.y, peak.x), l.v_max_ink_dist[3]);
+      EXPECT_GT(peak.x, l.v_peak[2].x);  // the right disc
+    } else {
+      EXPECT_EQ(l.v_nb_pixel, b.v_nb_pixel);
+      EXPECT_EQ(l.v_peak, b.v_peak);
+    }
+  }
+}
+
+TEST(SplitRegions, RegionMaskAndRepeatedDropTest) {
+  // A thin ring inside: dropped at step 1, stays dropped, mask 0 on it and on the ink.
+  region_params p;
+  p.least_depth = 100;
+  fixtures::extraction e = run_region_steps(as_input_image(fixtures::closed_ring()), p, 2);
+  const layer& l = e.layers.front();
+  EXPECT_EQ(l.v_discarded, (std::vector<char>{1, 0, 1}));
+  ASSERT_EQ(l.region_mask.type(), CV_8SC1);
+  EXPECT_EQ(l.region_mask.at<schar>(0, 0), 1);
+  const glm::ivec2 centre = glm::ivec2(40, 40) + glm::ivec2(l.offset_x, l.offset_y);
+  EXPECT_EQ(l.region_mask.at<schar>(centre.y, centre.x), 0);
+  EXPECT_EQ(cv::countNonZero(l.region_mask), l.v_nb_pixel[1]);
+}
+
+TEST(ComputeStrokeDepth, CountsIntoStrokesFromKeptRegions) {
+  struct depth_case {
+    const char* name;
+    int least_depth;
+    int expected_max;  // greatest stroke depth in the window
+  };
+  // A frame split by a 3-wide bar: the bar's middle is 2 rings from either region.
+  // With both inner regions dropped, depth counts from the outside only, across them.
+  for (const depth_case& c : std::vector<depth_case>{{"both sides kept", 3, 2}, {"inner dropped", 100, 0}}) {
+    SCOPED_TRACE(c.name);
+    region_params p;
+    p.least_depth = c.least_depth;
+    fixtures::extraction e = run_region_steps(as_input_image(fixtures::split_box(3)), p, 2);
+    const layer& l = e.layers.front();
+    const cv::Mat& s = l.stroke_depth;
+    ASSERT_EQ(s.type(), CV_32SC1);
+    const glm::ivec2 o(l.offset_x, l.offset_y);
+    const glm::ivec2 bar_middle = glm::ivec2(31, 20) + o;
+    const glm::ivec2 left_region = glm::ivec2(15, 20) + o;
+    if (c.least_depth == 3) {
+      EXPECT_EQ(s.at<int>(bar_middle.y, bar_middle.x), 2);
+      EXPECT_EQ(s.at<int>(bar_middle.y, bar_middle.x - 1), 1);
+      EXPECT_EQ(s.at<int>(left_region.y, left_region.x), 0);
+    } else {
+      // The dropped region is crossed from the frame: its middle lies deep.
+      EXPECT_GT(s.at<int>(left_region.y, left_region.x), 10);
+      EXPECT_GT(s.at<int>(bar_middle.y, bar_middle.x), 10);
+    }
+    for (int y = 0; y < s.rows; ++y)
+      for (int x = 0; x < s.cols; ++x) {
+        EXPECT_GE(s.at<int>(y, x), 0);  // every stroke pixel is reached from the outside
+        if (l.region_mask.at<schar>(y, x) != 0) {
+          EXPECT_EQ(s.at<int>(y, x), 0);
+        }
+      }
+  }
+}
+
+}  // namespace
