@@ -1,0 +1,157 @@
+// Extraction steps 4 to 6 on drawings run through the real steps 0 to 3.
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include "pipeline/compute_graph_distance.h"
+#include "pipeline/compute_sample_weights.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_nodes.h"
+#include "pipeline/paint_nodes.h"
+#include "pipeline/trace_edge_one_node.h"
+#include "pipeline/view_settings.h"
+#include "support/sketch_fixtures.h"
+
+namespace {
+
+using ids = std::set<int32_t>;
+
+// Steps 0 to 6 with all ink in one layer; `passes` dangling-stroke passes at step 4
+// (as the interactive worker runs them), tracing from graph distance `least` on.
+fixtures::extraction run_steps(const cv::Mat& sketch, int passes = 0, int least = 30) {
+  fixtures::extraction e =
+      fixtures::run_region_steps(fixtures::as_input_image(sketch), region_params());
+  cv::Mat boundary;
+  extract_boundary_pixels(e.layers, &e.region_image, &boundary);
+  view_settings view;
+  view.size_edge_one_node = least;
+  main_gl_widget = &view;
+  for (int i = 0; i < passes; ++i) {
+    compute_graph_distance(e.layers);
+    if (!trace_edge_one_node(e.layers)) break;
+  }
+  main_gl_widget = nullptr;
+  extract_nodes(&e.region_image, &e.layers);
+  paint_nodes(&e.region_image, e.layers);
+  compute_sample_weights(e.layers);
+  return e;
+}
+
+// The links of the pixel graph agree both ways, every pixel of an edge or a node is of
+// the right kind, and every such pixel, and only those, is weighted.
+void check_pixel_graph(const layer& l) {
+  const pixel_graph& g = l.graph;
+  for (const auto& [p, e] : g.edge_of_pixel) {
+    EXPECT_TRUE(g.edge_pixels.count(p));
+    EXPECT_FALSE(g.junction_pixels.count(p));
+  }
+  for (const glm::ivec2& p : g.junction_pixels) EXPECT_TRUE(g.node_of_pixel.count(p));
+  EXPECT_EQ(g.edges_of_node.size(), g.v_node_pixel.size());
+  EXPECT_EQ(g.v_node_color.size(), g.v_node_pixel.size());
+  for (const auto& [e, nodes] : g.nodes_of_edge)
+    for (int32_t n : nodes) EXPECT_TRUE(g.edges_of_node.at(n).count(e));
+  for (const auto& [n, edges] : g.edges_of_node)
+    for (int32_t e : edges) EXPECT_TRUE(g.nodes_of_edge.at(e).count(n));
+  for (const auto& [p, n] : g.node_of_pixel) EXPECT_FALSE(std::less<glm::ivec2>()(g.v_node_pixel[n], p));
+  EXPECT_EQ(l.sample_weight.size(), g.edge_of_pixel.size() + g.node_of_pixel.size());
+  for (const auto& [p, e] : g.edge_of_pixel) {
+    const float w = l.sample_weight.at(p);
+    EXPECT_TRUE(w > 0.0f && w <= 1.0f) << w;
+  }
+  for (const auto& [p, n] : g.node_of_pixel) {
+    const float w = l.sample_weight.at(p);
+    EXPECT_TRUE(w > 0.0f && w <= 0.01f) << w;
+  }
+}
+
+std::size_t nb_edges(const pixel_graph& g) {
+  ids seen;
+  for (const auto& [p, e] : g.edge_of_pixel) seen.insert(e);
+  return seen.size();
+}
+
+TEST(PixelGraphExtraction, DrawingsGiveTheirNodesAndEdges) {
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    std::size_t nb_nodes, nb_edges, edges_per_node;
+  };
+  const drawing drawings[] = {
+      // The ring's closed boundary is cut into two edges between two new nodes.
+      {"closed ring", fixtures::closed_ring(), 2, 2, 2},
+      {"two touching rings", fixtures::two_touching_rings(), 2, 4, 4},
+      {"T, strokes 2 wide", fixtures::boxed_t(2), 4, 6, 3},
+      {"T, strokes 3 wide", fixtures::boxed_t(3), 4, 6, 3},
+      {"box split by a bar", fixtures::split_box(3), 2, 3, 3},
+  };
+  for (const drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    std::srand(7);
+    fixtures::extraction e = run_steps(d.sketch);
+    ASSERT_EQ(e.layers.size(), 1u);
+    const layer& l = e.layers.front();
+    const pixel_graph& g = l.graph;
+    check_pixel_graph(l);
+    EXPECT_EQ(g.v_node_pixel.size(), d.nb_nodes);
+    EXPECT_EQ(nb_edges(g), d.nb_edges);
+    for (const auto& [e2, nodes] : g.nodes_of_edge) EXPECT_EQ(nodes.size(), 2u) << e2;
+    for (const auto& [n, edges] : g.edges_of_node) EXPECT_EQ(edges.size(), d.edges_per_node) << n;
+    // No open strokes without tracing.
+    for (const auto& [pair, pixels] : g.edge_pixels_by_pair) EXPECT_NE(pair.first, pair.second);
+  }
+}
+
+TEST(PixelGraphExtraction, StrokeWithAFreeEndIsTracedAsAnOpenEdge) {
+  fixtures::extraction e = run_steps(fixtures::ring_with_free_end(), 3);
+  const layer& l = e.layers.front();
+  const pixel_graph& g = l.graph;
+  check_pixel_graph(l);
+  const glm::ivec2 offset(l.offset_x, l.offset_y);
+  const glm::ivec2 centre = glm::ivec2(30, 50) + offset;  // inside the ring, left of the stroke
+  const int32_t inside = l.labels.at<int32_t>(centre.y, centre.x);
+  ASSERT_TRUE(g.edge_pixels_by_pair.count({inside, inside}));
+  EXPECT_GT(g.edge_pixels_by_pair.at({inside, inside}).size(), 30u);
+  EXPECT_FALSE(l.traced_pixels.empty());
+
+  // The open stroke runs between its free tip (a node of one edge) and the node where
+  // it meets the ring. The ring's boundary leaves and re-enters that node, so it keeps
+  // one node and is not split.
+  ASSERT_EQ(g.v_node_pixel.size(), 2u);
+  const ids& stroke = g.edges_of_pair.at({inside, inside});
+  ASSERT_EQ(stroke.size(), 1u);
+  EXPECT_EQ(g.nodes_of_edge.at(*stroke.begin()).size(), 2u);
+  const ids& ring = g.edges_of_pair.at({1, inside});
+  ASSERT_EQ(ring.size(), 1u);
+  EXPECT_EQ(g.nodes_of_edge.at(*ring.begin()).size(), 1u);
+  std::size_t tips = 0;
+  for (const auto& [n, edges] : g.edges_of_node) tips += edges.size() == 1;
+  EXPECT_EQ(tips, 1u);
+  // The tip lies at the free end of the stroke, sketch (50, 55).
+  const glm::ivec2 free_end = glm::ivec2(50, 55) + offset;
+  bool tip_found = false;
+  for (const glm::ivec2& p : g.v_node_pixel)
+    tip_found |= std::abs(p.x - free_end.x) <= 2 && std::abs(p.y - free_end.y) <= 2;
+  EXPECT_TRUE(tip_found);
+}
+
+TEST(PixelGraphExtraction, SecondOpenStrokeJoinsTheFirstAtAFork) {
+  // A stroke hanging from the ring with a branch off its middle: the second pass runs
+  // into the first open stroke and makes a fork node there.
+  cv::Mat sketch = fixtures::closed_ring(160, 70, 3);
+  cv::line(sketch, cv::Point(80, 10), cv::Point(80, 90), cv::Scalar(0), 3);
+  cv::line(sketch, cv::Point(80, 50), cv::Point(105, 75), cv::Scalar(0), 3);
+
+  fixtures::extraction one = run_steps(sketch, 1, 15);
+  EXPECT_EQ(one.layers.front().graph.v_node_pixel.size(), 2u);
+
+  fixtures::extraction e = run_steps(sketch, 3, 15);
+  const pixel_graph& g = e.layers.front().graph;
+  check_pixel_graph(e.layers.front());
+  ASSERT_EQ(g.v_node_pixel.size(), 4u);
+  std::multiset<std::size_t> degrees;
+  for (const auto& [n, edges] : g.edges_of_node) degrees.insert(edges.size());
+  // The ring's node, the fork and the two tips.
+  EXPECT_EQ(degrees, (std::multiset<std::size_t>{1, 1, 2, 3}));
+  EXPECT_EQ(nb_edges(g), 4u);
+}
+
+}  // namespace
