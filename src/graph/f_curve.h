@@ -7,6 +7,7 @@
 
 struct curve;
 struct edge;
+struct layer_graph;
 struct node;
 struct nconnection;
 struct frag_conn;
@@ -23,7 +24,79 @@ struct f_curve {
   std::vector<frag_conn*> v_frag_conn;   // its two junctions; the frag_end entry says which end
   float mean_error = 0;                  // weighted squared error / sample count, pixels^2
   float total_error = 0;                 // weighted squared error, pixels^2
+
+  // Weighted least-squares cubic of all samples, in single precision: four control points
+  // into v_ctrl_point, total_error = sum of w |p - C(t)|^2 (expanded form, may be slightly
+  // negative for an exact fit), mean_error = total_error / number of samples.
+  // v_t and v_point of different lengths: prints "aa" and changes nothing.
+  // Fewer than four distinct parameters with non-zero weight: the best cubic of lower
+  // degree (a point, a line, a parabola, raised to degree 3) with its direct error; no
+  // such sample at all: the control points are kept (padded to four with (0, 0)) and both
+  // errors are 0. Control points stay finite whenever the samples are.
+  void fit_cubic();
+
+  // Unweighted single-precision cubic of the samples with t0 <= parameters[i] <= t1,
+  // reparametrised onto [0, 1]; parameters holds one entry per sample (normally v_t).
+  // Writes out[0 .. 3]; writes nothing when t0 == t1 or no sample lies in the range;
+  // fewer than four distinct parameters give the lower-degree fit raised to a cubic.
+  void fit_cubic_range(const std::vector<double>& parameters, glm::dvec2* out, double t0,
+                       double t1) const;
+
+  // The same fit in double precision, solved by a singular value decomposition.
+  void fit_cubic_range_svd(const std::vector<double>& parameters, glm::dvec2* out, double t0,
+                           double t1) const;
+
+  // Bracketing search for the cut parameter of [t0, t1] (see the thresholds below).
+  // result = the cut, or -1 for none. scratch is resized to two polygons of four points
+  // and left holding the last trial fits (one polygon, the whole-range fit, when no cut).
+  //   error_threshold: no cut when the whole-range mean squared error is below it (px^2)
+  //   min_gain: a cut must lower the mean squared error by at least this much (px^2)
+  //   end_margin: the cut keeps at least this far from t0 and t1 (parameter units)
+  //   min_samples: each side keeps at least this many samples
+  // A cut whose error is not a number (one side without samples) is rejected.
+  void find_split(const std::vector<double>& parameters,
+                  std::vector<std::vector<glm::dvec2>>& scratch, double t0, double t1,
+                  double& result, float error_threshold, float min_gain, float end_margin,
+                  int min_samples) const;
+
+  // find_split over [0, 1] with a fresh scratch list; split_at when it finds a cut.
+  // This fragment must be an element of layer.f_curves.
+  void split_if_better(layer_graph& layer, float error_threshold, float min_gain,
+                       float end_margin, int min_samples);
+
+  // Cuts this fragment (an element of layer.f_curves) at parameter t: samples with
+  // parameter >= t move to a new fragment appended to layer.f_curves, a new junction
+  // {this, 3}, {new, 0} is appended to layer.frag_conns, and edges, curves and junctions
+  // are relinked. Both sides' parameters are rescaled onto [0, 1]. Nothing is refitted:
+  // this keeps its old control points and errors, the new fragment has none.
+  // Does nothing unless 0 < t < 1.
+  void split_at(layer_graph& layer, double t);
+
+  // Up to four cubics covering [0, 1] (one when find_split finds no cut), fitted with
+  // fit_cubic_range_svd; replaces out. Prints "3.0", "3.1" or "3.2" for the deeper cuts.
+  void fit_pieces(std::vector<std::vector<glm::dvec2>>& out, float error_threshold,
+                  float min_gain, float end_margin, int min_samples) const;
 };
+
+// Unweighted mean squared distance (pixels^2) of the samples of fragment with
+// t0 <= parameters[i] <= t1 from the cubic ctrl[0 .. 3] reparametrised onto [t0, t1].
+// 0 when t0 == t1; not a number (0 / 0) when the range holds no sample.
+double cubic_range_error(const f_curve& fragment, const std::vector<double>& parameters,
+                         const glm::dvec2* ctrl, double t0, double t1);
+
+// A cut search over [t0, t1] of a fragment's samples.
+struct split_context {
+  const f_curve* fragment = nullptr;                           // the samples
+  const std::vector<double>* parameters = nullptr;             // one per sample
+  const std::vector<std::vector<glm::dvec2>>* polygons = nullptr;  // [0] fits [t0, l], [1] [l, t1]
+  double t0 = 0;
+  double t1 = 1;
+};
+
+// Error of the two-part fit cut at l: the two parts' cubic_range_error weighted by their
+// sample counts (a sample at exactly l counts on the right). Not a number when a part
+// holds no sample.
+double split_error(const split_context& context, double l);
 
 // One fragment end at a junction.
 struct frag_end {
