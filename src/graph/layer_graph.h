@@ -4,6 +4,7 @@
 // exist; links between them are raw pointers that own nothing.
 
 #include <cstdint>
+#include <iosfwd>
 #include <list>
 #include <set>
 #include <string>
@@ -38,6 +39,28 @@ struct curve_graph {
 struct layer_graph : frag_graph, topo_graph, curve_graph {
   int height = 0;  // rows of the layer's image window (sketch doubled); SVG height
   int width = 0;   // columns of that window; SVG width
+
+  layer_graph() = default;
+  layer_graph(const layer_graph&) = delete;  // elements link to each other by address
+  layer_graph& operator=(const layer_graph&) = delete;
+
+  // Reads the next .graph layer record from a binary stream. Each curve comes back as
+  // one cubic segment over all its fragments, refitted; one empty network region is
+  // made per region; shared_fragments stays empty. Throws graph_format_error (a file
+  // that ends early or whose counts cannot be right) or std::out_of_range (a link
+  // outside its list); the partly read record is then destroyed.
+  explicit layer_graph(std::istream& in);
+
+  // Writes this layer's .graph record; links are list positions. Throws
+  // std::out_of_range("invalid map<K, T> key") on a link to an element not in this layer.
+  void write(std::ostream& out) const;
+
+  // A layer alone in a file of its own, in the older record form (4-byte counts, no
+  // sample weights, no class score, network-region links after the curves).
+  // read_file fills this layer, which must be empty; both return false when the file
+  // cannot be opened.
+  bool write_file(const std::string& path) const;
+  bool read_file(const std::string& path);
 
   // Layer passes (layer_passes.cpp): each applies one operation to every element of one
   // kind in list order and touches no other layer.

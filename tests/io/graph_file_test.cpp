@@ -1,0 +1,285 @@
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "graph/layer_graph.h"
+#include "io/graph_stream.h"
+
+namespace {
+
+// Two fragments along one edge between two regions, held by one curve, with a
+// junction per end and in the middle, each with its connection.
+void build_small_layer(layer_graph& lg) {
+  lg.height = 40;
+  lg.width = 30;
+  f_curve& a = lg.f_curves.emplace_back();
+  f_curve& b = lg.f_curves.emplace_back();
+  for (int i = 0; i <= 10; ++i) {
+    const float t = i / 10.0f;
+    a.v_point.push_back({10 * t, 2.0f});
+    a.v_weight.push_back(1.0f);
+    a.v_t.push_back(t);
+    b.v_point.push_back({10 + 10 * t, 2.0f + 3 * t});
+    b.v_weight.push_back(0.5f);
+    b.v_t.push_back(t);
+  }
+  a.v_ctrl_point = {{0, 2}, {3, 2}, {7, 2}, {10, 2}};
+  b.v_ctrl_point = {{10, 2}, {13, 3}, {17, 4}, {20, 5}};
+  a.mean_error = 0.25f;
+  b.total_error = 1.5f;
+  frag_conn& j0 = lg.frag_conns.emplace_back();
+  frag_conn& j1 = lg.frag_conns.emplace_back();
+  frag_conn& j2 = lg.frag_conns.emplace_back();
+  edge& e = lg.edges.emplace_back();
+  node& n0 = lg.nodes.emplace_back();
+  node& n1 = lg.nodes.emplace_back();
+  region& r0 = lg.regions.emplace_back();
+  region& r1 = lg.regions.emplace_back();
+  curve& c = lg.curves.emplace_back();
+
+  j0.v_frag_end = {{&a, 0}};
+  j1.v_frag_end = {{&a, 3}, {&b, 0}};
+  j2.v_frag_end = {{&b, 3}};
+  a.v_frag_conn = {&j0, &j1};
+  b.v_frag_conn = {&j2, &j1};
+  a.v_edge = b.v_edge = {&e};
+  e.v_node = {&n0, &n1};
+  e.v_region = {&r0, &r1};
+  e.v_f_curve = {&a, &b};
+  e.v_frag_conn = {&j0, &j1, &j2};
+  e.on_background = true;
+  e.display_mark = true;
+  n0.v_edge = n1.v_edge = {&e};
+  n0.v_region = {&r0, &r1};
+  n0.v_frag_conn = {&j0};
+  n1.v_frag_conn = {&j2};
+  r0.v_region_edge = {{&e, &r1}};
+  r0.v_node = {&n0};
+  r0.background = true;
+  r1.v_region_edge = {{&e, &r0}};
+  for (frag_conn* j : {&j0, &j1, &j2}) {
+    nconnection& nc = lg.nconnections.emplace_back();
+    nc.v_frag_conn = {j};
+    j->v_nconnection = {&nc};
+    j->v_edge = {&e};
+    j->v_curve = {&c};
+  }
+  c.v_f_curve = {&a, &b};
+  a.v_curve = b.v_curve = {&c};
+  c.v_nconnection = {&lg.nconnections.front(), &lg.nconnections.back()};
+  lg.nconnections.front().v_curve = {&c};
+  lg.nconnections.back().v_curve = {&c};
+  c.nb_point = a.v_point.size() + b.v_point.size();
+  c.class_score = -1;
+  c.mean_error = 123.0;
+  // Two segments of other degrees: the file keeps neither.
+  c.v_segment.resize(2);
+  c.v_segment[0].degree = 1;
+  c.v_segment[0].v_frag_ref = {frag_ref{&a, 0, 1, 0, 1, false}};
+  c.v_segment[1].degree = 2;
+  c.v_segment[1].v_frag_ref = {frag_ref{&b, 0, 1, 0, 1, false}};
+}
+
+std::string bytes_of(const layer_graph& lg) {
+  std::ostringstream out(std::ios::binary);
+  lg.write(out);
+  return out.str();
+}
+
+template <class T>
+T pod_at(const std::string& s, std::size_t pos) {
+  T v;
+  std::memcpy(&v, s.data() + pos, sizeof v);
+  return v;
+}
+
+TEST(GraphFile, EmptyLayerIs72Bytes) {
+  layer_graph lg;
+  lg.height = 7;
+  lg.width = 9;
+  const std::string s = bytes_of(lg);
+  ASSERT_EQ(s.size(), 72u);
+  EXPECT_EQ(pod_at<std::int32_t>(s, 64), 7);
+  EXPECT_EQ(pod_at<std::int32_t>(s, 68), 9);
+  std::istringstream in(s, std::ios::binary);
+  layer_graph back(in);
+  EXPECT_EQ(back.height, 7);
+  EXPECT_EQ(back.width, 9);
+  EXPECT_EQ(back.owner, &back);
+  EXPECT_EQ(back.topo, static_cast<topo_graph*>(&back));
+}
+
+TEST(GraphFile, RoundTripKeepsFieldsAndLinksAndRebuildsOneCubic) {
+  layer_graph lg;
+  build_small_layer(lg);
+  const std::string s = bytes_of(lg);
+  // The first fragment's record: three vectors of 11 samples, four control points,
+  // one curve, one edge, two junctions, two errors.
+  const std::size_t first_fragment = 72 + 0;
+  EXPECT_EQ(pod_at<std::uint64_t>(s, first_fragment), 11u);
+
+  std::istringstream in(s, std::ios::binary);
+  layer_graph back(in);
+  EXPECT_EQ(bytes_of(back).size(), s.size());
+  ASSERT_EQ(back.f_curves.size(), 2u);
+  ASSERT_EQ(back.curves.size(), 1u);
+  // One empty network region per region.
+  EXPECT_EQ(back.nregions.size(), 2u);
+  for (const nregion& nr : back.nregions) EXPECT_TRUE(nr.v_curve_external.empty() && nr.v_region.empty());
+
+  const f_curve& a = back.f_curves.front();
+  const f_curve& b = back.f_curves.back();
+  const f_curve& a0 = lg.f_curves.front();
+  EXPECT_EQ(a.v_point, a0.v_point);
+  EXPECT_EQ(a.v_weight, a0.v_weight);
+  EXPECT_EQ(a.v_t, a0.v_t);
+  EXPECT_EQ(a.v_ctrl_point, a0.v_ctrl_point);
+  EXPECT_EQ(a.mean_error, 0.25f);
+  EXPECT_EQ(b.total_error, 1.5f);
+  EXPECT_EQ(b.v_weight, lg.f_curves.back().v_weight);
+
+  const curve& c = back.curves.front();
+  EXPECT_EQ(a.v_curve, std::vector<curve*>{const_cast<curve*>(&c)});
+  EXPECT_EQ(c.v_f_curve[1], &b);
+  EXPECT_EQ(c.nb_point, 22u);
+  EXPECT_EQ(c.class_score, -1);
+  ASSERT_EQ(c.v_segment.size(), 1u);
+  EXPECT_EQ(c.v_segment[0].degree, 3);
+  EXPECT_EQ(c.v_segment[0].v_frag_ref.size(), 2u);
+  EXPECT_NE(c.mean_error, 123.0);  // replaced by the refit
+
+  const frag_conn& j1 = *std::next(back.frag_conns.begin());
+  ASSERT_EQ(j1.v_frag_end.size(), 2u);
+  EXPECT_EQ(j1.v_frag_end[0].fragment, &a);
+  EXPECT_EQ(j1.v_frag_end[0].end, 3);
+  EXPECT_EQ(j1.v_nconnection[0], &*std::next(back.nconnections.begin()));
+  const edge& e = back.edges.front();
+  EXPECT_TRUE(e.on_background && e.display_mark && !e.display_mark_2);
+  EXPECT_EQ(e.v_frag_conn.size(), 3u);
+  const region& r0 = back.regions.front();
+  EXPECT_TRUE(r0.background);
+  EXPECT_EQ(r0.v_region_edge[0].edge, &e);
+  EXPECT_EQ(r0.v_region_edge[0].other, &back.regions.back());
+  EXPECT_TRUE(back.shared_fragments.empty());
+}
+
+TEST(GraphFile, ErasedCurveShiftsPositions) {
+  layer_graph lg;
+  build_small_layer(lg);
+  // A spare curve before the real one, then erased: the real one is written at 0.
+  lg.curves.emplace_front();
+  const std::string with_spare_erased = [&] {
+    lg.curves.pop_front();
+    return bytes_of(lg);
+  }();
+  std::istringstream in(with_spare_erased, std::ios::binary);
+  layer_graph back(in);
+  EXPECT_EQ(back.f_curves.front().v_curve[0], &back.curves.front());
+}
+
+TEST(GraphFile, EdgeFlagsWord) {
+  struct Case { bool mark, mark2, bg; std::int32_t word; };
+  const Case cases[] = {{false, false, true, 1}, {true, true, true, 7}, {false, true, false, 2}, {true, false, false, 4}};
+  for (const Case& c : cases) {
+    layer_graph lg;
+    edge& e = lg.edges.emplace_back();
+    e.display_mark = c.mark;
+    e.display_mark_2 = c.mark2;
+    e.on_background = c.bg;
+    const std::string s = bytes_of(lg);
+    EXPECT_EQ(pod_at<std::int32_t>(s, s.size() - 4), c.word);
+  }
+  // Any of the upper bits sets the first flag.
+  for (std::int32_t w : {4, 5, 6, 7, 8}) {
+    layer_graph lg;
+    lg.edges.emplace_back();
+    std::string s = bytes_of(lg);
+    std::memcpy(&s[s.size() - 4], &w, 4);
+    std::istringstream in(s, std::ios::binary);
+    layer_graph back(in);
+    EXPECT_TRUE(back.edges.front().display_mark) << w;
+    EXPECT_EQ(back.edges.front().on_background, (w & 1) != 0) << w;
+  }
+}
+
+TEST(GraphFile, WriterRefusesForeignLinks) {
+  layer_graph lg, other;
+  other.curves.emplace_back();
+  lg.f_curves.emplace_back().v_curve = {&other.curves.front()};
+  std::ostringstream out(std::ios::binary);
+  try {
+    lg.write(out);
+    FAIL() << "no exception";
+  } catch (const std::out_of_range& e) {
+    EXPECT_STREQ(e.what(), "invalid map<K, T> key");
+  }
+}
+
+TEST(GraphFile, EveryTruncationFailsCleanly) {
+  layer_graph lg;
+  build_small_layer(lg);
+  const std::string s = bytes_of(lg);
+  for (std::size_t n = 0; n < s.size(); ++n) {
+    std::istringstream in(s.substr(0, n), std::ios::binary);
+    EXPECT_THROW(layer_graph back(in), graph_format_error) << "cut at " << n;
+  }
+}
+
+TEST(GraphFile, CorruptFilesFailCleanly) {
+  layer_graph lg;
+  build_small_layer(lg);
+  const std::string good = bytes_of(lg);
+  // The first fragment's curve link: after the counts, height, width and the four
+  // value vectors of 11 samples (8 + 88, 8 + 88, 8 + 44) and 4 control points (8 + 64).
+  const std::size_t curve_list = 72 + 96 + 96 + 52 + 72;
+  ASSERT_EQ(pod_at<std::uint64_t>(good, curve_list), 1u);
+  const std::size_t curve_index = curve_list + 8;
+  ASSERT_EQ(pod_at<std::int32_t>(good, curve_index), 0);
+
+  struct Case { const char* what; std::size_t pos; std::int64_t value; int width; bool out_of_range; };
+  const Case cases[] = {
+      {"index equal to the count", curve_index, 1, 4, true},
+      {"negative index", curve_index, -1, 4, true},
+      {"huge fragment count", 0, std::int64_t(1) << 60, 8, false},
+      {"huge region count", 32, std::int64_t(1) << 40, 8, false},
+      {"huge sample count", 72, std::int64_t(1) << 58, 8, false},
+      {"huge link count", curve_list, std::int64_t(1) << 61, 8, false},
+      {"wrong sample count of the curve", good.size() - 4 - 8 - 8, 5, 8, false},
+  };
+  for (const Case& c : cases) {
+    std::string s = good;
+    std::memcpy(&s[c.pos], &c.value, c.width);
+    std::istringstream in(s, std::ios::binary);
+    if (c.out_of_range) {
+      try {
+        layer_graph back(in);
+        ADD_FAILURE() << c.what << ": no exception";
+      } catch (const std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "invalid vector<T> subscript") << c.what;
+      }
+    } else {
+      EXPECT_THROW(layer_graph back(in), graph_format_error) << c.what;
+    }
+  }
+}
+
+TEST(GraphFile, SingleLayerFileRoundTrip) {
+  layer_graph lg;
+  build_small_layer(lg);
+  const std::string path = testing::TempDir() + "single_layer.bin";
+  ASSERT_TRUE(lg.write_file(path));
+  layer_graph back;
+  ASSERT_TRUE(back.read_file(path));
+  EXPECT_EQ(back.f_curves.size(), 2u);
+  // The older form has no weights: every sample comes back with weight 1.
+  EXPECT_EQ(back.f_curves.back().v_weight, std::vector<float>(11, 1.0f));
+  EXPECT_EQ(back.curves.front().nb_point, 22u);
+  EXPECT_EQ(back.nregions.size(), 2u);
+  std::remove(path.c_str());
+  layer_graph none;
+  EXPECT_FALSE(none.read_file(testing::TempDir() + "no_such_dir/x.bin"));
+}
+
+}  // namespace
