@@ -17,6 +17,7 @@
 // A layer owns everything by value; nothing inside points outside it.
 
 #include <cstdint>
+#include <iosfwd>
 #include <map>
 #include <set>
 #include <vector>
@@ -79,6 +80,11 @@ struct layer {
   // Empty tables, sets and maps, the five images empty but typed (four CV_32SC1, one
   // CV_8SC1), the bounding box 0.
   layer();
+  // Reads the next .graph layer record (empty members, then the record in file order).
+  // Throws graph_format_error on a record that runs past the end of the stream.
+  explicit layer(std::istream& in);
+  // Writes this layer's .graph record.
+  void write(std::ostream& out) const;
 
   int window_rows() const { return height + 2 * margin; }
   int window_cols() const { return width + 2 * margin; }

@@ -5,6 +5,7 @@
 // members, so their order and types are fixed.
 
 #include <cstdint>
+#include <iosfwd>
 #include <map>
 #include <set>
 #include <vector>
@@ -29,4 +30,12 @@ struct pixel_graph {
   std::vector<glm::vec2> v_node_centroid;               // per node id: mean of its pixels
   std::vector<glm::ivec2> v_node_pixel;                 // per node id: representative pixel
   std::vector<glm::vec3> v_node_color;                  // per node id: colour, 0 to 255
+
+  pixel_graph() = default;
+  // An empty graph filled from the next .graph record.
+  explicit pixel_graph(std::istream& in);
+  // Writes / reads the .graph record; read expects an empty graph and puts label-pair
+  // keys smaller label first. Reading throws graph_format_error on a short stream.
+  void write(std::ostream& out) const;
+  void read(std::istream& in);
 };

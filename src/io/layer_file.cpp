@@ -1,0 +1,83 @@
+// The .graph records of a raster layer and of its pixel graph.
+
+#include <istream>
+#include <ostream>
+
+#include "io/graph_stream.h"
+#include "io/raster_blocks.h"
+#include "pipeline/layer.h"
+#include "pipeline/pixel_graph.h"
+
+pixel_graph::pixel_graph(std::istream& in) { read(in); }
+
+void pixel_graph::write(std::ostream& out) const {
+  write_pod_vector(out, v_node_centroid);
+  write_pod_vector(out, v_node_pixel);
+  write_vec3_vector(out, v_node_color);
+  write_ivec2_set(out, junction_pixels);
+  write_ivec2_set(out, edge_pixels);
+  write_ivec2_value_map(out, node_of_pixel);
+  write_ivec2_value_map(out, edge_of_pixel);
+  write_ipair_ivec2_set_map(out, edge_pixels_by_pair);
+  write_ipair_ivec2_set_map(out, junction_pixels_by_pair);
+  write_int_set_map(out, nodes_of_edge);
+  write_int_set_map(out, edges_of_node);
+  write_ipair_int_set_map(out, edges_of_pair);
+}
+
+void pixel_graph::read(std::istream& in) {
+  read_pod_vector(in, v_node_centroid);
+  read_pod_vector(in, v_node_pixel);
+  read_pod_vector(in, v_node_color);
+  read_ivec2_set(in, junction_pixels);
+  read_ivec2_set(in, edge_pixels);
+  read_ivec2_int_map(in, node_of_pixel);
+  read_ivec2_int_map(in, edge_of_pixel);
+  read_ipair_ivec2_set_map(in, edge_pixels_by_pair);
+  read_ipair_ivec2_set_map(in, junction_pixels_by_pair);
+  read_int_set_map(in, nodes_of_edge);
+  read_int_set_map(in, edges_of_node);
+  read_ipair_int_set_map(in, edges_of_pair);
+}
+
+void layer::write(std::ostream& out) const {
+  write_pod_vector(out, v_max_ink_dist);
+  write_pod_vector(out, v_nb_pixel);
+  write_pod_vector(out, v_peak);
+  write_vec3_vector(out, v_color);
+  write_pod_vector(out, v_discarded);
+  write_int_mat(out, ink_dist);
+  write_int_mat(out, stroke_depth);
+  write_int_mat(out, graph_dist);
+  write_int_mat(out, labels);
+  write_schar_mat(out, region_mask);
+  write_pod<int32_t>(out, nb_grow_level);
+  for (int32_t v : {min_x, min_y, width, height, offset_y, offset_x, margin}) write_pod<int32_t>(out, v);
+  write_ivec2_set(out, neck_pixels);
+  write_ivec2_set(out, ink_pixels);
+  write_ivec2_set(out, traced_pixels);
+  write_ivec2_value_map(out, grow_level);
+  write_ivec2_value_map(out, sample_weight);
+  graph.write(out);
+}
+
+layer::layer(std::istream& in) : layer() {
+  read_pod_vector(in, v_max_ink_dist);
+  read_pod_vector(in, v_nb_pixel);
+  read_pod_vector(in, v_peak);
+  read_pod_vector(in, v_color);
+  read_pod_vector(in, v_discarded);
+  read_int_mat(in, ink_dist);
+  read_int_mat(in, stroke_depth);
+  read_int_mat(in, graph_dist);
+  read_int_mat(in, labels);
+  read_schar_mat(in, region_mask);
+  nb_grow_level = read_pod<int32_t>(in);
+  for (int32_t* v : {&min_x, &min_y, &width, &height, &offset_y, &offset_x, &margin}) *v = read_pod<int32_t>(in);
+  read_ivec2_set(in, neck_pixels);
+  read_ivec2_set(in, ink_pixels);
+  read_ivec2_set(in, traced_pixels);
+  read_ivec2_int_map(in, grow_level);
+  read_ivec2_float_map(in, sample_weight);
+  graph.read(in);
+}
