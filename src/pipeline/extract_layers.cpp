@@ -5,6 +5,8 @@
 #include <fstream>
 #include <vector>
 
+#include <opencv2/imgproc.hpp>
+
 #include "pipeline/pixel_neighbourhoods.h"
 
 double read_color_thresh() {
@@ -95,40 +97,23 @@ void compute_ink_distance(std::list<layer>& layers, int, int) {
     l.offset_y = layer_margin - l.min_y;
     const glm::ivec2 offset(l.offset_x, l.offset_y);
 
+    // Chessboard distance from the ink. A ring flood over 3 x 3 windows gives exactly this;
+    // OpenCV's two-pass transform with the 3 x 3 chessboard mask computes the same values.
+    cv::Mat paper(rows, cols, CV_8UC1, cv::Scalar(255));
+    for (const glm::ivec2& p : l.ink_pixels) paper.at<uchar>(p.y + offset.y, p.x + offset.x) = 0;
+    cv::Mat distance;
+    cv::distanceTransform(paper, distance, cv::DIST_C, 3, CV_32F);
+    distance.convertTo(l.ink_dist, CV_32SC1);
     cv::Mat& d = l.ink_dist;
-    d = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
-    std::vector<glm::ivec2> ring;
-    ring.reserve(l.ink_pixels.size());
-    for (const glm::ivec2& p : l.ink_pixels) {
-      const glm::ivec2 w = p + offset;
-      d.at<int>(w.y, w.x) = 0;
-      ring.push_back(w);
-    }
-    const int last = ring_flood(std::move(ring), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
-      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-        int& v = d.at<int>(q.y, q.x);
-        if (v != -1) continue;
-        v = k;
-        next.push_back(q);
-      }
-    });
 
-    int m = last;
+    int m = INT_MAX;
     for (int x = 0; x < cols; ++x) m = std::min({m, d.at<int>(0, x), d.at<int>(rows - 1, x)});
     for (int y = 0; y < rows; ++y) m = std::min({m, d.at<int>(y, 0), d.at<int>(y, cols - 1)});
 
-    // The outside becomes one plateau of height m; pockets behind narrower gaps keep theirs.
-    cv::Mat seen(rows, cols, CV_8UC1, cv::Scalar(0));
-    std::vector<glm::ivec2> queue{glm::ivec2(0, 0)};
-    for (std::size_t i = 0; i < queue.size(); ++i) {
-      for (glm::ivec2 q : window_3x3(queue[i], rows, cols)) {
-        uchar& s = seen.at<uchar>(q.y, q.x);
-        int& v = d.at<int>(q.y, q.x);
-        if (s != 0 || v < m) continue;
-        v = m;
-        s = 1;
-        queue.push_back(q);
-      }
-    }
+    // The outside becomes one plateau of height m: everything 8-connected to the corner
+    // through pixels of distance >= m. Pockets behind narrower gaps keep their values.
+    cv::Mat high = d >= m;
+    cv::floodFill(high, cv::Point(0, 0), cv::Scalar(128), nullptr, cv::Scalar(0), cv::Scalar(0), 8);
+    d.setTo(cv::Scalar(m), high == 128);
   }
 }

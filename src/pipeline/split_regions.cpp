@@ -91,6 +91,7 @@ class region_splitter {
     for (;;) {
       while (xh_ < X_.size()) {
         const glm::ivec2 p = X_[xh_++];
+        if (d(p) == 0) continue;  // cut by a climb while it waited: no longer queued
         for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
           if (label(q) != L || visited(q) != 0 || d(q) == 0) continue;
           const int dq = d(q);
@@ -118,15 +119,17 @@ class region_splitter {
 
   // From hill pixel q back to the region's own hill through the visited pixels of the
   // saddle level f, zeroing what it crosses; records the hill when it gets there.
+  //
+  // The waiting descent queues stay where they are: a pixel that the climb cuts (sets to
+  // 0) counts as taken out of them, and the descent skips it when it comes to it. That is
+  // the same as moving the queues aside and back without the cut pixels, without copying.
   void climb(glm::ivec2 q, int f, int L) {
     ring(q) = 0;
-    std::vector<glm::ivec2> M(X_.begin() + std::ptrdiff_t(xh_), X_.end());
-    std::vector<glm::ivec2> Lw;
-    Lw.swap(W_);
-    X_.clear();
-    xh_ = 0;
-    std::vector<glm::ivec2> O{q};
-    std::vector<glm::ivec2> current{q}, next;
+    std::vector<glm::ivec2>& O = climb_marked_;
+    O.assign(1, q);
+    std::vector<glm::ivec2>& current = climb_ring_;
+    std::vector<glm::ivec2>& next = climb_next_;
+    current.assign(1, q);
     bool met = false;
     for (int k = 1; !current.empty() && !met; ++k) {
       next.clear();
@@ -148,11 +151,6 @@ class region_splitter {
           } else {
             met = true;
             records_.push_back({q.x, q.y, f});
-            // The pixels zeroed above were removed from M and Lw: they are the ones at 0.
-            for (const glm::ivec2& m : M)
-              if (d(m) != 0) X_.push_back(m);
-            for (const glm::ivec2& w : Lw)
-              if (d(w) != 0) W_.push_back(w);
             for (glm::ivec2 s : window_3x3(r, rows_, cols_)) {
               if (label(s) != L || visited(s) != 0 || d(s) == 0) continue;
               if (d(s) == f) {
@@ -168,6 +166,12 @@ class region_splitter {
         }
       }
       current.swap(next);
+    }
+    if (!met) {
+      // The way back was not found: the descent has nothing left to take.
+      X_.clear();
+      xh_ = 0;
+      W_.clear();
     }
     for (const glm::ivec2& o : O) ring(o) = -1;
   }
@@ -225,6 +229,7 @@ class region_splitter {
   std::list<neck_record> records_;
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
+  std::vector<glm::ivec2> climb_marked_, climb_ring_, climb_next_;  // reused by every climb
 };
 
 }  // namespace

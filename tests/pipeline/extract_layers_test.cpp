@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include "pipeline/pixel_neighbourhoods.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -109,6 +110,52 @@ TEST(ComputeInkDistance, OutsideClampedInsideOfLoopKept) {
   // Outside, next to the loop, the true distance stands.
   EXPECT_EQ(d.at<int>(centre.y, 19 + l.offset_x), 1);
   EXPECT_EQ(d.at<int>(centre.y, 15 + l.offset_x), 5);
+}
+
+}  // namespace
+
+namespace {
+
+// The ink distance as the plain ring flood over 3 x 3 windows defines it, with the clamp.
+cv::Mat reference_ink_distance(const layer& l) {
+  const int rows = l.ink_dist.rows, cols = l.ink_dist.cols;
+  cv::Mat d(rows, cols, CV_32SC1, cv::Scalar(-1));
+  std::vector<glm::ivec2> ring;
+  for (const glm::ivec2& p : l.ink_pixels) {
+    const glm::ivec2 w = p + glm::ivec2(l.offset_x, l.offset_y);
+    d.at<int>(w.y, w.x) = 0;
+    ring.push_back(w);
+  }
+  const int last = ring_flood(ring, [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
+    for (glm::ivec2 q : window_3x3(p, rows, cols))
+      if (d.at<int>(q.y, q.x) == -1) {
+        d.at<int>(q.y, q.x) = k;
+        next.push_back(q);
+      }
+  });
+  int m = last;
+  for (int x = 0; x < cols; ++x) m = std::min({m, d.at<int>(0, x), d.at<int>(rows - 1, x)});
+  for (int y = 0; y < rows; ++y) m = std::min({m, d.at<int>(y, 0), d.at<int>(y, cols - 1)});
+  cv::Mat seen(rows, cols, CV_8UC1, cv::Scalar(0));
+  std::vector<glm::ivec2> queue{{0, 0}};
+  for (std::size_t i = 0; i < queue.size(); ++i)
+    for (glm::ivec2 q : window_3x3(queue[i], rows, cols))
+      if (seen.at<uchar>(q.y, q.x) == 0 && d.at<int>(q.y, q.x) >= m) {
+        d.at<int>(q.y, q.x) = m;
+        seen.at<uchar>(q.y, q.x) = 1;
+        queue.push_back(q);
+      }
+  return d;
+}
+
+TEST(ComputeInkDistance, MatchesTheRingFloodOnDrawings) {
+  for (unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    for (const layer& l : layers_of(fixtures::random_drawing(200, 25, seed), 10, true)) {
+      const cv::Mat expected = reference_ink_distance(l);
+      ASSERT_EQ(cv::countNonZero(expected != l.ink_dist), 0);
+    }
+  }
 }
 
 }  // namespace
