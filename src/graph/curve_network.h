@@ -7,6 +7,18 @@
 #include "graph/layer_graph.h"
 
 struct curve_network : std::list<layer_graph> {
+  // Energy of the network (pipeline/energy.cpp), summed in float over every curve of
+  // every layer in list order:
+  //   E = (N * mu + sum of w(degree)) * lambda + (1 - lambda) * sum of mean fit errors,
+  // N the shared fragments of all layers, fit errors in pixels squared, degree that of
+  // the curve's first segment. w(d) = (d - 1) * degree_penalty + 1 with the view, else
+  // 1, 4/3, 5/3 for degrees 1, 2, 3 and 0 for any other. A curve whose mean error is not
+  // finite adds only its weight, and "non finite" is printed. 0 without layers.
+  float energy(float lambda, float mu) const;
+  // The same with every curve's fit error measured afresh on its first segment
+  // (curve_segment::error, no refit); non-finite errors are left out silently.
+  float energy_recomputed(float lambda, float mu) const;
+
   // SVG pictures (io/svg_pictures.cpp). Each writes one whole file at path (created or
   // truncated; no folder is created) with the first layer's height and width in its
   // header and ids counted from 0 over the whole file. A network without layers writes
