@@ -32,16 +32,31 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
     }
   }
 
+  // Dense window images stand in for the pixel sets during the floods; the maps are
+  // filled from them afterwards, in pixel order. `pixel_id` holds the node id of a junction
+  // pixel and the edge id of any other pixel (-1: none yet).
+  enum : uchar { junction = 1, edge = 2 };
+  cv::Mat kind(rows, cols, CV_8UC1, cv::Scalar(0));
+  for (const glm::ivec2& p : g.junction_pixels) kind.at<uchar>(p.y, p.x) |= junction;
+  for (const glm::ivec2& p : g.edge_pixels) kind.at<uchar>(p.y, p.x) |= edge;
+  cv::Mat pixel_id(rows, cols, CV_32SC1, cv::Scalar(-1));
+  // in_pair(q) == the index of the pair being numbered: q is in that pair's set.
+  cv::Mat in_pair(rows, cols, CV_32SC1, cv::Scalar(-1));
+  auto at = [](cv::Mat& m, glm::ivec2 q) -> int32_t& { return m.at<int32_t>(q.y, q.x); };
+  auto is = [&](glm::ivec2 q, uchar k) { return (kind.at<uchar>(q.y, q.x) & k) != 0; };
+  // Only non-junction pixels carry edge ids, only junction pixels node ids.
+  auto edge_id = [&](glm::ivec2 q) { return is(q, junction) ? -1 : at(pixel_id, q); };
+
   // Edges: 8-connected runs of one pair's non-junction edge pixels.
   std::map<int32_t, ipair> edge_pairs;
   std::vector<glm::ivec2> stack;
-  int32_t nb_edges = 0;
+  int32_t nb_edges = 0, pair_index = 0;
   for (const auto& [pair, pixels] : g.edge_pixels_by_pair) {
+    for (const glm::ivec2& p : pixels) at(in_pair, p) = pair_index;
     for (const glm::ivec2& s : pixels) {
-      if (g.junction_pixels.count(s) || g.edge_of_pixel.count(s) || !g.edge_pixels.count(s))
-        continue;
+      if (is(s, junction) || at(pixel_id, s) >= 0 || !is(s, edge)) continue;
       const int32_t e = nb_edges;
-      g.edge_of_pixel[s] = e;
+      at(pixel_id, s) = e;
       g.edges_of_pair[pair].insert(e);
       edge_pairs[e] = pair;
       stack.push_back(s);
@@ -49,42 +64,50 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
         const glm::ivec2 p = stack.back();
         stack.pop_back();
         for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-          if (g.edge_of_pixel.count(q) || g.junction_pixels.count(q) || !g.edge_pixels.count(q) ||
-              !pixels.count(q))
+          if (is(q, junction) || at(pixel_id, q) >= 0 || !is(q, edge) ||
+              at(in_pair, q) != pair_index)
             continue;
-          g.edge_of_pixel[q] = e;
+          at(pixel_id, q) = e;
           stack.push_back(q);
         }
       }
       ++nb_edges;
     }
+    ++pair_index;
+  }
+  for (const glm::ivec2& p : g.edge_pixels) {
+    const int32_t e = edge_id(p);
+    if (e >= 0) g.edge_of_pixel.emplace_hint(g.edge_of_pixel.end(), p, e);
   }
 
   // Nodes: 8-connected clusters of junction pixels, linked to the edges they touch.
   int32_t nb_nodes = 0;
   for (const glm::ivec2& j : g.junction_pixels) {
-    if (g.node_of_pixel.count(j)) continue;
+    if (at(pixel_id, j) >= 0) continue;
     const int32_t n = nb_nodes;
-    g.node_of_pixel[j] = n;
+    at(pixel_id, j) = n;
     stack.push_back(j);
     while (!stack.empty()) {
       const glm::ivec2 p = stack.back();
       stack.pop_back();
       for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-        if (g.node_of_pixel.count(q)) continue;
-        if (g.junction_pixels.count(q)) {
-          g.node_of_pixel[q] = n;
-          stack.push_back(q);
+        if (is(q, junction)) {
+          if (at(pixel_id, q) < 0) {
+            at(pixel_id, q) = n;
+            stack.push_back(q);
+          }
           continue;
         }
-        auto it = g.edge_of_pixel.find(q);
-        if (it == g.edge_of_pixel.end()) continue;
-        g.nodes_of_edge[it->second].insert(n);
-        g.edges_of_node[n].insert(it->second);
+        const int32_t f = edge_id(q);
+        if (f < 0) continue;
+        g.nodes_of_edge[f].insert(n);
+        g.edges_of_node[n].insert(f);
       }
     }
     ++nb_nodes;
   }
+  for (const glm::ivec2& j : g.junction_pixels)
+    g.node_of_pixel.emplace_hint(g.node_of_pixel.end(), j, at(pixel_id, j));
 
   g.v_node_centroid.assign(nb_nodes, glm::vec2(0, 0));
   g.v_node_pixel.resize(nb_nodes);
@@ -115,7 +138,8 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
     g.v_node_color.push_back(joins ? random_colour() * 255.0f : glm::vec3(255, 255, 255));
   }
 
-  for (const auto& [p, id] : g.edge_of_pixel) paint_window_pixel(region_image, l, p, edge_colour[id]);
+  for (const auto& [p, id] : g.edge_of_pixel)
+    paint_window_pixel(region_image, l, p, edge_colour[id]);
 }
 
 }  // namespace

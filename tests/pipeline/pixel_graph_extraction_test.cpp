@@ -51,7 +51,9 @@ void check_pixel_graph(const layer& l) {
     for (int32_t n : nodes) EXPECT_TRUE(g.edges_of_node.at(n).count(e));
   for (const auto& [n, edges] : g.edges_of_node)
     for (int32_t e : edges) EXPECT_TRUE(g.nodes_of_edge.at(e).count(n));
-  for (const auto& [p, n] : g.node_of_pixel) EXPECT_FALSE(std::less<glm::ivec2>()(g.v_node_pixel[n], p));
+  // A node's pixel is its greatest in (x, y) order.
+  for (const auto& [p, n] : g.node_of_pixel)
+    EXPECT_FALSE(std::less<glm::ivec2>()(g.v_node_pixel[n], p));
   EXPECT_EQ(l.sample_weight.size(), g.edge_of_pixel.size() + g.node_of_pixel.size());
   for (const auto& [p, e] : g.edge_of_pixel) {
     const float w = l.sample_weight.at(p);
