@@ -114,7 +114,8 @@ void fit_range_float(const std::vector<Point>& points, const std::vector<double>
   if (t0 == t1) return;
   const double scale = 1 / (t1 - t0);
   const std::size_t n = std::min(points.size(), params.size());
-  Eigen::Matrix4f nm = Eigen::Matrix4f::Zero();
+  // Normal matrix columns in registers, as in f_curve::fit_cubic.
+  Eigen::Vector4f n0 = Eigen::Vector4f::Zero(), n1 = n0, n2 = n0, n3 = n0;
   Eigen::Vector4f rx = Eigen::Vector4f::Zero(), ry = Eigen::Vector4f::Zero();
   distinct_values<float> distinct;
   for (std::size_t i = 0; i < n; ++i) {
@@ -123,11 +124,16 @@ void fit_range_float(const std::vector<Point>& points, const std::vector<double>
     const float u = static_cast<float>((t - t0) * scale);
     const Eigen::Vector4f b = cubic_basis_float(u);
     const float x = static_cast<float>(points[i].x), y = static_cast<float>(points[i].y);
-    for (int j = 0; j < 4; ++j) nm.col(j) += b[j] * b;
+    n0 += b[0] * b;
+    n1 += b[1] * b;
+    n2 += b[2] * b;
+    n3 += b[3] * b;
     rx += x * b;
     ry += y * b;
     if (distinct.count < 4) distinct.add(u);
   }
+  Eigen::Matrix4f nm;
+  nm << n0, n1, n2, n3;
   if (distinct.count == 4) {
     const Eigen::Matrix4f inv = nm.inverse();
     const Eigen::Vector4f cx = inv * rx, cy = inv * ry;

@@ -17,22 +17,33 @@ void f_curve::fit_cubic() {
   v_ctrl_point.resize(4);
   const std::size_t n = v_t.size();
 
-  Eigen::Matrix4f nm = Eigen::Matrix4f::Zero();
+  // The normal matrix is kept as four column registers: one array would be stored and
+  // reloaded every sample.
+  Eigen::Vector4f n0 = Eigen::Vector4f::Zero(), n1 = n0, n2 = n0, n3 = n0;
   Eigen::Vector4f rx = Eigen::Vector4f::Zero(), ry = Eigen::Vector4f::Zero();
   float s_sum = 0;  // sum of w |p|^2, for the error in expanded form
+  // Distinct weighted parameters, up to four; a regular fragment has them in its first
+  // few samples, so this scan ends at once.
   cubic_ls::distinct_values<float> distinct;
+  for (std::size_t i = 0; i < n && distinct.count < 4; ++i)
+    if (v_weight[i] != 0) distinct.add(static_cast<float>(v_t[i]));
+
   for (std::size_t i = 0; i < n; ++i) {
     const float s = static_cast<float>(v_t[i]);
     const Eigen::Vector4f b = cubic_ls::cubic_basis_float(s);
     const float w = v_weight[i];
     const float x = v_point[i].x, y = v_point[i].y;
     const Eigen::Vector4f wb = w * b;
-    for (int j = 0; j < 4; ++j) nm.col(j) += b[j] * wb;
+    n0 += b[0] * wb;
+    n1 += b[1] * wb;
+    n2 += b[2] * wb;
+    n3 += b[3] * wb;
     rx += (w * x) * b;
     ry += (w * y) * b;
     s_sum += (x * x + y * y) * w;
-    if (distinct.count < 4 && w != 0) distinct.add(s);
   }
+  Eigen::Matrix4f nm;
+  nm << n0, n1, n2, n3;
 
   if (distinct.count == 4) {
     const Eigen::Matrix4f inv = nm.inverse();
