@@ -6,10 +6,14 @@
 #include <iterator>
 #include <list>
 #include <set>
+#include <sstream>
+#include <string>
 
 #include <glm/geometric.hpp>
 
 #include "graph/bezier.h"
+#include "graph/curve.h"
+#include "graph/f_curve.h"
 #include "graph/layer_graph.h"
 
 int crossing_test_count = 0;
@@ -304,4 +308,149 @@ node* node::find_split_crossing_partner() const {
                         end_tangent_misalignment(*a1, *b2) + end_tangent_misalignment(*a2, *b1) < 0.1;
   const bool bent = end_tangent_misalignment(*a1, *a2) > 0.1 && end_tangent_misalignment(*b1, *b2) > 0.1;
   return straight && bent ? partner : nullptr;
+}
+
+// ---- Crossing and overlap tests; they refit scratch curves and fragments.
+
+namespace {
+
+// One cubic through the fragments, ordered along their chain and refitted; linked to
+// nothing, so the layer does not know it.
+curve scratch_cubic(const std::vector<f_curve*>& fragments) {
+  curve c(fragments[0], 3);
+  for (std::size_t k = 1; k < fragments.size(); ++k) c.add_fragment_to_last_segment(fragments[k], 3);
+  c.refit();
+  return c;
+}
+
+f_curve* first_fragment(const edge* e) { return e->v_f_curve.empty() ? nullptr : e->v_f_curve[0]; }
+
+// The first fragments of n's edges other than `skip`; empty unless there are two.
+std::vector<f_curve*> other_two_fragments(const node& n, const edge* skip) {
+  std::vector<f_curve*> out;
+  for (const edge* e : n.v_edge)
+    if (e != skip) out.push_back(first_fragment(e));
+  if (out.size() != 2 || !out[0] || !out[1]) out.clear();
+  return out;
+}
+
+}  // namespace
+
+bool edge::joins_better_across() const {
+  if (on_background || v_node.size() < 2) return false;
+  for (const node* n : v_node)
+    if (n->v_edge.size() != 3) return false;
+  double before = 0.0;
+  double now = 0.0;
+  for (const node* n : v_node) {
+    const std::vector<f_curve*> pair = other_two_fragments(*n, this);
+    if (pair.empty()) return false;
+    before += weighted_mean_error(*pair[0], *pair[1], 0.0, 0.0);
+    now += scratch_cubic(pair).mean_error;
+  }
+  return before + 0.75 > now;
+}
+
+// ---- Merging collinear fragments at junctions of three or four.
+
+namespace {
+
+bool can_collapse(const edge& e) {
+  if (e.v_f_curve.size() != 1 || e.v_node.size() != 2 || e.v_node[0] == e.v_node[1]) return false;
+  const frag_conn* j0 = first_junction(e.v_node[0]);
+  const frag_conn* j1 = first_junction(e.v_node[1]);
+  return j0 && j1 && j0 != j1;
+}
+
+// Appends the lone fragment's samples to the receiver so that the receiver's end at the
+// junction continues into the lone fragment; both parameter ranges are scaled by
+// their share of the samples and together span [0, 1].
+void append_beyond(f_curve& receiver, int receiver_end, const f_curve& lone, int lone_end) {
+  const double nr = static_cast<double>(receiver.v_point.size());
+  const double na = static_cast<double>(lone.v_point.size());
+  const double sr = nr / (nr + na);
+  const double sa = na / (nr + na);
+  // Receiver's t = 1 end at the junction: it keeps [0, sr] and the newcomer follows
+  // from the junction; its t = 0 end there: the newcomer comes first.
+  const bool after = receiver_end != 0;
+  for (double& t : receiver.v_t) t = after ? t * sr : sa + t * sr;
+  for (std::size_t i = 0; i < lone.v_point.size(); ++i) {
+    const double from_junction = lone_end == 0 ? lone.v_t[i] : 1.0 - lone.v_t[i];
+    receiver.v_t.push_back(after ? sr + from_junction * sa : (1.0 - from_junction) * sa);
+    receiver.v_point.push_back(lone.v_point[i]);
+    receiver.v_weight.push_back(lone.v_weight[i]);
+  }
+}
+
+bool merge_lone_fragment(layer_graph& L, const frag_end& lone, const std::vector<frag_end>& receivers) {
+  f_curve* a = lone.fragment;
+  if (a->v_edge.empty() || !can_collapse(*a->v_edge[0])) return false;
+  for (const frag_end& r : receivers)
+    if (r.fragment == a) return false;
+  for (const frag_end& r : receivers) append_beyond(*r.fragment, r.end, *a, lone.end);
+  a->v_edge[0]->collapse(L);
+  for (const frag_end& r : receivers) r.fragment->fit_cubic();
+  return true;
+}
+
+}  // namespace
+
+bool merge_lone_fragment_3(layer_graph& L, frag_end lone, frag_end r1, frag_end r2) {
+  return merge_lone_fragment(L, lone, {r1, r2});
+}
+
+bool merge_lone_fragment_4(layer_graph& L, frag_end lone, frag_end r1, frag_end r2, frag_end r3) {
+  return merge_lone_fragment(L, lone, {r1, r2, r3});
+}
+
+void layer_graph::merge_collinear_fragments() {
+  for (;;) {
+    bool merged = false;
+    for (frag_conn& j : frag_conns) {
+      const std::vector<frag_end>& ends = j.v_frag_end;
+      const std::size_t n = ends.size();
+      if (n != 3 && n != 4) continue;
+      glm::vec2 d[4];
+      bool fitted = true;
+      for (std::size_t k = 0; k < n; ++k) {
+        const std::vector<glm::dvec2>& c = ends[k].fragment->v_ctrl_point;
+        if (c.size() != 4) {
+          fitted = false;
+          break;
+        }
+        const glm::dvec2 chord = ends[k].end == 0 ? c[3] - c[0] : c[0] - c[3];
+        d[k] = glm::normalize(glm::vec2(chord));
+      }
+      if (!fitted) continue;
+      bool collinear = true;
+      for (std::size_t p = 0; p < n; ++p)
+        for (std::size_t q = p + 1; q < n; ++q) collinear = collinear && std::abs(glm::dot(d[p], d[q])) > 0.9f;
+      if (!collinear) continue;
+      auto pos = [&](int p, int q) { return glm::dot(d[p], d[q]) > 0.0f; };
+      int lone;
+      if (n == 3) {
+        lone = pos(1, 2) ? 0 : pos(2, 0) ? 1 : 2;
+        int r[2], m = 0;
+        for (int k = 0; k < 3; ++k)
+          if (k != lone) r[m++] = k;
+        merged = merge_lone_fragment_3(*this, ends[lone], ends[r[0]], ends[r[1]]);
+      } else {
+        if (pos(1, 2) && pos(3, 1) && pos(3, 2))
+          lone = 0;
+        else if (pos(1, 2) && pos(2, 0) && pos(1, 0))
+          lone = 3;
+        else if (pos(2, 0) && pos(3, 0) && pos(3, 2))
+          lone = 1;
+        else
+          lone = 2;
+        int r[3], m = 0;
+        for (int k = 0; k < 4; ++k)
+          if (k != lone) r[m++] = k;
+        merged = merge_lone_fragment_4(*this, ends[lone], ends[r[0]], ends[r[1]], ends[r[2]]);
+      }
+      if (merged) break;  // the collapse changed the lists: scan again from the start
+    }
+    if (!merged) break;
+  }
+  for (f_curve& f : f_curves) f.fit_cubic();
 }

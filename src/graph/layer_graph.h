@@ -77,6 +77,14 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // points, or where the two neighbours coincide. Needs two connections per curve.
   void align_two_curve_joins();
 
+  // Edge edits (edge.cpp). No program calls them.
+
+  // Repeatedly finds, in junction order, a junction of three or four fragment ends whose
+  // end chords are pairwise nearly collinear (|cos| > 0.9) and merges the end on its
+  // own side into the others (merge_lone_fragment_3, _4), starting again after every
+  // merge; then refits every fragment. Meant for the layer before its curves exist.
+  void merge_collinear_fragments();
+
   // SVG pictures of this layer (io/svg_pictures.cpp), with its height and width in the
   // header; file handling as for the curve_network pictures. No program writes them.
 

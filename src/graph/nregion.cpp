@@ -123,6 +123,18 @@ bool nregion::is_valid() const {
 
 bool nregion_is_valid(const nregion& nr) { return nr.is_valid(); }
 
+double mean_curve_error(const std::vector<curve*>& curves) {
+  double weighted = 0.0;
+  double samples = 0.0;
+  for (curve* c : curves) {
+    if (!c) continue;
+    c->refit();
+    weighted += static_cast<double>(c->nb_point) * c->mean_error;
+    samples += static_cast<double>(c->nb_point);
+  }
+  return samples > 0.0 ? weighted / samples : 0.0;
+}
+
 bool region::has_boundary_loop() const { return v_region_edge.size() == v_node.size() && !v_node.empty(); }
 
 region region::merge_adjacent(const region& a, const region& b) {

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "graph/curve.h"
+#include "graph/f_curve.h"
 #include "graph/layer_graph.h"
+#include "support/layer_fixtures.h"
+#include "support/network_checker.h"
 #include "support/topology_builder.h"
 
 namespace {
@@ -374,6 +381,187 @@ TEST(NodeFindSplitCrossingPartner, FindsTheOtherHalfOfTwoCrossingStrokes) {
   split_crossing border({11, 10}, {11, -10});
   border.s.spokes.back()->on_background = true;
   EXPECT_EQ(border.s.centre->find_split_crossing_partner(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Region k lies between edge k and edge k + 1 of the node, the last between the last
+// edge and edge 0, and every edge of `all` is there once.
+void expect_fan_order(const node& n, std::vector<edge*> all) {
+  ASSERT_EQ(n.v_edge.size(), all.size());
+  ASSERT_EQ(n.v_region.size(), all.size());
+  std::vector<edge*> got = n.v_edge;
+  std::sort(got.begin(), got.end());
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(got, all);
+  const std::size_t m = n.v_edge.size();
+  EXPECT_EQ(n.v_region[0], n.v_edge[0]->v_region[0]);
+  for (std::size_t k = 0; k < m; ++k) {
+    const region* r = n.v_region[k];
+    for (const edge* e : {n.v_edge[k], n.v_edge[(k + 1) % m]})
+      EXPECT_TRUE(e->v_region[0] == r || e->v_region[1] == r) << "region " << k;
+  }
+}
+
+// Gives the arms of a star fixture (arms listed in angular order `around`) the regions
+// between neighbouring arms, as the network build would.
+std::vector<region*> add_wedges(layer_graph& g, const std::vector<edge*>& around) {
+  std::vector<region*> wedges;
+  for (std::size_t k = 0; k < around.size(); ++k) wedges.push_back(add_region(g));
+  for (std::size_t k = 0; k < around.size(); ++k)
+    bound(around[k], wedges[k], wedges[(k + around.size() - 1) % around.size()]);
+  return wedges;
+}
+
+TEST(Orderings, TAndXJunctionsComeOutInCyclicOrder) {
+  std::mt19937 rng(7);
+  {
+    layer_graph g;
+    fixture::layer_parts t = fixture::t_junction(g);
+    const std::vector<edge*> arms = t.edges;  // left, right, down
+    add_wedges(g, {arms[0], arms[2], arms[1]});
+    node* centre = t.nodes[0];
+    centre->v_edge = {arms[1], arms[2], arms[0]};
+    centre->order_around();
+    expect_fan_order(*centre, arms);
+    EXPECT_EQ(check_network(g), "");
+  }
+  for (int trial = 0; trial < 4; ++trial) {
+    layer_graph g;
+    fixture::layer_parts x = fixture::x_junction(g);
+    const std::vector<edge*> arms = x.edges;  // left, right, up, down
+    add_wedges(g, {arms[0], arms[2], arms[1], arms[3]});
+    node* centre = x.nodes[0];
+    std::shuffle(centre->v_edge.begin(), centre->v_edge.end(), rng);
+    centre->order_around();
+    expect_fan_order(*centre, arms);
+    // Once in cyclic order, the straight arms make a straight crossing.
+    EXPECT_TRUE(centre->is_straight_crossing());
+    // Every arm still walks from its first node's junction to its second's.
+    for (edge* e : arms) {
+      const std::vector<f_curve*> before = e->v_f_curve;
+      e->order_fragments();
+      EXPECT_EQ(e->v_f_curve, before);
+      EXPECT_EQ(e->v_frag_conn.front(), e->v_node[0]->v_frag_conn[0]);
+      EXPECT_EQ(e->v_frag_conn.back(), e->v_node[1]->v_frag_conn[0]);
+    }
+  }
+}
+
+TEST(Orderings, ClosedLoopEdgeIsRestoredFromAnyScrambling) {
+  for (int rotate = 0; rotate < 3; ++rotate) {
+    layer_graph g;
+    fixture::layer_parts loop = fixture::closed_loop(g);
+    edge* e = loop.edges[0];
+    const std::vector<f_curve*> fragments = e->v_f_curve;
+    const std::vector<frag_conn*> junctions = e->v_frag_conn;
+    std::reverse(e->v_f_curve.begin(), e->v_f_curve.end());
+    std::rotate(e->v_f_curve.begin(), e->v_f_curve.begin() + rotate, e->v_f_curve.end());
+    e->v_frag_conn = {junctions[2], junctions[1], junctions[0]};
+    e->order_fragments();
+    EXPECT_EQ(e->v_f_curve, fragments);
+    EXPECT_EQ(e->v_frag_conn, junctions);  // J0 J1 J2 J0
+    region& inside = g.regions.front();
+    inside.order_boundary();
+    EXPECT_EQ(inside.v_node, loop.nodes);
+    EXPECT_EQ(check_network(g), "");
+  }
+}
+
+// H shape: nodes A (0, 0) and B (0, 10) joined by edge e; at each, two more edges out
+// to `a_tips` and `b_tips`. Fragments fitted on their own.
+struct h_shape {
+  layer_graph g;
+  edge* e;
+  h_shape(const std::vector<glm::dvec2>& a_tips, const std::vector<glm::dvec2>& b_tips) {
+    node* a = add_node(g);
+    node* b = add_node(g);
+    f_curve* f = add_fragment(g, a->v_frag_conn[0], b->v_frag_conn[0], {0, 0}, {0, 10});
+    e = add_edge(g, a, b, {f}, {a->v_frag_conn[0], b->v_frag_conn[0]});
+    for (auto [n, at, tips] : {std::tuple{a, glm::dvec2(0, 0), a_tips}, std::tuple{b, glm::dvec2(0, 10), b_tips}})
+      for (glm::dvec2 tip : tips) {
+        node* far = add_node(g);
+        f_curve* arm = add_fragment(g, n->v_frag_conn[0], far->v_frag_conn[0], at, tip);
+        add_edge(g, n, far, {arm}, {n->v_frag_conn[0], far->v_frag_conn[0]});
+      }
+    for (f_curve& x : g.f_curves) x.fit_cubic();
+  }
+};
+
+TEST(EdgeJoinsBetterAcross, StraightStrokesThroughBothEndsJoinAcross) {
+  EXPECT_TRUE(h_shape({{-20, 0}, {20, 0}}, {{-20, 10}, {20, 10}}).e->joins_better_across());
+  // Sharp corners at both ends: one cubic per corner fits far worse than two lines.
+  EXPECT_FALSE(h_shape({{-20, 0}, {-20, -20}}, {{20, 10}, {20, 30}}).e->joins_better_across());
+  h_shape border({{-20, 0}, {20, 0}}, {{-20, 10}, {20, 10}});
+  border.e->on_background = true;
+  EXPECT_FALSE(border.e->joins_better_across());
+  // A node of two edges only.
+  EXPECT_FALSE(h_shape({{-20, 0}, {20, 0}}, {{-20, 10}}).e->joins_better_across());
+}
+
+// Junction J at (0, 0) of node NJ: a lone fragment out to the left, its own edge to
+// node NL, and two receivers out to the right on edges of their own.
+struct overlap {
+  layer_graph g;
+  node* nj;
+  f_curve *lone, *r1, *r2;
+  edge* lone_edge;
+  overlap() {
+    nj = add_node(g);
+    frag_conn* j = nj->v_frag_conn[0];
+    node* nl = add_node(g);
+    lone = add_fragment(g, j, nl->v_frag_conn[0], {0, 0}, {-10, 0});
+    lone_edge = add_edge(g, nj, nl, {lone}, {j, nl->v_frag_conn[0]});
+    for (f_curve** r : {&r1, &r2}) {
+      node* far = add_node(g);
+      const glm::dvec2 tip(20, r == &r1 ? 0.5 : -0.5);
+      *r = add_fragment(g, j, far->v_frag_conn[0], {0, 0}, tip, 21);
+      add_edge(g, nj, far, {*r}, {j, far->v_frag_conn[0]});
+    }
+  }
+};
+
+TEST(LayerMergeCollinearFragments, LoneEndIsMergedIntoBothReceivers) {
+  overlap s;
+  s.g.merge_collinear_fragments();
+  EXPECT_EQ(s.g.f_curves.size(), 2u);
+  EXPECT_EQ(s.g.edges.size(), 2u);
+  EXPECT_EQ(s.g.nodes.size(), 3u);
+  EXPECT_EQ(s.nj->v_frag_conn[0]->v_frag_end.size(), 2u);
+  for (f_curve* r : {s.r1, s.r2}) {
+    ASSERT_EQ(r->v_point.size(), 32u);
+    ASSERT_EQ(r->v_t.size(), 32u);
+    ASSERT_EQ(r->v_weight.size(), 32u);
+    // Parameters span [0, 1] and grow from the lone fragment's far end to the receiver's.
+    std::vector<std::pair<double, float>> by_t;
+    for (std::size_t i = 0; i < r->v_t.size(); ++i) by_t.emplace_back(r->v_t[i], r->v_point[i].x);
+    std::sort(by_t.begin(), by_t.end());
+    EXPECT_DOUBLE_EQ(by_t.front().first, 0.0);
+    EXPECT_DOUBLE_EQ(by_t.back().first, 1.0);
+    EXPECT_FLOAT_EQ(by_t.front().second, -10.0f);
+    for (std::size_t i = 1; i < by_t.size(); ++i) EXPECT_GE(by_t[i].second, by_t[i - 1].second);
+    EXPECT_LT(r->mean_error, 0.05f);
+    EXPECT_NEAR(r->v_ctrl_point[0].x, -10.0, 0.5);
+  }
+}
+
+TEST(LayerMergeCollinearFragments, JunctionsThatAreNotCollinearOrNotLoneStay) {
+  {  // the lone fragment shares its edge with another fragment
+    overlap s;
+    s.lone_edge->v_f_curve.push_back(s.r1);
+    s.g.merge_collinear_fragments();
+    EXPECT_EQ(s.g.f_curves.size(), 3u);
+    EXPECT_EQ(s.r1->v_point.size(), 21u);
+  }
+  {  // a T: no two ends continue each other
+    layer_graph g;
+    fixture::t_junction(g, 20, false);
+    g.merge_collinear_fragments();
+    EXPECT_EQ(g.f_curves.size(), 3u);
+    EXPECT_EQ(g.edges.size(), 3u);
+  }
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "graph/curve.h"
 #include "graph/layer_graph.h"
+#include "support/layer_fixtures.h"
+#include "support/network_checker.h"
 #include "support/topology_builder.h"
 
 namespace {
@@ -158,7 +161,9 @@ TEST(NregionBuild, RegionsItCannotEnterGiveAnEmptyUnlinkedRegion) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(nr.is_valid());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "null surface\n");
+    testing::internal::CaptureStdout();
     EXPECT_FALSE(nregion_is_valid(nr));
+    testing::internal::GetCapturedStdout();
   }
   {  // an edge with fewer junctions than fragments + 1: reported, nothing entered
     triangle s(false);
@@ -241,6 +246,55 @@ TEST(RegionMergeAdjacent, TwoTrianglesSharingAnEdgeMakeASquare) {
   EXPECT_EQ(rb->v_region_edge.size(), 3u);
   m.order_boundary();
   EXPECT_EQ(m.v_node, (std::vector<node*>{p, s, r, q}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NregionBuild, SharedClosedLoopFixture) {
+  layer_graph g;
+  fixture::layer_parts loop = fixture::closed_loop(g);
+  region* inside = &g.regions.front();
+  inside->order_boundary();
+  loop.edges[0]->order_fragments();
+  nregion& nr = g.nregions.emplace_back(inside);
+  expect_closed_loop(nr);
+  ASSERT_EQ(nr.v_corner.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(nr.v_corner[k].frag_conn, loop.junctions[k]);
+    EXPECT_EQ(nr.v_curve_external[k].curve, loop.fragments[k]->v_curve[0]);
+    EXPECT_EQ(count_of(loop.fragments[k]->v_curve[0]->v_nregion, &nr), 1);
+  }
+  EXPECT_EQ(check_network(g), "");
+}
+
+// Samples zigzagging about a line, so that a straight fit leaves an error.
+f_curve zigzag(int n, float amplitude) {
+  f_curve f;
+  for (int i = 0; i < n; ++i) {
+    f.v_point.emplace_back(float(i), i % 2 ? amplitude : -amplitude);
+    f.v_weight.push_back(1.0f);
+    f.v_t.push_back(double(i) / (n - 1));
+  }
+  return f;
+}
+
+TEST(MeanCurveError, RefitsAndWeightsBySampleCount) {
+  f_curve f1 = zigzag(10, 1.0f);
+  f_curve f2 = zigzag(30, 2.0f);
+  curve c1(&f1, 1);
+  curve c2(&f2, 1);
+  c1.refit();
+  c2.refit();
+  const double e1 = c1.mean_error;
+  const double e2 = c2.mean_error;
+  ASSERT_GT(e1, 0.5);
+  ASSERT_GT(e2, 2.0);
+  c1.mean_error = c2.mean_error = 1000.0;  // stale values must not count
+  EXPECT_NEAR(mean_curve_error({&c1, nullptr, &c2}), (10 * e1 + 30 * e2) / 40, 1e-9);
+  EXPECT_DOUBLE_EQ(c1.mean_error, e1);
+  EXPECT_EQ(mean_curve_error({}), 0.0);
 }
 
 }  // namespace
