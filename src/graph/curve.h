@@ -11,6 +11,7 @@ struct frag_conn;
 struct nconnection;
 struct nregion;
 struct curve_graph;
+struct layer_graph;
 
 // A fragment inside a segment. New entries are {f, 0, 1, 0, 1, false}.
 struct frag_ref {
@@ -57,6 +58,10 @@ struct curve_segment {
   // changes nothing. Not a number when the segment holds no sample, or when it has fewer
   // than degree + 1 control points (not fitted at its current degree).
   double error() const;
+
+  // Clears the first frag_ref's reversed flag; true when every two consecutive
+  // frag_refs' fragments share a junction. Not called by either program.
+  bool is_chained();
 };
 
 // First junction of a's fragment (in its v_frag_conn order) that b's fragment also has,
@@ -105,4 +110,82 @@ struct curve {
   // Fits every segment; mean_error = sum of their fit results / nb_point (not a number
   // when the curve holds no sample).
   void refit();
+
+  // --- Editing. Every operation below keeps the links of a linked network in step
+  // (fragment <-> curve, junction -> curve, curve ends <-> connections, segments and
+  // nb_point). g is the curve_graph that owns this curve in g.curves.
+
+  // Adds f at an end of this curve: f goes into g.shared_fragments first (its callers
+  // add a fragment another curve still holds); a junction of f new to the curve becomes
+  // an end (a junction without connection prints the marker line and gets no end), one
+  // the curve already reached stops being an end. Then merge_segments and refit; the
+  // merged segment keeps the degree of the first segment.
+  void add_fragment(curve_graph& g, f_curve* f);
+  // The same, leaving one new cubic segment for f unmerged and unfitted.
+  void add_fragment_norefit(curve_graph& g, f_curve* f);
+
+  // Merges d, a curve meeting this one, into this curve and erases d from g.curves
+  // (d dangles afterwards). The ends become d's outer ends followed by this curve's;
+  // g.shared_fragments is not touched. A junction of d's fragments listing neither curve
+  // prints a "strange " line and then lists this curve. Then merge_segments and refit.
+  void absorb(curve_graph& g, curve* d);
+  // The same without merge_segments and refit.
+  void absorb_norefit(curve_graph& g, curve* d);
+
+  // mode 0: this curve leaves the network and is erased from g.curves (it dangles
+  // afterwards). Mode 1 (2): the fragment of the first (last) frag_ref of the first
+  // segment leaves the curve, which then ends at the junction that fragment shared with
+  // the rest; its segments are reordered and refitted, keeping their degree. A curve
+  // holding one fragment or none has no rest to keep: modes 1 and 2 act as mode 0.
+  // For every fragment taken away: one not in g.shared_fragments gets a new one-fragment
+  // curve (degree of this curve's first segment, its class_score, linked to both
+  // connections of the fragment, refitted) at the end of g.curves; one in the set leaves
+  // the set when fewer than two holders remain and gets a new curve when none remains.
+  void detach(curve_graph& g, int mode);
+
+  // Junction class score (stored in class_score): -1 when a fragment's first edge is on
+  // the background; otherwise counts, over the junctions the curve passes through and
+  // those where it ends, how the other strokes there continue.
+  int classify_junctions();
+
+  // --- Offered with the editing operations; neither program calls them.
+
+  // f into v_f_curve and a cubic last segment, nb_point grows; no ordering, no fit, no
+  // link. Returns f's sample count.
+  std::uint64_t push_fragment_cubic(f_curve* f);
+
+  // Scratch curves that link nothing: a's fragments, segments and sample count, plus a
+  // cubic segment for each fragment of b (or for f) that a does not hold; merged and
+  // refitted.
+  curve(const curve& a, const curve& b);
+  curve(const curve& a, f_curve* f);
+
+  // Error after detaching in `mode` (0: the fragments' own total errors over nb_point,
+  // minus mu per fragment with another holder; 1, 2: the rest refitted on a scratch curve
+  // plus the dropped fragment's own total error, over nb_point, minus mu when that
+  // fragment has another holder). When that error minus mean_error is below threshold,
+  // detaches in that mode and returns the difference (this curve may be gone); else 0.
+  double detach_if_cheaper(curve_graph& g, double threshold, double mu, int mode);
+
+  // Error change of merging b into this curve, on a scratch curve against the
+  // fragments' own fits, minus mu per fragment the two share. When the two have exactly
+  // two ends off the other curve and the change is below threshold: absorb_checked and
+  // return the change; else 0.
+  double try_absorb(layer_graph& lg, curve* b, double threshold, double mu, bool& duplicate);
+  // The same for adding f, plus mu; adds with add_fragment_checked.
+  double try_add_fragment(layer_graph& lg, f_curve* f, double threshold, double mu, bool& duplicate);
+
+  // absorb (reporting inconsistencies under line 750) or add_fragment, then duplicate =
+  // whether another curve of g holds exactly the same set of fragments.
+  void absorb_checked(curve_graph& g, curve* d, bool& duplicate);
+  void add_fragment_checked(curve_graph& g, f_curve* f, bool& duplicate);
+
+  // class_score = -1 when a fragment's first edge is on the background, else 0.
+  void classify_background();
 };
+
+// One curve of `degree` holding the whole chain, built around the first fragment that
+// has a one-fragment curve of its own: its neighbours' one-fragment curves are absorbed,
+// other fragments added (and so shared). Null, changing nothing, when the chain has
+// fewer than two fragments or none has a one-fragment curve.
+curve* build_curve_from_chain(curve_graph& g, const std::vector<f_curve*>& chain, int degree);

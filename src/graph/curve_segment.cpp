@@ -482,6 +482,14 @@ void curve_segment::set_reversed() {
   }
 }
 
+bool curve_segment::is_chained() {
+  if (v_frag_ref.empty()) return true;
+  v_frag_ref[0].reversed = false;
+  for (std::size_t i = 1; i < v_frag_ref.size(); ++i)
+    if (!shared_junction(v_frag_ref[i - 1], v_frag_ref[i])) return false;
+  return true;
+}
+
 float curve_segment::fit() {
   switch (degree) {
     case 0: return fit_centroid(*this);
