@@ -40,8 +40,6 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
   for (const glm::ivec2& p : g.junction_pixels) kind.at<uchar>(p.y, p.x) |= junction;
   for (const glm::ivec2& p : g.edge_pixels) kind.at<uchar>(p.y, p.x) |= edge;
   cv::Mat pixel_id(rows, cols, CV_32SC1, cv::Scalar(-1));
-  // in_pair(q) == the index of the pair being numbered: q is in that pair's set.
-  cv::Mat in_pair(rows, cols, CV_32SC1, cv::Scalar(-1));
   auto at = [](cv::Mat& m, glm::ivec2 q) -> int32_t& { return m.at<int32_t>(q.y, q.x); };
   auto is = [&](glm::ivec2 q, uchar k) { return (kind.at<uchar>(q.y, q.x) & k) != 0; };
   // Only non-junction pixels carry edge ids, only junction pixels node ids.
@@ -50,9 +48,8 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
   // Edges: 8-connected runs of one pair's non-junction edge pixels.
   std::map<int32_t, ipair> edge_pairs;
   std::vector<glm::ivec2> stack;
-  int32_t nb_edges = 0, pair_index = 0;
+  int32_t nb_edges = 0;
   for (const auto& [pair, pixels] : g.edge_pixels_by_pair) {
-    for (const glm::ivec2& p : pixels) at(in_pair, p) = pair_index;
     for (const glm::ivec2& s : pixels) {
       if (is(s, junction) || at(pixel_id, s) >= 0 || !is(s, edge)) continue;
       const int32_t e = nb_edges;
@@ -64,8 +61,7 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
         const glm::ivec2 p = stack.back();
         stack.pop_back();
         for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-          if (is(q, junction) || at(pixel_id, q) >= 0 || !is(q, edge) ||
-              at(in_pair, q) != pair_index)
+          if (is(q, junction) || at(pixel_id, q) >= 0 || !is(q, edge) || !pixels.count(q))
             continue;
           at(pixel_id, q) = e;
           stack.push_back(q);
@@ -73,7 +69,6 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
       }
       ++nb_edges;
     }
-    ++pair_index;
   }
   for (const glm::ivec2& p : g.edge_pixels) {
     const int32_t e = edge_id(p);
