@@ -7,6 +7,7 @@
 // stored in this order, with these types, in the .graph optimiser block.
 
 #include <cstdint>
+#include <iosfwd>
 #include <random>
 #include <string>
 #include <vector>
@@ -77,6 +78,12 @@ struct recuit {
   // multiple of print_interval.
   void run();
 
+  // The optimiser block of a .graph file (io/recuit_file.cpp): every member in order
+  // except the engine's state and the network pointer. read throws graph_format_error on
+  // a short block, on distribution bounds out of order, or on tables that do not match
+  // the network already read (which the steps would index out of range).
+  void write(std::ostream& out) const;
+  void read(std::istream& in);
   // "\r", a blank when k is 0, k * progress_scale, T and E, nine blanks; flushed, no
   // line end, so each line overwrites the last.
   static void print_progress(std::uint64_t k, const double* progress_scale, const float* T,
