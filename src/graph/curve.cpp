@@ -231,12 +231,18 @@ void curve::add_fragment(curve_graph& g, f_curve* f) {
 
 namespace {
 
+// The junction a connection was built from; null for a connection built from none.
+const frag_conn* junction_of(const nconnection* n) {
+  return n->v_frag_conn.empty() ? nullptr : n->v_frag_conn[0];
+}
+
 void absorb_links(curve* c, curve_graph& g, curve* d, int message_line) {
+  if (!d || d == c) return;  // absorbing itself would erase the curve
   std::vector<nconnection*> ends;
   for (nconnection* n : d->v_nconnection) {
     remove_first(n->v_curve, d);
-    const frag_conn* j = n->v_frag_conn[0];
-    if (!contains(j->v_curve, c)) {
+    const frag_conn* j = junction_of(n);
+    if (!j || !contains(j->v_curve, c)) {
       ends.push_back(n);
     } else if (contains(n->v_curve, c)) {
       // Both end here: the junction becomes inner.
@@ -245,7 +251,8 @@ void absorb_links(curve* c, curve_graph& g, curve* d, int message_line) {
   }
   for (nconnection* n : c->v_nconnection) {
     remove_first(n->v_curve, c);
-    if (!contains(n->v_frag_conn[0]->v_curve, d)) ends.push_back(n);
+    const frag_conn* j = junction_of(n);
+    if (!j || !contains(j->v_curve, d)) ends.push_back(n);
   }
   c->v_nconnection.clear();
   for (nconnection* n : ends) end_at(c, n);
@@ -277,6 +284,7 @@ void absorb_links(curve* c, curve_graph& g, curve* d, int message_line) {
 }  // namespace
 
 void curve::absorb(curve_graph& g, curve* d) {
+  if (!d || d == this) return;
   absorb_links(this, g, d, 1008);
   merge_segments();
   refit();
@@ -485,6 +493,7 @@ double curve::try_add_fragment(layer_graph& lg, f_curve* f, double threshold, do
 }
 
 void curve::absorb_checked(curve_graph& g, curve* d, bool& duplicate) {
+  if (!d || d == this) return;
   absorb_links(this, g, d, 750);
   merge_segments();
   refit();

@@ -128,6 +128,7 @@ struct curve {
   // (d dangles afterwards). The ends become d's outer ends followed by this curve's;
   // g.shared_fragments is not touched. A junction of d's fragments listing neither curve
   // prints a "strange " line and then lists this curve. Then merge_segments and refit.
+  // Absorbing null or the curve itself does nothing.
   void absorb(curve_graph& g, curve* d);
   // The same without merge_segments and refit.
   void absorb_norefit(curve_graph& g, curve* d);

@@ -56,6 +56,11 @@ TEST(CurveEdit, AddAbsorbDetachKeepSharedFragmentsByTheRules) {
   EXPECT_EQ(cl->nb_point, 40u);
   EXPECT_NEAR(cl->mean_error, 0, 1e-6);  // the bar is one straight line
 
+  // Absorbing itself would erase the curve: nothing happens.
+  cl->absorb(lg, cl);
+  EXPECT_EQ(lg.curves.size(), 3u);
+  EXPECT_EQ(check_network(lg), "");
+
   // Absorbing the other holder leaves the fragment in the set with one holder.
   cl->absorb(lg, cr);
   EXPECT_EQ(check_network(lg), "");
