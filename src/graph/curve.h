@@ -183,6 +183,15 @@ struct curve {
 
   // class_score = -1 when a fragment's first edge is on the background, else 0.
   void classify_background();
+
+  // End slides (end_slide.cpp). They need two connections and a first segment of degree
+  // 1 to 3 with its control points; otherwise nothing changes. Only the first segment is
+  // read and written, and curve::mean_error is not updated.
+  // Slides the lone end (the one at whose connection no other curve ends) along the curve
+  // passing through its junction, and refits a quadratic's or cubic's inner points.
+  void slide_lone_end();
+  // The same for a curve whose two ends are both lone: end 0 first, then end 1.
+  void slide_lone_ends();
 };
 
 // One curve of `degree` holding the whole chain, built around the first fragment that

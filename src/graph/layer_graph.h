@@ -65,6 +65,31 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // Layer passes (layer_passes.cpp): each applies one operation to every element of one
   // kind in list order and touches no other layer.
 
+  // f_curve::fit_cubic on every fragment: four control points and both fit errors each.
+  void fit_fragments();
+
+  // Sweeps f_curve::split_if_better over the fragments, with the thresholds read from
+  // config/threshold_split_curve.conf at every call, until a sweep changes the fragment
+  // count no more; then f_curve::fit_cubic on every fragment. A cut's tail, appended to
+  // the list, is tried in the same sweep, its head in the next. Run before curves exist.
+  void split_fragments();
+
+  // curve::refit on every curve: segments refitted at their degree, mean errors updated.
+  void refit_curves();
+
+  // curve::slide_lone_end on every curve of which exactly one of its two connections has
+  // fewer than two curves ending at it. Curves without exactly two connections are skipped.
+  void slide_one_lone_end();
+
+  // curve::slide_lone_ends on every curve at both of whose two connections it is the only
+  // curve that ends. Curves without exactly two connections are skipped.
+  void slide_both_lone_ends();
+
+  // curve::refit on every curve, then prints one line on standard output per broken
+  // count: an edge without exactly 2 nodes, a curve without exactly 2 connections, a
+  // network region whose connection and boundary-piece counts differ. Repairs nothing.
+  void check();
+
   // Empties the eight element lists and shared_fragments; height, width, owner and topo
   // keep their values, so the layer can be built again in place.
   void clear();

@@ -5,6 +5,7 @@
 #include <glm/geometric.hpp>
 
 #include "graph/layer_graph.h"
+#include "graph/split_thresholds.h"
 
 namespace {
 
@@ -92,3 +93,65 @@ void layer_graph::align_two_curve_joins() {
     pb[b.k] = pb[b.j] + glm::dot(pb[b.k] - pb[b.j], u) * u;
   }
 }
+
+void layer_graph::fit_fragments() {
+  for (f_curve& f : f_curves) f.fit_cubic();
+}
+
+void layer_graph::split_fragments() {
+  const split_thresholds t = read_split_thresholds();
+  std::size_t count = 0;
+  do {
+    count = f_curves.size();
+    // A cut appends its tail to the list; this walk reaches it in the same sweep.
+    for (f_curve& f : f_curves) {
+      f.split_if_better(*this, t.error_threshold, t.min_gain, t.end_margin, t.min_samples);
+    }
+  } while (f_curves.size() != count);
+  for (f_curve& f : f_curves) f.fit_cubic();
+}
+
+void layer_graph::refit_curves() {
+  for (curve& c : curves) c.refit();
+}
+
+void layer_graph::slide_one_lone_end() {
+  for (curve& c : curves) {
+    if (c.v_nconnection.size() != 2) continue;
+    const bool lone_0 = c.v_nconnection[0]->v_curve.size() < 2;
+    const bool lone_1 = c.v_nconnection[1]->v_curve.size() < 2;
+    if (lone_0 != lone_1) c.slide_lone_end();
+  }
+}
+
+void layer_graph::slide_both_lone_ends() {
+  for (curve& c : curves) {
+    if (c.v_nconnection.size() != 2) continue;
+    if (c.v_nconnection[0]->v_curve.size() == 1 && c.v_nconnection[1]->v_curve.size() == 1) {
+      c.slide_lone_ends();
+    }
+  }
+}
+
+void layer_graph::check() {
+  for (curve& c : curves) c.refit();
+  for (const edge& e : edges) {
+    if (e.v_node.size() != 2) {
+      std::cout << "bad nb_node: " << e.v_node.size() << " should be 2" << std::endl;
+    }
+  }
+  for (const curve& c : curves) {
+    if (c.v_nconnection.size() != 2) {
+      std::cout << "bad nb_conn: " << c.v_nconnection.size() << " should be 2" << std::endl;
+    }
+  }
+  for (const nregion& r : nregions) {
+    if (r.v_nconnection.size() != r.v_curve_external.size()) {
+      std::cout << "nb_conn: " << r.v_nconnection.size()
+                << " and nb_external_curve: " << r.v_curve_external.size()
+                << " should be the same at the ini step" << std::endl;
+    }
+  }
+}
+
+

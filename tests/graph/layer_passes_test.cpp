@@ -126,4 +126,114 @@ TEST(LayerGraphClear, EmptiesEveryListAndKeepsTheSizes) {
   EXPECT_EQ(lg.topo, static_cast<topo_graph*>(&lg));
 }
 
+// A layer with one fragment held by one line curve between two connections, one edge
+// between two nodes and one network region of two connections and two pieces.
+struct consistent_layer {
+  layer_graph lg;
+  curve* c = nullptr;
+  consistent_layer() {
+    f_curve& f = lg.f_curves.emplace_back();
+    for (int i = 0; i <= 10; ++i) {
+      f.v_point.push_back({float(i), 1.0f});
+      f.v_t.push_back(i / 10.0);
+      f.v_weight.push_back(1.0f);
+    }
+    c = &lg.curves.emplace_back();
+    nconnection& n0 = lg.nconnections.emplace_back();
+    nconnection& n1 = lg.nconnections.emplace_back();
+    c->v_nconnection = {&n0, &n1};
+    n0.v_curve = {c};
+    n1.v_curve = {c};
+    c->v_f_curve = {&f};
+    f.v_curve = {c};
+    c->nb_point = f.v_point.size();
+    curve_segment& s = c->v_segment.emplace_back();
+    s.degree = 1;
+    s.v_frag_ref = {frag_ref{&f}};
+    c->mean_error = -1;
+    edge& e = lg.edges.emplace_back();
+    e.v_node = {&lg.nodes.emplace_back(), &lg.nodes.emplace_back()};
+    nregion& r = lg.nregions.emplace_back();
+    r.v_nconnection = {&n0, &n1};
+    r.v_curve_external.resize(2);
+  }
+};
+
+TEST(LayerGraphCheck, ConsistentLayerPrintsNothingButIsRefitted) {
+  consistent_layer layer;
+  testing::internal::CaptureStdout();
+  layer.lg.check();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_NEAR(layer.c->mean_error, 0.0, 1e-9);
+  EXPECT_NEAR(layer.c->v_segment[0].v_ctrl_point[1].x, 10.0, 1e-6);
+}
+
+TEST(LayerGraphCheck, ReportsEveryBrokenCountInOrder) {
+  consistent_layer layer;
+  layer_graph& lg = layer.lg;
+  lg.edges.front().v_node.pop_back();                 // one node
+  lg.edges.emplace_back().v_node.resize(3);           // three nodes
+  layer.c->v_nconnection.push_back(layer.c->v_nconnection.front());  // three connections
+  lg.curves.emplace_back();                           // no connection
+  lg.nregions.front().v_curve_external.pop_back();    // two connections, one piece
+  lg.nregions.emplace_back().v_curve_external.resize(4);
+  testing::internal::CaptureStdout();
+  lg.check();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "bad nb_node: 1 should be 2\n"
+            "bad nb_node: 3 should be 2\n"
+            "bad nb_conn: 3 should be 2\n"
+            "bad nb_conn: 0 should be 2\n"
+            "nb_conn: 2 and nb_external_curve: 1 should be the same at the ini step\n"
+            "nb_conn: 0 and nb_external_curve: 4 should be the same at the ini step\n");
+}
+
+// One fragment with samples along a polyline, parameters by sample index, weight 1.
+void fill_polyline(f_curve& f, const std::vector<glm::vec2>& corners, int samples_per_leg) {
+  for (std::size_t leg = 0; leg + 1 < corners.size(); ++leg) {
+    for (int i = 0; i < samples_per_leg; ++i) {
+      const float s = static_cast<float>(i) / static_cast<float>(samples_per_leg);
+      f.v_point.push_back(corners[leg] + (corners[leg + 1] - corners[leg]) * s);
+    }
+  }
+  f.v_point.push_back(corners.back());
+  const std::size_t n = f.v_point.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    f.v_t.push_back(static_cast<double>(i) / static_cast<double>(n - 1));
+    f.v_weight.push_back(1.0f);
+  }
+}
+
+TEST(SplitFragments, CutsUntilEveryPieceFitsAndRefitsAll) {
+  // Uses the shipped config/threshold_split_curve.conf (error threshold 1 px^2).
+  struct split_case {
+    const char* name;
+    std::vector<glm::vec2> corners;
+    std::size_t min_fragments;
+    std::size_t max_fragments;
+  };
+  const split_case cases[] = {
+      {"straight", {{0, 0}, {60, 0}}, 1, 1},
+      {"one corner", {{0, 0}, {40, 0}, {40, 40}}, 2, 3},
+      // Three corners: a head that needs a second cut waits for the next sweep.
+      {"zigzag", {{0, 0}, {40, 0}, {40, 40}, {80, 40}, {80, 0}}, 4, 8},
+  };
+  for (const split_case& c : cases) {
+    layer_graph lg;
+    fill_polyline(lg.f_curves.emplace_back(), c.corners, 40);
+    std::size_t samples = lg.f_curves.front().v_point.size();
+    lg.split_fragments();
+    EXPECT_GE(lg.f_curves.size(), c.min_fragments) << c.name;
+    EXPECT_LE(lg.f_curves.size(), c.max_fragments) << c.name;
+    EXPECT_EQ(lg.frag_conns.size(), lg.f_curves.size() - 1) << c.name;
+    std::size_t total = 0;
+    for (const f_curve& f : lg.f_curves) {
+      ASSERT_EQ(f.v_ctrl_point.size(), 4u) << c.name;
+      EXPECT_LT(f.mean_error, 1.0f) << c.name;
+      total += f.v_point.size();
+    }
+    EXPECT_EQ(total, samples) << c.name;
+  }
+}
+
 }  // namespace
