@@ -11,7 +11,7 @@
 
 // Boundaries with fewer pixels than this become junction pixels when
 // config/min_nb_pixel_in_edge.conf is missing or holds no integer.
-constexpr int32_t default_min_nb_pixel_in_edge = 10;
+constexpr int32_t default_min_nb_pixel_in_edge = 20;
 
 // Reads the one integer of `path` (formatted stream input); the default above when the
 // file is missing or does not start with an integer.

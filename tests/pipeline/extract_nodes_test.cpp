@@ -117,12 +117,13 @@ TEST(ExtractNodes, IslandBoundaryIsSplitIntoTwoEdgesBetweenTwoNodes) {
 }
 
 TEST(ExtractNodes, LoopThroughOneJunctionClusterKeepsOneNodeAndStaysBlack) {
-  // A closed run of edge pixels around a 4 by 4 square, broken at one pixel by a
-  // junction: both of its ends touch the one node.
-  layer l = hand_layer(std::vector<std::string>(8, std::string(8, '1')), 3);
-  for (int x = 1; x <= 5; ++x)
-    for (int y = 1; y <= 5; ++y) {
-      if (x != 1 && x != 5 && y != 1 && y != 5) continue;
+  // A closed run of edge pixels around a square, longer than the absorption threshold,
+  // broken at one pixel by a junction: both of its ends touch the one node.
+  const int side = read_min_nb_pixel_in_edge() / 4 + 4;
+  layer l = hand_layer(std::vector<std::string>(side + 3, std::string(side + 3, '1')), 3);
+  for (int x = 1; x <= side; ++x)
+    for (int y = 1; y <= side; ++y) {
+      if (x != 1 && x != side && y != 1 && y != side) continue;
       const glm::ivec2 p(x, y);
       if (p == glm::ivec2(3, 1)) {
         l.graph.junction_pixels.insert(p);
@@ -132,7 +133,7 @@ TEST(ExtractNodes, LoopThroughOneJunctionClusterKeepsOneNodeAndStaysBlack) {
       }
     }
   std::list<layer> layers{l};
-  cv::Mat region(8, 8, CV_32FC3, cv::Scalar(7, 7, 7));
+  cv::Mat region(side + 3, side + 3, CV_32FC3, cv::Scalar(7, 7, 7));
   extract_nodes(&region, &layers);
   const pixel_graph& g = layers.front().graph;
   EXPECT_EQ(g.v_node_pixel.size(), 1u);
