@@ -82,12 +82,65 @@ struct sums {
     s += (x * x + y * y) * w;
     ++used;
   }
+
+  Eigen::Matrix<double, K, K> matrix() const { return a; }
+  vec rhs_x() const { return bx; }
+  vec rhs_y() const { return by; }
+};
+
+// The cubic case runs in every annealing move: its ten distinct matrix entries and the
+// right-hand sides are named scalars so that they stay in registers (an array or a full
+// 4-by-4 matrix is stored and reloaded every sample). The lower triangle mirrors the
+// upper one.
+template <>
+struct sums<4> {
+  double a00 = 0, a01 = 0, a02 = 0, a03 = 0, a11 = 0, a12 = 0, a13 = 0, a22 = 0, a23 = 0, a33 = 0;
+  double x0 = 0, x1 = 0, x2 = 0, x3 = 0, y0 = 0, y1 = 0, y2 = 0, y3 = 0;
+  double s = 0;
+  std::size_t used = 0;
+
+  inline void add(float u, float wf, float xf, float yf) {
+    double b[4];
+    segment_basis<4>(u, b);
+    const double w = wf, x = xf, y = yf;
+    const double w0 = w * b[0], w1 = w * b[1], w2 = w * b[2], w3 = w * b[3];
+    a00 += w0 * b[0];
+    a01 += w0 * b[1];
+    a02 += w0 * b[2];
+    a03 += w0 * b[3];
+    a11 += w1 * b[1];
+    a12 += w1 * b[2];
+    a13 += w1 * b[3];
+    a22 += w2 * b[2];
+    a23 += w2 * b[3];
+    a33 += w3 * b[3];
+    const double wx = w * x, wy = w * y;
+    x0 += wx * b[0];
+    x1 += wx * b[1];
+    x2 += wx * b[2];
+    x3 += wx * b[3];
+    y0 += wy * b[0];
+    y1 += wy * b[1];
+    y2 += wy * b[2];
+    y3 += wy * b[3];
+    s += (x * x + y * y) * w;
+    ++used;
+  }
+
+  Eigen::Matrix4d matrix() const {
+    Eigen::Matrix4d m;
+    m << a00, a01, a02, a03, a01, a11, a12, a13, a02, a12, a22, a23, a03, a13, a23, a33;
+    return m;
+  }
+  Eigen::Vector4d rhs_x() const { return Eigen::Vector4d(x0, x1, x2, x3); }
+  Eigen::Vector4d rhs_y() const { return Eigen::Vector4d(y0, y1, y2, y3); }
 };
 
 // One frag_ref's samples into the sums, with u in the precision the fit prescribes:
 // from float slope and offset in double for a full range, in float for a narrower one.
 template <int K, bool unit_weights = false>
-sums<K> accumulate_ref(const frag_ref& r, sums<K> acc) {
+void accumulate_ref(const frag_ref& r, sums<K>& total) {
+  sums<K> acc = total;  // a local copy the compiler can keep in registers
   float slope, offset;
   const bool full = frag_ref::parameter_map(slope, offset, r.reversed, r.t0, r.t1, r.u0, r.u1);
   const f_curve& f = *r.fragment;
@@ -106,17 +159,17 @@ sums<K> accumulate_ref(const frag_ref& r, sums<K> acc) {
       acc.add(slope * ti + offset, unit_weights ? 1.0f : w[i], p[i].x, p[i].y);
     }
   }
-  return acc;
+  total = acc;
 }
 
 template <int K, bool unit_weights = false>
 void accumulate(const curve_segment& seg, normal_equations<K>& ne) {
   sums<K> acc;
   for (const frag_ref& r : seg.v_frag_ref)
-    if (r.t0 != r.t1) acc = accumulate_ref<K, unit_weights>(r, acc);
-  ne.a = acc.a;
-  ne.bx = acc.bx;
-  ne.by = acc.by;
+    if (r.t0 != r.t1) accumulate_ref<K, unit_weights>(r, acc);
+  ne.a = acc.matrix();
+  ne.bx = acc.rhs_x();
+  ne.by = acc.rhs_y();
   ne.s = acc.s;
   ne.used = acc.used;
 }
