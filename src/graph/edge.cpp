@@ -15,6 +15,7 @@
 #include "graph/curve.h"
 #include "graph/f_curve.h"
 #include "graph/layer_graph.h"
+#include "io/output_names.h"
 
 int crossing_test_count = 0;
 int short_edge_test_count = 0;
@@ -334,6 +335,13 @@ std::vector<f_curve*> other_two_fragments(const node& n, const edge* skip) {
   return out;
 }
 
+std::string crossing_picture_path(const char* variant, int count, double now, double before) {
+  std::ostringstream s;
+  s << output_root << "tmp/cc/" << (current_sketch_cstr ? current_sketch_cstr : "") << variant << count << "_new_"
+    << now << "_prev_" << before << "_delta " << now - before << ".svg";
+  return s.str();
+}
+
 }  // namespace
 
 bool edge::joins_better_across() const {
@@ -349,6 +357,74 @@ bool edge::joins_better_across() const {
     now += scratch_cubic(pair).mean_error;
   }
   return before + 0.75 > now;
+}
+
+bool node::crossing_join_test(layer_graph& L) const {
+  if (v_edge.size() != 4 || touches_background(*this)) return false;
+  f_curve* f[4];
+  for (int k = 0; k < 4; ++k)
+    if (!(f[k] = first_fragment(v_edge[k]))) return false;
+  curve a = scratch_cubic({f[0], f[2]});
+  curve b = scratch_cubic({f[1], f[3]});
+  const double now = a.mean_error + b.mean_error;
+  const double before = weighted_mean_error(*f[0], *f[2], 0.0, 0.0) + weighted_mean_error(*f[1], *f[3], 0.0, 0.0);
+  crossing_test_count += 1;
+  L.save_curves_two_highlighted_svg(crossing_picture_path("_v1_", crossing_test_count, now, before), a, b, f[0],
+                                    {f[1], f[2], f[3]});
+  return now < before + 2;
+}
+
+node* node::find_short_edge_partner(layer_graph& L) const {
+  if (v_edge.size() != 3 || touches_background(*this)) return nullptr;
+  double c2[3];
+  for (int k = 0; k < 3; ++k) c2[k] = chord2(v_edge[k]);
+  int s = -1;
+  for (int k = 0; k < 3; ++k)
+    if (c2[k] < c2[(k + 1) % 3] && c2[k] < c2[(k + 2) % 3]) s = k;
+  if (s < 0) return nullptr;
+  const edge* short_edge = v_edge[s];
+  node* partner = far_node(short_edge, this);
+  if (!partner || partner->v_edge.size() != 3 || touches_background(*partner)) return nullptr;
+  const std::vector<f_curve*> mine = other_two_fragments(*this, short_edge);
+  const std::vector<f_curve*> theirs = other_two_fragments(*partner, short_edge);
+  if (mine.empty() || theirs.empty() || short_edge->v_f_curve.empty()) return nullptr;
+  for (const edge* e : partner->v_edge)
+    if (e != short_edge && !(chord2(e) > c2[s])) return nullptr;
+
+  // The short edge's own fit, as one more (error, count) pair.
+  double short_error = 0.0;
+  double short_count = 0.0;
+  for (const f_curve* f : short_edge->v_f_curve) {
+    short_error += static_cast<double>(f->v_point.size()) * f->mean_error;
+    short_count += static_cast<double>(f->v_point.size());
+  }
+  if (short_count > 0.0) short_error /= short_count;
+
+  std::list<f_curve*> others(mine.begin(), mine.end());
+  others.insert(others.end(), theirs.begin(), theirs.end());
+  others.insert(others.end(), short_edge->v_f_curve.begin() + 1, short_edge->v_f_curve.end());
+  auto through_short = [&](f_curve* from, f_curve* to) {
+    std::vector<f_curve*> chain{from};
+    chain.insert(chain.end(), short_edge->v_f_curve.begin(), short_edge->v_f_curve.end());
+    chain.push_back(to);
+    return scratch_cubic(chain);
+  };
+
+  short_edge_test_count += 1;
+  bool fits[2];
+  for (int p = 0; p < 2; ++p) {
+    f_curve* b0 = theirs[p];
+    f_curve* b1 = theirs[1 - p];
+    curve c0 = through_short(mine[0], b0);
+    curve c1 = through_short(mine[1], b1);
+    const double now = c0.mean_error + c1.mean_error;
+    const double before = weighted_mean_error(*mine[0], *b0, short_error, short_count) +
+                          weighted_mean_error(*mine[1], *b1, short_error, short_count);
+    L.save_curves_two_highlighted_svg(crossing_picture_path("_v2_", short_edge_test_count, now, before), c0, c1,
+                                      short_edge->v_f_curve[0], others);
+    fits[p] = now < before + 3;
+  }
+  return fits[0] != fits[1] ? partner : nullptr;
 }
 
 // ---- Merging collinear fragments at junctions of three or four.

@@ -1,13 +1,17 @@
 #include "graph/edge.h"
 
+#include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
+#include <string>
 
 #include "graph/curve.h"
 #include "graph/f_curve.h"
 #include "graph/layer_graph.h"
+#include "io/output_names.h"
 #include "support/layer_fixtures.h"
 #include "support/network_checker.h"
 #include "support/topology_builder.h"
@@ -332,10 +336,12 @@ struct star {
     centre = add_node(g);
     add_spokes(centre, at, tips);
   }
+  // About one sample per pixel of length, as strokes are sampled.
   void add_spokes(node* n, glm::dvec2 at, const std::vector<glm::dvec2>& tips) {
     for (glm::dvec2 tip : tips) {
       node* far = add_node(g);
-      f_curve* f = add_fragment(g, n->v_frag_conn[0], far->v_frag_conn[0], at, tip);
+      const int samples = 1 + int(glm::length(tip - at));
+      f_curve* f = add_fragment(g, n->v_frag_conn[0], far->v_frag_conn[0], at, tip, samples);
       spokes.push_back(add_edge(g, n, far, {f}, {n->v_frag_conn[0], far->v_frag_conn[0]}));
     }
   }
@@ -355,14 +361,15 @@ TEST(NodeIsStraightCrossing, OppositeEdgesInCyclicOrderMustContinueEachOther) {
 }
 
 // Two strokes crossing, seen as two junctions joined by a short edge: A at (0, 0)
-// with spokes to the upper and lower left, B at (1, 0) with spokes to the right.
+// with spokes `reach` to the upper and lower left, B at (1, 0) with spokes to the right.
 struct split_crossing {
   star s;
   node* b;
   edge* bridge;
-  split_crossing(glm::dvec2 b_up, glm::dvec2 b_down) : s({0, 0}, {{-10, 10}, {-10, -10}}) {
+  split_crossing(glm::dvec2 b_up, glm::dvec2 b_down, double reach = 10)
+      : s({0, 0}, {{-reach, reach}, {-reach, -reach}}) {
     b = add_node(s.g);
-    f_curve* f = add_fragment(s.g, s.centre->v_frag_conn[0], b->v_frag_conn[0], {0, 0}, {1, 0});
+    f_curve* f = add_fragment(s.g, s.centre->v_frag_conn[0], b->v_frag_conn[0], {0, 0}, {1, 0}, 2);
     bridge = add_edge(s.g, s.centre, b, {f}, {s.centre->v_frag_conn[0], b->v_frag_conn[0]});
     s.add_spokes(b, {1, 0}, {b_up, b_down});
   }
@@ -562,6 +569,85 @@ TEST(LayerMergeCollinearFragments, JunctionsThatAreNotCollinearOrNotLoneStay) {
     EXPECT_EQ(g.f_curves.size(), 3u);
     EXPECT_EQ(g.edges.size(), 3u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Points output_root at a fresh folder holding "tmp/cc/" and names the sketch "sk";
+// restores both afterwards.
+class CrossingPictures : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_root_ = output_root;
+    root_ = std::filesystem::temp_directory_path() / ("vt_edge_test_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_ / "tmp" / "cc");
+    output_root = root_.string() + "/";
+    set_current_sketch("sk");
+  }
+  void TearDown() override {
+    std::filesystem::remove_all(root_);
+    output_root = saved_root_;
+    clear_current_sketch();
+  }
+  // Names of the pictures written so far.
+  std::vector<std::string> pictures() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root_ / "tmp" / "cc"))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static bool starts_with(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+  std::string saved_root_;
+  std::filesystem::path root_;
+};
+
+TEST_F(CrossingPictures, CrossingJoinTestPairsOppositeEdges) {
+  layer_graph g;
+  fixture::layer_parts x = fixture::x_junction(g);  // edges left, right, up, down
+  node* centre = x.nodes[0];
+  const int count = crossing_test_count;
+  // Edges 0, 2 are left and up: a corner, which one cubic cannot follow.
+  EXPECT_FALSE(centre->crossing_join_test(g));
+  centre->v_edge = {x.edges[0], x.edges[2], x.edges[1], x.edges[3]};
+  EXPECT_TRUE(centre->crossing_join_test(g));
+  EXPECT_EQ(crossing_test_count, count + 2);
+  const std::vector<std::string> names = pictures();
+  ASSERT_EQ(names.size(), 2u);
+  for (const std::string& name : names) {
+    EXPECT_TRUE(starts_with(name, "sk_v1_" + std::to_string(count + 1) + "_new_") ||
+                starts_with(name, "sk_v1_" + std::to_string(count + 2) + "_new_"))
+        << name;
+    EXPECT_NE(name.find("_prev_"), std::string::npos) << name;
+    EXPECT_NE(name.find("_delta "), std::string::npos) << name;
+  }
+  EXPECT_EQ(check_network(g), "");
+  // A node of three edges is not a crossing.
+  layer_graph t;
+  EXPECT_FALSE(fixture::t_junction(t).nodes[0]->crossing_join_test(t));
+  EXPECT_EQ(crossing_test_count, count + 2);
+}
+
+TEST_F(CrossingPictures, ShortEdgePartnerWhenExactlyOnePairingFits) {
+  split_crossing x({31, 30}, {31, -30}, 30);
+  for (f_curve& f : x.s.g.f_curves) f.fit_cubic();
+  const int count = short_edge_test_count;
+  // Upper left continues to lower right through the short edge, not to upper right.
+  EXPECT_EQ(x.s.centre->find_short_edge_partner(x.s.g), x.b);
+  EXPECT_EQ(short_edge_test_count, count + 1);
+  const std::vector<std::string> names = pictures();
+  ASSERT_EQ(names.size(), 2u);
+  for (const std::string& name : names)
+    EXPECT_TRUE(starts_with(name, "sk_v2_" + std::to_string(count + 1) + "_new_")) << name;
+
+  // No strictly shortest edge: nothing tested, nothing written.
+  star even({0, 0}, {{10, 0}, {0, 10}, {-10, 0}});
+  EXPECT_EQ(even.centre->find_short_edge_partner(even.g), nullptr);
+  EXPECT_EQ(short_edge_test_count, count + 1);
 }
 
 }  // namespace
