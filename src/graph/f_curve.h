@@ -76,6 +76,10 @@ struct f_curve {
   // fit_cubic_range_svd; replaces out. Prints "3.0", "3.1" or "3.2" for the deeper cuts.
   void fit_pieces(std::vector<std::vector<glm::dvec2>>& out, float error_threshold,
                   float min_gain, float end_margin, int min_samples) const;
+
+  // Unweighted mean squared distance (pixels^2) of all samples from the fragment's
+  // cubic at their parameters; 0 without samples. Needs four control points.
+  double mean_squared_error() const;
 };
 
 // Unweighted mean squared distance (pixels^2) of the samples of fragment with

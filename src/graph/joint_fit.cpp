@@ -1,0 +1,257 @@
+#include "graph/joint_fit.h"
+
+#include <cmath>
+#include <iostream>
+#include <unordered_map>
+
+#include "graph/curve.h"
+#include "graph/f_curve.h"
+#include "graph/joint_system.h"
+#include "graph/nregion.h"
+
+namespace {
+
+// Bernstein values of the segment degree at u, in the expanded forms of the curve fits.
+template <int degree>
+inline void segment_basis(double u, double* b);
+
+template <>
+inline void segment_basis<1>(double u, double* b) {
+  b[0] = 1 - u;
+  b[1] = u;
+}
+
+template <>
+inline void segment_basis<2>(double u, double* b) {
+  const double u2 = u * u;
+  b[0] = (u2 - 2 * u) + 1;
+  b[1] = 2 * u - 2 * u2;
+  b[2] = u2;
+}
+
+template <>
+inline void segment_basis<3>(double u, double* b) {
+  joint_cubic_basis(u, b);
+}
+
+void report_kept(std::size_t kept, std::size_t total, const char* what) {
+  std::cout << "joint fit: singular system, " << kept << " of " << total << " " << what
+            << " keep their previous control points" << std::endl;
+}
+
+// One end at a junction: its variable and where the shared point is copied back to.
+struct curve_end_entry {
+  int variable;
+  curve* owner;
+  int end;  // control-point index on the first segment
+};
+
+}  // namespace
+
+template <int degree>
+void add_normal_equations(Eigen::MatrixXd& matrix, Eigen::VectorXd& rhs_x, Eigen::VectorXd& rhs_y,
+                          double* basis, double t0, double t1, int base, double slope,
+                          double offset, const std::vector<double>& params,
+                          const std::vector<glm::vec2>& samples, const std::vector<float>& weights) {
+  const bool full = t0 == 0 && t1 == 1;
+  const std::size_t count = params.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const double t = params[i];
+    if (!full && !(t0 <= t && t <= t1)) continue;
+    const double u = t * slope + offset;
+    segment_basis<degree>(u, basis);
+    const double w = weights[i];
+    const float xw = samples[i].x * weights[i];
+    const float yw = samples[i].y * weights[i];
+    for (int r = 0; r <= degree; ++r) {
+      const double wb = w * basis[r];
+      for (int c = 0; c <= degree; ++c) matrix(base + r, base + c) += wb * basis[c];
+      rhs_x[base + r] += xw * basis[r];
+      rhs_y[base + r] += yw * basis[r];
+    }
+  }
+}
+
+template void add_normal_equations<1>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+                                      double*, double, double, int, double, double,
+                                      const std::vector<double>&, const std::vector<glm::vec2>&,
+                                      const std::vector<float>&);
+template void add_normal_equations<2>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+                                      double*, double, double, int, double, double,
+                                      const std::vector<double>&, const std::vector<glm::vec2>&,
+                                      const std::vector<float>&);
+template void add_normal_equations<3>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+                                      double*, double, double, int, double, double,
+                                      const std::vector<double>&, const std::vector<glm::vec2>&,
+                                      const std::vector<float>&);
+
+namespace {
+
+// Inner neighbour of the end at control point `end` of a segment of the given degree.
+int inner_neighbour(int end, int degree) { return end == 0 ? 1 : degree - 1; }
+
+// A two-curve connection whose curves leave the junction in nearly opposite
+// directions: the second curve's inner neighbour is tied to the mirror of the first's.
+struct smooth_join {
+  const curve_end_entry* first;
+  const curve_end_entry* second;
+};
+
+bool wants_smooth_join(const curve_end_entry& a, const curve_end_entry& b) {
+  if (a.owner == b.owner) return false;
+  const curve_segment& sa = a.owner->v_segment[0];
+  const curve_segment& sb = b.owner->v_segment[0];
+  // With a line the neighbour is the far end, itself shared elsewhere: no tie.
+  if (sa.degree < 2 || sb.degree < 2) return false;
+  const glm::dvec2 ja = sa.v_ctrl_point[a.end];
+  const glm::dvec2 jb = sb.v_ctrl_point[b.end];
+  glm::dvec2 da = sa.v_ctrl_point[inner_neighbour(a.end, sa.degree)] - ja;
+  glm::dvec2 db = sb.v_ctrl_point[inner_neighbour(b.end, sb.degree)] - jb;
+  da /= std::sqrt(da.x * da.x + da.y * da.y);
+  db /= std::sqrt(db.x * db.x + db.y * db.y);
+  return da.x * db.x + da.y * db.y < -0.9;  // NaN (a point on its neighbour) fails
+}
+
+void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& curves,
+                bool smooth) {
+  // Variable bases in list order; curves outside degrees 0 to 3 or without a segment
+  // get no variables.
+  std::unordered_map<const curve*, int> base_of;
+  std::unordered_map<const curve*, int> ordinal_of;
+  std::vector<curve*> ordered;
+  std::vector<int> owner_of;
+  for (curve& c : curves) {
+    const int ordinal = static_cast<int>(ordered.size());
+    ordered.push_back(&c);
+    ordinal_of[&c] = ordinal;
+    base_of[&c] = static_cast<int>(owner_of.size());
+    if (c.v_segment.empty()) continue;
+    curve_segment& seg = c.v_segment[0];
+    if (seg.degree < 0 || seg.degree > 3) continue;
+    seg.v_ctrl_point.resize(seg.degree + 1);
+    for (int k = 0; k <= seg.degree; ++k) owner_of.push_back(ordinal);
+  }
+
+  std::vector<std::vector<curve_end_entry>> end_lists(connections.size());
+  for (std::size_t ci = 0; ci < connections.size(); ++ci) {
+    const nconnection& conn = *connections[ci];
+    if (conn.v_frag_conn.empty()) continue;
+    for (curve* c : conn.v_curve) {
+      const auto found = base_of.find(c);
+      if (found == base_of.end()) continue;  // not in the fitted list
+      const int degree = c->v_segment.empty() ? -1 : c->v_segment[0].degree;
+      if (degree < 0 || degree > 3) continue;
+      const int end = curve_end_at(*c, *conn.v_frag_conn[0]);
+      if (end < 0) continue;
+      end_lists[ci].push_back({found->second + end, c, end});
+    }
+  }
+
+  joint_system sys(std::move(owner_of), static_cast<int>(ordered.size()));
+
+  double basis[4];
+  for (curve* c : ordered) {
+    if (c->v_segment.empty()) continue;
+    const curve_segment& seg = c->v_segment[0];
+    const int base = base_of[c];
+    for (const frag_ref& ref : seg.v_frag_ref) {
+      if (ref.t0 == ref.t1) continue;
+      double slope, offset;
+      frag_ref_mapping(ref, slope, offset);
+      const f_curve& f = *ref.fragment;
+      if (f.v_point.size() != f.v_t.size() || f.v_weight.size() != f.v_t.size()) continue;
+      switch (seg.degree) {
+        case 1:
+          add_normal_equations<1>(sys.matrix, sys.rhs_x, sys.rhs_y, basis, ref.t0, ref.t1, base,
+                                  slope, offset, f.v_t, f.v_point, f.v_weight);
+          break;
+        case 2:
+          add_normal_equations<2>(sys.matrix, sys.rhs_x, sys.rhs_y, basis, ref.t0, ref.t1, base,
+                                  slope, offset, f.v_t, f.v_point, f.v_weight);
+          break;
+        case 3:
+          add_normal_equations<3>(sys.matrix, sys.rhs_x, sys.rhs_y, basis, ref.t0, ref.t1, base,
+                                  slope, offset, f.v_t, f.v_point, f.v_weight);
+          break;
+        default:
+          break;
+      }
+    }
+  }
+
+  for (const std::vector<curve_end_entry>& list : end_lists) {
+    if (list.size() < 2) {
+      std::cout << "error  azertyuiazertazert" << std::endl;
+      continue;
+    }
+    for (std::size_t e = 1; e < list.size(); ++e) sys.merge(list[0].variable, list[e].variable);
+  }
+
+  std::vector<smooth_join> joins;
+  std::vector<bool> tied(sys.size(), false);
+  if (smooth) {
+    for (std::size_t ci = 0; ci < connections.size(); ++ci) {
+      const std::vector<curve_end_entry>& list = end_lists[ci];
+      if (connections[ci]->v_curve.size() != 2 || list.size() != 2) continue;
+      if (!wants_smooth_join(list[0], list[1])) continue;
+      const curve_segment& sa = list[0].owner->v_segment[0];
+      const curve_segment& sb = list[1].owner->v_segment[0];
+      const int m = list[0].variable;
+      const int n = base_of[list[0].owner] + inner_neighbour(list[0].end, sa.degree);
+      const int v = base_of[list[1].owner] + inner_neighbour(list[1].end, sb.degree);
+      // A quadratic's one inner point neighbours both its ends: tie each point once.
+      if (sys.emptied(v) || sys.emptied(n) || tied[v] || tied[n] || v == m || v == n) continue;
+      tied[v] = tied[n] = true;
+      sys.tie(v, m, 2.0, n, -1.0);
+      joins.push_back({&list[0], &list[1]});
+    }
+  }
+
+  const std::vector<bool> usable = sys.solve();
+
+  std::size_t kept = 0;
+  for (curve* c : ordered) {
+    if (c->v_segment.empty()) continue;
+    curve_segment& seg = c->v_segment[0];
+    if (seg.degree < 0 || seg.degree > 3) continue;
+    if (!usable[ordinal_of[c]]) {
+      ++kept;
+      continue;
+    }
+    const int base = base_of[c];
+    for (int k = 0; k <= seg.degree; ++k) seg.v_ctrl_point[k] = glm::dvec2(sys.x[base + k], sys.y[base + k]);
+  }
+
+  for (const std::vector<curve_end_entry>& list : end_lists) {
+    if (list.size() < 2) {
+      std::cout << "error  azertyuiazertazert" << std::endl;
+      continue;
+    }
+    if (!usable[ordinal_of[list[0].owner]]) continue;
+    const glm::dvec2 shared = list[0].owner->v_segment[0].v_ctrl_point[list[0].end];
+    for (std::size_t e = 1; e < list.size(); ++e)
+      list[e].owner->v_segment[0].v_ctrl_point[list[e].end] = shared;
+  }
+
+  for (const smooth_join& join : joins) {
+    if (!usable[ordinal_of[join.first->owner]]) continue;
+    const curve_segment& sa = join.first->owner->v_segment[0];
+    curve_segment& sb = join.second->owner->v_segment[0];
+    const glm::dvec2 j = sa.v_ctrl_point[join.first->end];
+    const glm::dvec2 nb = sa.v_ctrl_point[inner_neighbour(join.first->end, sa.degree)];
+    sb.v_ctrl_point[inner_neighbour(join.second->end, sb.degree)] = 2.0 * j - nb;
+  }
+
+  if (kept > 0) report_kept(kept, ordered.size(), "curves");
+}
+
+}  // namespace
+
+void fit_curves_jointly(const std::vector<nconnection*>& connections, std::list<curve>& curves) {
+  fit_curves(connections, curves, false);
+}
+
+void fit_curves_jointly_smooth(const std::vector<nconnection*>& connections,
+                               std::list<curve>& curves) {
+  fit_curves(connections, curves, true);
+}

@@ -1,0 +1,163 @@
+#include "graph/joint_system.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <numeric>
+#include <utility>
+
+#include <Eigen/SparseCore>
+#include <Eigen/UmfPackSupport>
+
+#include "graph/curve.h"
+#include "graph/f_curve.h"
+
+namespace {
+
+// Pivots (of the row-scaled matrix) this much smaller than the largest one come from a
+// rank-deficient block: too few distinct sample parameters for the points to fit.
+constexpr double kSmallestRelativePivot = 1e-12;
+
+}  // namespace
+
+void merge_matrix_variable(Eigen::MatrixXd& matrix, int m, int v) {
+  if (m == v) return;  // column m += column m and then zeroing it would wipe the point
+  matrix.col(m) += matrix.col(v);
+  matrix.row(m) += matrix.row(v);
+  matrix.col(v).setZero();
+  matrix.row(v).setZero();
+}
+
+void merge_rhs_variable(Eigen::VectorXd& rhs, int m, int v) {
+  if (m == v) return;
+  rhs[m] += rhs[v];
+  rhs[v] = 0;
+}
+
+joint_system::joint_system(std::vector<int> owner_of, int nb_owner)
+    : owner_of_(std::move(owner_of)), parent_(nb_owner), emptied_(owner_of_.size(), false) {
+  const Eigen::Index n = size();
+  matrix.setZero(n, n);
+  rhs_x.setZero(n);
+  rhs_y.setZero(n);
+  std::iota(parent_.begin(), parent_.end(), 0);
+}
+
+int joint_system::find(int owner) {
+  while (parent_[owner] != owner) {
+    parent_[owner] = parent_[parent_[owner]];
+    owner = parent_[owner];
+  }
+  return owner;
+}
+
+void joint_system::merge(int m, int v) {
+  if (m == v) return;
+  merge_matrix_variable(matrix, m, v);
+  merge_rhs_variable(rhs_x, m, v);
+  merge_rhs_variable(rhs_y, m, v);
+  emptied_[v] = true;
+  emptied_[m] = false;  // it holds v's equations now, whatever happened to it before
+  parent_[find(owner_of_[v])] = find(owner_of_[m]);
+}
+
+void joint_system::tie(int v, int m, double cm, int n, double cn) {
+  // Columns first, then rows: the result is T^T A T for the substitution matrix T.
+  matrix.col(m) += cm * matrix.col(v);
+  matrix.col(n) += cn * matrix.col(v);
+  matrix.row(m) += cm * matrix.row(v);
+  matrix.row(n) += cn * matrix.row(v);
+  matrix.col(v).setZero();
+  matrix.row(v).setZero();
+  for (Eigen::VectorXd* rhs : {&rhs_x, &rhs_y}) {
+    (*rhs)[m] += cm * (*rhs)[v];
+    (*rhs)[n] += cn * (*rhs)[v];
+    (*rhs)[v] = 0;
+  }
+  emptied_[v] = true;
+  parent_[find(owner_of_[v])] = find(owner_of_[m]);
+  parent_[find(owner_of_[n])] = find(owner_of_[m]);
+}
+
+std::vector<bool> joint_system::solve() {
+  const int n = size();
+  std::vector<bool> usable(parent_.size(), false);
+  if (n == 0) return usable;
+
+  // A merged-away variable has an empty row and column, which would leave one zero
+  // pivot per merge; a unit diagonal with a zero right side keeps the system regular
+  // without changing the solution of any other variable.
+  for (int v = 0; v < n; ++v)
+    if (emptied_[v]) matrix(v, v) = 1.0;
+
+  Eigen::SparseMatrix<double> sparse = matrix.sparseView(1e-5, 1e-12);
+  sparse.makeCompressed();
+  Eigen::UmfPackLU<Eigen::SparseMatrix<double>> lu;
+  lu.compute(sparse);
+  if (lu.umfpackFactorizeReturncode() < 0) return usable;  // no factors to solve with
+
+  x.resize(sparse.cols());
+  x = lu.solve(rhs_x);
+  y.resize(sparse.cols());
+  y = lu.solve(rhs_y);
+
+  // A zero pivot shows as infinities or NaN in the variables that depend on it, a pivot
+  // lost in rounding as huge finite values; either way the solution of that group is
+  // meaningless. The factors never mix owners that no merge joined, so the damage stays
+  // in the group.
+  std::vector<bool> failed(parent_.size(), false);
+  for (int i = 0; i < n; ++i)
+    if (!std::isfinite(x[i]) || !std::isfinite(y[i])) failed[find(owner_of_[i])] = true;
+  const Eigen::SparseMatrix<double>& u = lu.matrixU();
+  const auto& column_of_pivot = lu.permutationQ();
+  std::vector<double> pivot(n, 0.0);
+  double largest = 0;
+  for (int k = 0; k < n; ++k) {
+    for (Eigen::SparseMatrix<double>::InnerIterator it(u, k); it; ++it)
+      if (it.row() == k) pivot[k] = std::abs(it.value());
+    largest = std::max(largest, pivot[k]);
+  }
+  for (int k = 0; k < n; ++k)
+    if (!(pivot[k] > kSmallestRelativePivot * largest))
+      failed[find(owner_of_[column_of_pivot[k]])] = true;
+  for (std::size_t o = 0; o < usable.size(); ++o) usable[o] = !failed[find(static_cast<int>(o))];
+  return usable;
+}
+
+void frag_ref_mapping(const frag_ref& ref, double& slope, double& offset) {
+  const double t0 = ref.t0, t1 = ref.t1, u0 = ref.u0, u1 = ref.u1;
+  if (t0 == 0 && t1 == 1) {
+    slope = u1 - u0;
+    offset = 0;
+  } else {
+    slope = (u1 - u0) / (t1 - t0);
+    offset = -slope * t0;
+  }
+  if (ref.reversed) {
+    // t0 must land on u1: u = u1 - slope * (t - t0).
+    offset = -offset;
+    slope = -slope;
+    offset += u1;
+  } else {
+    offset += u0;
+  }
+}
+
+int curve_end_at(const curve& c, const frag_conn& junction) {
+  if (c.v_segment.empty() || c.v_segment[0].v_frag_ref.empty()) return -1;
+  const curve_segment& seg = c.v_segment[0];
+  for (const frag_end& fe : junction.v_frag_end) {
+    const f_curve* f = fe.fragment;
+    bool held = false;
+    for (const curve* h : f->v_curve) held = held || h == &c;
+    if (!held) continue;
+    const frag_ref& first = seg.v_frag_ref.front();
+    const frag_ref& last = seg.v_frag_ref.back();
+    if (first.fragment != f && last.fragment != f) std::cout << "zilfhaczmlfcj;azmcf;j" << std::endl;
+    const frag_ref& ref = first.fragment == f ? first : last;
+    int s = fe.end != 0 ? 3 : 0;
+    if (ref.reversed) s = 3 - s;
+    return s == 0 ? 0 : seg.degree;
+  }
+  return -1;
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The least-squares system shared by the joint fits: dense normal equations over the
+// control points of many fragments or curves, one matrix for both coordinates, end
+// variables merged where things meet, and one sparse LU solve per coordinate.
+
+#include <vector>
+
+#include <Eigen/Core>
+
+struct curve;
+struct frag_conn;
+struct frag_ref;
+
+// Adds the substitution v = m to a dense normal matrix: column m += column v, then
+// row m += row v, then row and column v are zero. Does nothing when m == v (a closed
+// stroke lists the same end twice).
+void merge_matrix_variable(Eigen::MatrixXd& matrix, int m, int v);
+
+// The same substitution on a right-hand side: rhs[m] += rhs[v], rhs[v] = 0.
+void merge_rhs_variable(Eigen::VectorXd& rhs, int m, int v);
+
+// Normal equations over n variables, each variable belonging to one "owner" (a
+// fragment or a curve, numbered 0 .. nb_owner - 1).
+class joint_system {
+ public:
+  // owner_of[i] is the owner of variable i; every owner number lies in [0, nb_owner).
+  joint_system(std::vector<int> owner_of, int nb_owner);
+
+  int size() const { return static_cast<int>(owner_of_.size()); }
+
+  // Substitutes v = m in the matrix and both right-hand sides, and records that the
+  // owners of m and v now depend on each other's solution.
+  void merge(int m, int v);
+
+  // Substitutes v = cm * m + cn * n (all three distinct), the same way.
+  void tie(int v, int m, double cm, int n, double cn);
+
+  // v no longer holds equations of its own (merged away or tied).
+  bool emptied(int v) const { return emptied_[v]; }
+
+  // Solves matrix * x = rhs_x and matrix * y = rhs_y: the matrix goes through
+  // sparseView(1e-5, 1e-12) and makeCompressed, then one UMFPACK factorisation serves
+  // both right-hand sides (the y system has the same matrix). Merged-away variables get
+  // a unit diagonal entry first, so they come out as 0 and leave the rest unchanged.
+  // Returns, per owner, whether its solution is usable: false for every owner joined by
+  // merges to a variable that came out infinite or not a number (a singular system), and
+  // for all owners when the factorisation fails outright.
+  std::vector<bool> solve();
+
+  Eigen::MatrixXd matrix;  // n by n, zero until filled
+  Eigen::VectorXd rhs_x;   // n, zero until filled
+  Eigen::VectorXd rhs_y;
+  Eigen::VectorXd x;       // solutions, valid after solve() for usable owners
+  Eigen::VectorXd y;
+
+ private:
+  int find(int owner);
+
+  std::vector<int> owner_of_;
+  std::vector<int> parent_;    // union-find over owners joined by merges
+  std::vector<bool> emptied_;  // variable was merged away and holds no equation
+};
+
+// Segment parameter of a fragment parameter t, u = slope * t + offset, for a frag_ref:
+// over [t0, t1] it runs from u0 to u1, or from u1 to u0 when reversed. In double from
+// the float fields.
+void frag_ref_mapping(const frag_ref& ref, double& slope, double& offset);
+
+// Control-point index on the first segment of c of its end at the junction: the first
+// entry of the junction whose fragment c holds gives the fragment end, turned around
+// when its frag_ref is reversed; 0 for the segment's start, its degree for its end.
+// Returns -1 when no entry's fragment belongs to c or c has no frag_ref. A fragment that
+// is neither the first nor the last of the segment writes "zilfhaczmlfcj;azmcf;j" and
+// the last frag_ref is used.
+int curve_end_at(const curve& c, const frag_conn& junction);
+
+// Cubic Bernstein values at t in the expanded form of the joint fits.
+inline void joint_cubic_basis(double t, double b[4]) {
+  const double t2 = t * t;
+  const double t3 = t2 * t;
+  b[0] = ((3 * t2 - t3) - 3 * t) + 1;
+  b[1] = (3 * t3 - 6 * t2) + 3 * t;
+  b[2] = 3 * t2 - 3 * t3;
+  b[3] = t3;
+}
