@@ -33,29 +33,36 @@ void extract_boundary_pixels(std::list<layer>& layers, cv::Mat* region_image,
 
   std::vector<boundary_pixel> found, by_column;
   std::vector<std::size_t> column_start;
+  std::vector<uchar> same_column, same_next;
   for (layer& l : layers) {
     if (l.v_peak.size() <= 1) continue;
     pixel_graph& g = l.graph;
     const int rows = l.labels.rows, cols = l.labels.cols;
 
     // Row-major scan of the clipped 3 by 3 blocks (the set of other labels does not
-    // depend on the visiting order), painting as it goes.
+    // depend on the visiting order), painting as it goes. same_column[x]: the pixels
+    // above and below (x, y) carry its label; same_next[x]: (x + 1, y) does. A block is
+    // uniform, and skipped, when both hold across it.
     found.clear();
+    same_column.assign(cols, 1);
+    same_next.assign(cols, 1);
     for (int y = 0; y < rows; ++y) {
       const int32_t* above = l.labels.ptr<int32_t>(y > 0 ? y - 1 : y);
       const int32_t* row = l.labels.ptr<int32_t>(y);
       const int32_t* below = l.labels.ptr<int32_t>(y + 1 < rows ? y + 1 : y);
+      for (int x = 0; x < cols; ++x) same_column[x] = above[x] == row[x] && below[x] == row[x];
+      for (int x = 0; x + 1 < cols; ++x) same_next[x] = row[x] == row[x + 1];
       for (int x = 0; x < cols; ++x) {
-        const int32_t own = row[x];
         const int x0 = x > 0 ? x - 1 : x, x1 = x + 1 < cols ? x + 1 : x;
-        bool uniform = true;
-        for (int xx = x0; xx <= x1 && uniform; ++xx)
-          uniform = above[xx] == own && row[xx] == own && below[xx] == own;
-        if (uniform) continue;
+        if (same_column[x0] && same_column[x] && same_column[x1] && same_next[x0] &&
+            (x1 == x || same_next[x]))
+          continue;
+        const int32_t own = row[x];
         boundary_pixel b{glm::ivec2(x, y), own, 0, {}};
         for (const int32_t* r : {above, row, below})
           for (int xx = x0; xx <= x1; ++xx)
             if (r[xx] != own) insert_sorted(b.others, b.n, r[xx]);
+        if (b.n == 0) continue;
         const bool edge = b.n == 1;
         paint_window_pixel(*region_image, l, b.p, edge ? black : white);
         paint_window_pixel(*boundary_image, l, b.p, white);
