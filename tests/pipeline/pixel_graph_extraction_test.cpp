@@ -139,6 +139,36 @@ TEST(PixelGraphExtraction, SavedDrawingsLoadAndCrossingStrokesMeetAtOneNode) {
   }
 }
 
+TEST(PixelGraphExtraction, DegenerateDrawingsEndInDefinedGraphs) {
+  // Ink along the image border: boundary and node pixels lie on the last image row and
+  // column, and the window reaches past the image there.
+  cv::Mat frame = fixtures::blank_sketch(40, 50);
+  cv::rectangle(frame, cv::Point(0, 0), cv::Point(49, 39), cv::Scalar(0), 2);
+  cv::line(frame, cv::Point(25, 0), cv::Point(25, 39), cv::Scalar(0), 2);
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    std::size_t nb_layers;
+  };
+  const drawing drawings[] = {
+      {"frame on the image border", frame, 1},
+      {"no ink", fixtures::blank_sketch(20, 20), 0},
+      {"all ink", cv::Mat(20, 20, CV_8UC1, cv::Scalar(0)), 1},
+      {"one ink pixel", cv::Mat(1, 1, CV_8UC1, cv::Scalar(0)), 1},
+  };
+  for (const drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    fixtures::extraction e = run_steps(d.sketch, 2, 0);
+    ASSERT_EQ(e.layers.size(), d.nb_layers);
+    for (const layer& l : e.layers) check_pixel_graph(l);
+  }
+  fixtures::extraction e = run_steps(frame);
+  const pixel_graph& g = e.layers.front().graph;
+  // Two regions inside the frame: their boundary along the bar, between two nodes.
+  EXPECT_EQ(g.v_node_pixel.size(), 2u);
+  EXPECT_EQ(nb_edges(g), 3u);
+}
+
 TEST(PixelGraphExtraction, StrokeWithAFreeEndIsTracedAsAnOpenEdge) {
   fixtures::extraction e = run_steps(fixtures::ring_with_free_end(), 3);
   const layer& l = e.layers.front();
