@@ -115,4 +115,25 @@ struct frag_conn {
   std::vector<edge*> v_edge;                   // edges whose fragments meet here
   std::vector<nconnection*> v_nconnection;     // exactly one once the network is linked
   std::vector<curve*> v_curve;                 // every curve holding a fragment that meets here
+
+  // Fits at this junction alone (neither program calls them; see graph/junction_fit.h).
+  // A junction of one fragment refits it with f_curve::fit_cubic. Otherwise all its
+  // fragments are refitted together as unweighted cubics sharing one point at their
+  // junction ends: the first entry's control point at its end. Errors are not touched.
+  void fit_joint();
+  // The same, with every fragment's far control point (index 3 - end) held in place.
+  void fit_joint_fixed_far_ends();
+  // Sets every entry's end to 0 or 3: of all 2^n choices of control point 0 or 3 per
+  // fragment, the one whose points spread least about their mean (the first found on
+  // ties; bit j of the choice is entry j). Needs four control points on every fragment
+  // and at most 30 entries; otherwise the ends are left as they are.
+  void choose_ends();
+  // Appends {f, 0} for each of a and b that the junction does not list yet.
+  void add_fragment_pair(f_curve* a, f_curve* b);
+  // add_fragment_pair, then choose_ends.
+  void add_pair_and_choose_ends(f_curve* a, f_curve* b);
+  // add_fragment_pair, f_curve::fit_cubic on every fragment here, then choose_ends.
+  void add_pair_refit_and_choose_ends(f_curve* a, f_curve* b);
+  // f_curve::fit_cubic on every fragment here, then choose_ends.
+  void refit_and_choose_ends();
 };

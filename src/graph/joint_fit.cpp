@@ -85,6 +85,84 @@ template void add_normal_equations<3>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen:
                                       const std::vector<double>&, const std::vector<glm::vec2>&,
                                       const std::vector<float>&);
 
+void fit_fragments_jointly(const std::vector<frag_conn*>& junctions) {
+  // The joint set in order of first appearance, which keeps the numbering (and so the
+  // rounding of the solve) the same from run to run.
+  std::vector<f_curve*> fragments;
+  std::unordered_map<const f_curve*, int> index_of;
+  for (frag_conn* j : junctions) {
+    if (j->v_frag_end.size() >= 2) {
+      for (const frag_end& fe : j->v_frag_end)
+        if (index_of.emplace(fe.fragment, static_cast<int>(fragments.size())).second)
+          fragments.push_back(fe.fragment);
+    } else if (j->v_frag_end.size() == 1) {
+      j->v_frag_end[0].fragment->fit_cubic();
+    }
+  }
+  if (fragments.empty()) return;
+
+  const int nb = static_cast<int>(fragments.size());
+  std::vector<int> owner_of(4 * nb);
+  for (int v = 0; v < 4 * nb; ++v) owner_of[v] = v / 4;
+  joint_system sys(std::move(owner_of), nb);
+
+  for (int k = 0; k < nb; ++k) {
+    const f_curve& f = *fragments[k];
+    const std::size_t count = f.v_t.size();
+    if (f.v_point.size() != count || f.v_weight.size() != count) continue;
+    const int base = 4 * k;
+    for (std::size_t i = 0; i < count; ++i) {
+      double b[4];
+      joint_cubic_basis(f.v_t[i], b);
+      const double w = f.v_weight[i];
+      const float xw = f.v_point[i].x * f.v_weight[i];
+      const float yw = f.v_point[i].y * f.v_weight[i];
+      for (int r = 0; r < 4; ++r) {
+        const double wb = w * b[r];
+        for (int c = 0; c < 4; ++c) sys.matrix(base + r, base + c) += wb * b[c];
+        sys.rhs_x[base + r] += xw * b[r];
+        sys.rhs_y[base + r] += yw * b[r];
+      }
+    }
+  }
+
+  auto end_variable = [&](const frag_end& fe) {
+    return 4 * index_of[fe.fragment] + (fe.end != 0 ? 3 : 0);
+  };
+  for (frag_conn* j : junctions) {
+    if (j->v_frag_end.size() < 2) continue;
+    const int m = end_variable(j->v_frag_end[0]);
+    for (std::size_t e = 1; e < j->v_frag_end.size(); ++e) sys.merge(m, end_variable(j->v_frag_end[e]));
+  }
+
+  const std::vector<bool> usable = sys.solve();
+
+  std::size_t kept = 0;
+  for (int k = 0; k < nb; ++k) {
+    if (!usable[k]) {
+      ++kept;
+      continue;
+    }
+    std::vector<glm::dvec2>& ctrl = fragments[k]->v_ctrl_point;
+    ctrl.resize(4);
+    for (int c = 0; c < 4; ++c) ctrl[c] = glm::dvec2(sys.x[4 * k + c], sys.y[4 * k + c]);
+  }
+
+  // The merged-away ends come out of the solve as 0: give them the shared point.
+  for (frag_conn* j : junctions) {
+    if (j->v_frag_end.size() < 2) continue;
+    const frag_end& first = j->v_frag_end[0];
+    if (!usable[index_of[first.fragment]]) continue;  // merges keep a junction in one group
+    const glm::dvec2 shared = first.fragment->v_ctrl_point[first.end != 0 ? 3 : 0];
+    for (std::size_t e = 1; e < j->v_frag_end.size(); ++e) {
+      const frag_end& fe = j->v_frag_end[e];
+      fe.fragment->v_ctrl_point[fe.end != 0 ? 3 : 0] = shared;
+    }
+  }
+
+  if (kept > 0) report_kept(kept, fragments.size(), "fragments");
+}
+
 namespace {
 
 // Inner neighbour of the end at control point `end` of a segment of the given degree.

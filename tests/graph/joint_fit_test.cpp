@@ -9,6 +9,8 @@
 #include "graph/fragment_error.h"
 #include "graph/layer_graph.h"
 #include "support/fragment_lattice.h"
+#include "support/layer_fixtures.h"
+#include "support/network_checker.h"
 
 namespace {
 
@@ -20,6 +22,155 @@ void expect_points_near(const std::vector<glm::dvec2>& got, const fixture::cubic
   for (int k = 0; k < 4; ++k) {
     EXPECT_NEAR(got[k].x, want[k].x, tol) << "point " << k;
     EXPECT_NEAR(got[k].y, want[k].y, tol) << "point " << k;
+  }
+}
+
+bool all_finite(const std::vector<glm::dvec2>& points) {
+  for (const glm::dvec2& p : points)
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return false;
+  return true;
+}
+
+std::vector<frag_conn*> all_junctions(layer_graph& lg) {
+  std::vector<frag_conn*> out;
+  for (frag_conn& j : lg.frag_conns) out.push_back(&j);
+  return out;
+}
+
+// Three fragments leaving one junction at (50, 50), each with a lone far end.
+struct three_way {
+  layer_graph lg;
+  fixture::cubic truth[3] = {
+      {{{50, 50}, {60, 40}, {80, 35}, {100, 40}}},
+      {{{10, 20}, {20, 25}, {40, 40}, {50, 50}}},  // arrives with its t = 1 end
+      {{{50, 50}, {55, 70}, {50, 85}, {40, 100}}},
+  };
+  f_curve* f[3];
+  three_way() {
+    for (int k = 0; k < 3; ++k) f[k] = &add_sampled_fragment(lg, truth[k], 25 + 5 * k, 0.5f + k);
+    add_junction(lg, {{f[0], 0}, {f[1], 3}, {f[2], 0}});
+    add_junction(lg, {{f[0], 3}});
+    add_junction(lg, {{f[1], 0}});
+    add_junction(lg, {{f[2], 3}});
+  }
+};
+
+TEST(FitFragmentsJointly, EndsMeetingAtAJunctionBecomeOnePointAndExactDataIsRecovered) {
+  three_way w;
+  for (f_curve* f : w.f) f->mean_error = -7;  // joint fit leaves errors alone...
+  fit_fragments_jointly(all_junctions(w.lg));
+  const glm::dvec2 shared = w.f[0]->v_ctrl_point[0];
+  EXPECT_EQ(w.f[1]->v_ctrl_point[3], shared);  // bit for bit, through the copy
+  EXPECT_EQ(w.f[2]->v_ctrl_point[0], shared);
+  for (int k = 0; k < 3; ++k) expect_points_near(w.f[k]->v_ctrl_point, w.truth[k], 1e-3);
+  // ...but the lone far ends refitted each fragment through fit_cubic first, which did.
+  for (f_curve* f : w.f) EXPECT_NE(f->mean_error, -7);
+}
+
+TEST(FitFragmentsJointly, LoneFragmentsAreOnlyRefittedAlone) {
+  layer_graph lg;
+  const fixture::cubic truth = {{{0, 0}, {10, 30}, {40, 30}, {50, 0}}};
+  f_curve& f = add_sampled_fragment(lg, truth, 40);
+  add_junction(lg, {{&f, 0}});
+  add_junction(lg, {{&f, 3}});
+  add_junction(lg, {});
+  fit_fragments_jointly(all_junctions(lg));
+  expect_points_near(f.v_ctrl_point, truth, 1e-3);
+
+  f_curve alone = f;
+  alone.fit_cubic();
+  EXPECT_EQ(f.v_ctrl_point, alone.v_ctrl_point);
+  EXPECT_EQ(f.mean_error, alone.mean_error);
+}
+
+TEST(FitFragmentsJointly, LatticeIsNoWorseThanSeparateFitsOnExactData) {
+  layer_graph separate, joint;
+  build_fragment_lattice(separate, 5, 4, 11);
+  build_fragment_lattice(joint, 5, 4, 11);
+  for (f_curve& f : separate.f_curves) f.fit_cubic();
+  fit_fragments_jointly(all_junctions(joint));
+
+  const double e_separate = fragments_mean_squared_error(separate.f_curves);
+  const double e_joint = fragments_mean_squared_error(joint.f_curves);
+  EXPECT_LE(e_joint, e_separate + 1e-6);
+  EXPECT_LT(e_joint, 1e-6);
+  for (const frag_conn& j : joint.frag_conns) {
+    const frag_end& first = j.v_frag_end[0];
+    for (const frag_end& fe : j.v_frag_end)
+      EXPECT_EQ(fe.fragment->v_ctrl_point[fe.end ? 3 : 0], first.fragment->v_ctrl_point[first.end ? 3 : 0]);
+  }
+}
+
+TEST(FitFragmentsJointly, SingularGroupKeepsItsPointsAndTheRestIsFitted) {
+  // Fragment b shares both ends, and its samples cannot fix its two inner points: exactly
+  // singular with samples at its ends only (zero columns), singular up to rounding with
+  // one inner sample.
+  const std::vector<double> b_params[] = {{0.0, 1.0}, {0.3}};
+  for (const std::vector<double>& params : b_params) {
+    three_way w;  // healthy, and independent of the pair below
+    f_curve& fa = add_sampled_fragment(w.lg, {{{200, 0}, {210, 10}, {220, 10}, {230, 0}}}, 20);
+    f_curve& fb = add_sampled_fragment(w.lg, {{{230, 0}, {240, -10}, {250, -10}, {260, 0}}}, 2);
+    fb.v_t = params;
+    fb.v_point.resize(params.size());
+    fb.v_weight.resize(params.size());
+    add_junction(w.lg, {{&fa, 3}, {&fb, 0}});
+    add_junction(w.lg, {{&fa, 0}, {&fb, 3}});  // a loop: no lone refit touches the pair
+    const std::vector<glm::dvec2> old_a = {{1, 1}, {2, 2}, {3, 3}, {4, 4}};
+    const std::vector<glm::dvec2> old_b = {{5, 5}, {6, 6}, {7, 7}, {8, 8}};
+    fa.v_ctrl_point = old_a;
+    fb.v_ctrl_point = old_b;
+
+    CaptureStdout();
+    fit_fragments_jointly(all_junctions(w.lg));
+    EXPECT_EQ(GetCapturedStdout(),
+              "joint fit: singular system, 2 of 5 fragments keep their previous control points\n")
+        << params.size() << " samples";
+    EXPECT_EQ(fa.v_ctrl_point, old_a);
+    EXPECT_EQ(fb.v_ctrl_point, old_b);
+    for (int k = 0; k < 3; ++k) expect_points_near(w.f[k]->v_ctrl_point, w.truth[k], 1e-3);
+    for (const f_curve& f : w.lg.f_curves) EXPECT_TRUE(all_finite(f.v_ctrl_point));
+  }
+}
+
+TEST(FitFragmentsJointly, FragmentWithoutSamplesIsNotFilledWithNan) {
+  layer_graph lg;
+  f_curve& full = add_sampled_fragment(lg, {{{0, 0}, {1, 2}, {3, 2}, {4, 0}}}, 10);
+  lg.f_curves.emplace_back();
+  f_curve& empty = lg.f_curves.back();
+  add_junction(lg, {{&full, 3}, {&empty, 0}});
+  CaptureStdout();
+  fit_fragments_jointly(all_junctions(lg));
+  EXPECT_NE(GetCapturedStdout().find("singular"), std::string::npos);
+  EXPECT_TRUE(full.v_ctrl_point.empty());
+  EXPECT_TRUE(empty.v_ctrl_point.empty());
+}
+
+TEST(FitFragmentsJointly, FixtureJunctionsComeOutWithOneEndPointEach) {
+  struct row {
+    const char* name;
+    fixture::layer_parts (*build)(layer_graph&);
+    bool exact;  // samples on one cubic per fragment (the loop's lie on a circle)
+  };
+  const row rows[] = {
+      {"T junction", [](layer_graph& lg) { return fixture::t_junction(lg, 20, false); }, true},
+      {"X junction", [](layer_graph& lg) { return fixture::x_junction(lg, 20, false); }, true},
+      {"closed loop", [](layer_graph& lg) { return fixture::closed_loop(lg, 20, false); }, false},
+      {"chain of three", [](layer_graph& lg) { return fixture::chain_of_three(lg, 20, true, false); }, true},
+  };
+  for (const row& r : rows) {
+    layer_graph lg;
+    r.build(lg);
+    for (f_curve& f : lg.f_curves) f.v_ctrl_point.clear();
+    fit_fragments_jointly(all_junctions(lg));
+    for (const frag_conn& j : lg.frag_conns) {
+      const frag_end& first = j.v_frag_end[0];
+      for (const frag_end& fe : j.v_frag_end)
+        EXPECT_EQ(fe.fragment->v_ctrl_point[fe.end ? 3 : 0], first.fragment->v_ctrl_point[first.end ? 3 : 0])
+            << r.name;
+    }
+    if (r.exact) {
+      EXPECT_LT(fragments_mean_squared_error(lg.f_curves), 1e-6) << r.name;
+    }
   }
 }
 
@@ -78,6 +229,34 @@ TEST(FitCurvesJointly, QuadraticAndReversedCubicShareTheirJunctionPoint) {
     EXPECT_NEAR(pq[k].y, w.quad[k].y, 1e-3);
   }
   expect_points_near(pc, w.cubic, 1e-3);
+}
+
+TEST(FitCurvesJointly, LinkedChainSharesItsEndsAndStaysConsistent) {
+  layer_graph lg;
+  fixture::chain_of_three(lg, 20, true);
+  std::vector<nconnection*> shared;
+  for (nconnection& n : lg.nconnections)
+    if (n.v_curve.size() >= 2) shared.push_back(&n);
+  ASSERT_EQ(shared.size(), 2u);
+  for (curve& c : lg.curves) c.v_segment[0].v_ctrl_point.clear();
+  fit_curves_jointly(shared, lg.curves);
+  EXPECT_EQ(check_network(lg), "");
+
+  // Each curve is its fragment's piece of the chain cubic; the middle fragment runs from
+  // J2 back to J1, and so does its curve.
+  const fixture::cubic whole = fixture::chain_cubic();
+  const fixture::cubic pieces[3] = {fixture::cubic_piece(whole, 0, 1.0 / 3),
+                                    fixture::cubic_piece(whole, 2.0 / 3, 1.0 / 3),
+                                    fixture::cubic_piece(whole, 2.0 / 3, 1)};
+  const std::vector<glm::dvec2>* p[3];
+  int k = 0;
+  for (curve& c : lg.curves) {
+    p[k] = &c.v_segment[0].v_ctrl_point;
+    expect_points_near(*p[k], pieces[k], 1e-3);
+    ++k;
+  }
+  EXPECT_EQ((*p[1])[3], (*p[0])[3]);  // J1
+  EXPECT_EQ((*p[2])[0], (*p[1])[0]);  // J2
 }
 
 TEST(FitCurvesJointly, CurveAtNoGivenConnectionIsFittedAlone) {
