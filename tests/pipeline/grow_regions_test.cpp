@@ -94,4 +94,29 @@ TEST(GrowRegions, LayerWithOnlyTheInkLabelIsLeftAlone) {
   EXPECT_EQ(region.at<cv::Vec3f>(1, 1), cv::Vec3f(255, 255, 255));
 }
 
+TEST(GrowRegions, DegenerateDrawingsRunThroughAllSteps) {
+  // No ink: nothing to do at any step.
+  fixtures::extraction none = run_region_steps(as_input_image(fixtures::blank_sketch(20, 20)), region_params(), 3);
+  EXPECT_TRUE(none.layers.empty());
+  EXPECT_EQ(none.region_image.size(), cv::Size(20, 20));
+
+  struct degenerate {
+    const char* name;
+    cv::Mat sketch;
+  };
+  for (const degenerate& d : std::vector<degenerate>{{"all ink", cv::Mat(12, 9, CV_8UC1, cv::Scalar(0))},
+                                                     {"one pixel", cv::Mat(1, 1, CV_8UC1, cv::Scalar(0))}}) {
+    SCOPED_TRACE(d.name);
+    fixtures::extraction e = run_region_steps(as_input_image(d.sketch), region_params(), 3);
+    ASSERT_EQ(e.layers.size(), 1u);
+    const layer& l = e.layers.front();
+    // Only the margin around the ink is a region: the outside, which grows over all the ink.
+    EXPECT_EQ(l.v_peak.size(), 2u);
+    EXPECT_EQ(l.v_discarded, (std::vector<char>{1, 0}));
+    EXPECT_EQ(cv::countNonZero(l.labels != 1), 0);
+    EXPECT_EQ(l.grow_level.size(), std::size_t(d.sketch.total()));
+    EXPECT_EQ(cv::countNonZero(e.region_image.reshape(1) != 255), 0);
+  }
+}
+
 }  // namespace
