@@ -23,9 +23,18 @@ constexpr double kSmallestRelativePivot = 1e-12;
 void merge_matrix_variable(Eigen::MatrixXd& matrix, int m, int v) {
   if (m == v) return;  // column m += column m and then zeroing it would wipe the point
   matrix.col(m) += matrix.col(v);
-  matrix.row(m) += matrix.row(v);
+  // Rows are strided in column-major storage, and row v holds only its owner's block and
+  // what earlier merges brought: one pass finds its entries, and only those are moved
+  // (adding a zero changes nothing).
+  const Eigen::Index n = matrix.cols();
+  for (Eigen::Index j = 0; j < n; ++j) {
+    const double x = matrix(v, j);
+    if (x != 0) {
+      matrix(m, j) += x;
+      matrix(v, j) = 0;
+    }
+  }
   matrix.col(v).setZero();
-  matrix.row(v).setZero();
 }
 
 void merge_rhs_variable(Eigen::VectorXd& rhs, int m, int v) {
