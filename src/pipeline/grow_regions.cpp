@@ -1,7 +1,5 @@
 #include "pipeline/grow_regions.h"
 
-#include <algorithm>
-#include <utility>
 #include <vector>
 
 #include "pipeline/label_regions.h"
@@ -23,7 +21,7 @@ void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
     // One queue of pixels and ring markers; a marker is (-1, k). Taken from `head`.
     std::vector<glm::ivec2> queue;
     std::size_t head = 0;
-    std::vector<std::pair<glm::ivec2, int32_t>> grown;
+    cv::Mat ring(rows, cols, CV_32SC1, cv::Scalar(-1));  // ring of every pixel grown here
     for (int y = 0; y < rows; ++y)
       for (int x = 0; x < cols; ++x) {
         if (lab.at<int>(y, x) != 0) continue;
@@ -45,18 +43,23 @@ void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
         if (v != 0) continue;
         queue.push_back(q);
         v = from;
-        grown.emplace_back(q, l.nb_grow_level);
+        ring.at<int>(q.y, q.x) = l.nb_grow_level;
       }
     }
-    // Every pixel is labelled once, so the entries are unique: into an empty map they go
-    // sorted, in linear time; otherwise one by one, keeping entries already there.
-    if (l.grow_level.empty()) {
-      std::sort(grown.begin(), grown.end(), [](const auto& a, const auto& b) {
-        return std::less<glm::ivec2>()(a.first, b.first);
-      });
-      for (const auto& e : grown) l.grow_level.emplace_hint(l.grow_level.end(), e.first, e.second);
-    } else {
-      for (const auto& e : grown) l.grow_level.emplace(e.first, e.second);
+    // Every pixel is labelled once. Read column by column (rows of the transpose), the
+    // pixels come in map order, so an empty map is filled in linear time; otherwise they
+    // go in one by one, keeping entries already there.
+    cv::Mat by_column = ring.t();
+    const bool append = l.grow_level.empty();
+    for (int x = 0; x < cols; ++x) {
+      const int* r = by_column.ptr<int>(x);
+      for (int y = 0; y < rows; ++y) {
+        if (r[y] < 0) continue;
+        if (append)
+          l.grow_level.emplace_hint(l.grow_level.end(), glm::ivec2(x, y), r[y]);
+        else
+          l.grow_level.emplace(glm::ivec2(x, y), r[y]);
+      }
     }
     paint_regions(l, *region_image);
   }

@@ -34,11 +34,16 @@ void label_regions(cv::Mat& region_image, std::list<layer>& layers, int least_de
     l.labels = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
     cv::Mat& lab = l.labels;
 
+    CV_Assert(d.isContinuous());
+    const int* dist = d.ptr<int>();
+    int* labels = lab.ptr<int>();
+    auto at = [cols](glm::ivec2 p) { return std::size_t(p.y) * std::size_t(cols) + std::size_t(p.x); };
+
     int ink_count = 0;
     for (int y = 0; y < rows; ++y)
       for (int x = 0; x < cols; ++x)
-        if (d.at<int>(y, x) == 0) {
-          lab.at<int>(y, x) = 0;
+        if (dist[at({x, y})] == 0) {
+          labels[at({x, y})] = 0;
           if (l.v_peak.empty()) l.v_peak.emplace_back(x, y);
           ++ink_count;
         }
@@ -48,19 +53,19 @@ void label_regions(cv::Mat& region_image, std::list<layer>& layers, int least_de
     int a = 1;
     for (int y = 0; y < rows; ++y)
       for (int x = 0; x < cols; ++x) {
-        if (lab.at<int>(y, x) != -1) continue;
-        lab.at<int>(y, x) = a;
+        if (labels[at({x, y})] != -1) continue;
+        labels[at({x, y})] = a;
         l.v_peak.emplace_back(x, y);
-        int count = 1, depth = d.at<int>(y, x);
+        int count = 1, depth = dist[at({x, y})];
         ring_flood({glm::ivec2(x, y)}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
           for (glm::ivec2 q : neighbours_4(p, rows, cols)) {
-            int& v = lab.at<int>(q.y, q.x);
+            int& v = labels[at(q)];
             if (v != -1) continue;
             v = a;
             next.push_back(q);
             ++count;
-            if (d.at<int>(q.y, q.x) > depth) {
-              depth = d.at<int>(q.y, q.x);
+            if (dist[at(q)] > depth) {
+              depth = dist[at(q)];
               l.v_peak.back() = q;
             }
           }

@@ -30,7 +30,13 @@ class region_splitter {
         ratio_(neck_ratio),
         margin_(neck_margin),
         visited_(rows_, cols_, CV_8UC1, cv::Scalar(0)),
-        ring_(rows_, cols_, CV_32SC1, cv::Scalar(-1)) {}
+        ring_(rows_, cols_, CV_32SC1, cv::Scalar(-1)) {
+    CV_Assert(d_.isContinuous() && lab_.isContinuous() && d_.size() == lab_.size());
+    d_px_ = d_.ptr<int>();
+    lab_px_ = lab_.ptr<int>();
+    visited_px_ = visited_.ptr<uchar>();
+    ring_px_ = ring_.ptr<int>();
+  }
 
   void run(int least_depth, int least_size) {
     int outside = outside_label(l_);
@@ -45,7 +51,7 @@ class region_splitter {
 
       for (;;) {
         auto it = std::find_if(records_.begin(), records_.end(), [&](const neck_record& r) {
-          return lab_.at<int>(r.y, r.x) < n;
+          return label(glm::ivec2(r.x, r.y)) < n;
         });
         if (it == records_.end()) break;
         const neck_record tried = *it;
@@ -61,10 +67,12 @@ class region_splitter {
   }
 
  private:
-  int& d(glm::ivec2 p) { return d_.at<int>(p.y, p.x); }
-  int& label(glm::ivec2 p) { return lab_.at<int>(p.y, p.x); }
-  uchar& visited(glm::ivec2 p) { return visited_.at<uchar>(p.y, p.x); }
-  int& ring(glm::ivec2 p) { return ring_.at<int>(p.y, p.x); }
+  // Plain pixel access: these run for every region pixel and each of its 8 neighbours.
+  std::size_t at(glm::ivec2 p) const { return std::size_t(p.y) * std::size_t(cols_) + std::size_t(p.x); }
+  int& d(glm::ivec2 p) { return d_px_[at(p)]; }
+  int& label(glm::ivec2 p) { return lab_px_[at(p)]; }
+  uchar& visited(glm::ivec2 p) { return visited_px_[at(p)]; }
+  int& ring(glm::ivec2 p) { return ring_px_[at(p)]; }
 
   // Drop test, then the outside label (which a split may have moved) kept and coloured.
   void keep_outside(int& outside, int least_depth, int least_size) {
@@ -93,7 +101,7 @@ class region_splitter {
         const glm::ivec2 p = X_[xh_++];
         if (d(p) == 0) continue;  // cut by a climb while it waited: no longer queued
         for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
-          if (label(q) != L || visited(q) != 0 || d(q) == 0) continue;
+          if (visited(q) != 0 || label(q) != L || d(q) == 0) continue;
           const int dq = d(q);
           if (dq == f) {
             visited(q) = 1;
@@ -226,6 +234,10 @@ class region_splitter {
   const int margin_;
   cv::Mat visited_;  // descent marks, cleared after every pass
   cv::Mat ring_;     // climb rings, -1 outside a climb
+  int* d_px_ = nullptr;
+  int* lab_px_ = nullptr;
+  uchar* visited_px_ = nullptr;
+  int* ring_px_ = nullptr;
   std::list<neck_record> records_;
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
