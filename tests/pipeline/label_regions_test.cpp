@@ -125,4 +125,23 @@ TEST(LabelRegions, DiagonalContactKeepsRegionsApart) {
   expect_consistent_labels(l);
 }
 
+TEST(LabelRegions, PeakIsThePlateauPixelTheFloodReachesFirst) {
+  // One region over a 5 x 5 window with ink at (4, 4). Its deepest value 3 sits at (4, 1)
+  // and (0, 3): a row-major scan would meet (4, 1) first, the flood from (0, 0) (3 steps
+  // against 5) reaches (0, 3) first.
+  std::list<layer> layers(1);
+  layer& l = layers.front();
+  l.ink_dist = cv::Mat(5, 5, CV_32SC1, cv::Scalar(1));
+  l.ink_dist.at<int>(4, 4) = 0;
+  l.ink_dist.at<int>(1, 4) = 3;
+  l.ink_dist.at<int>(3, 0) = 3;
+  cv::Mat region(5, 5, CV_32FC3);
+  label_regions(region, layers, 1, 1);
+  ASSERT_EQ(l.v_peak.size(), 2u);
+  EXPECT_EQ(l.v_peak[0], glm::ivec2(4, 4));
+  EXPECT_EQ(l.v_peak[1], glm::ivec2(0, 3));
+  EXPECT_EQ(l.v_max_ink_dist, (std::vector<int32_t>{0, 3}));
+  EXPECT_EQ(l.v_nb_pixel, (std::vector<int32_t>{1, 24}));
+}
+
 }  // namespace
