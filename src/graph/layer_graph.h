@@ -68,6 +68,24 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // f_curve::fit_cubic on every fragment: four control points and both fit errors each.
   void fit_fragments();
 
+  // fit_fragments_jointly on every junction of the layer: fragments meeting at a junction
+  // of two or more fragments are refitted together and share their end points there.
+  void fit_fragments_at_junctions();
+
+  // fit_curves_jointly over the connections where at least two curves end: every curve
+  // of the layer is refitted (first segment), sharing its end points at those.
+  void fit_joined_curves();
+
+  // Mean squared fit error of the layer's fragments plus, for every junction of two or
+  // more fragment ends, the mean over ends 2 .. n of |u1 x ui|, ui being the unit tangent
+  // of end i's fragment at its junction end. Needs fitted fragments.
+  double junction_tangent_energy();
+
+  // frag_conn::fit_joint, respectively frag_conn::fit_joint_fixed_far_ends, on every
+  // junction of the layer in list order.
+  void fit_each_junction();
+  void fit_each_junction_fixed_far_ends();
+
   // Sweeps f_curve::split_if_better over the fragments, with the thresholds read from
   // config/threshold_split_curve.conf at every call, until a sweep changes the fragment
   // count no more; then f_curve::fit_cubic on every fragment. A cut's tail, appended to

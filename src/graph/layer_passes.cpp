@@ -4,6 +4,9 @@
 
 #include <glm/geometric.hpp>
 
+#include "graph/bezier.h"
+#include "graph/fragment_error.h"
+#include "graph/joint_fit.h"
 #include "graph/layer_graph.h"
 #include "graph/split_thresholds.h"
 
@@ -154,4 +157,57 @@ void layer_graph::check() {
   }
 }
 
+void layer_graph::fit_fragments_at_junctions() {
+  std::vector<frag_conn*> junctions;
+  junctions.reserve(frag_conns.size());
+  for (frag_conn& j : frag_conns) junctions.push_back(&j);
+  fit_fragments_jointly(junctions);
+}
 
+
+void layer_graph::fit_joined_curves() {
+  std::vector<nconnection*> joined;
+  for (nconnection& n : nconnections) {
+    if (n.v_curve.size() >= 2) joined.push_back(&n);
+  }
+  fit_curves_jointly(joined, curves);
+}
+
+
+double layer_graph::junction_tangent_energy() {
+  double energy = fragments_mean_squared_error(f_curves);
+  for (const frag_conn& j : frag_conns) {
+    const std::size_t n = j.v_frag_end.size();
+    if (n < 2) continue;
+    glm::dvec2 u[2];
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const frag_end& fe = j.v_frag_end[i];
+      // An unfitted fragment has no tangent; it adds nothing (the first one: no term).
+      if (!fe.fragment || fe.fragment->v_ctrl_point.empty()) {
+        if (i == 0) break;
+        continue;
+      }
+      const float t = fe.end == 0 ? 0.0f : 1.0f;
+      const glm::dvec2 d = glm::normalize(bezier_tangent(fe.fragment->v_ctrl_point, t));
+      if (i == 0) {
+        u[0] = d;
+        continue;
+      }
+      u[1] = d;
+      sum += std::abs(u[0].x * u[1].y - u[0].y * u[1].x);
+    }
+    energy += sum / static_cast<double>(n - 1);
+  }
+  return energy;
+}
+
+
+void layer_graph::fit_each_junction() {
+  for (frag_conn& j : frag_conns) j.fit_joint();
+}
+
+
+void layer_graph::fit_each_junction_fixed_far_ends() {
+  for (frag_conn& j : frag_conns) j.fit_joint_fixed_far_ends();
+}

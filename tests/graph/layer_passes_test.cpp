@@ -7,6 +7,9 @@
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
+#include "support/layer_fixtures.h"
+#include "support/network_checker.h"
+
 namespace {
 
 double cross(glm::dvec2 a, glm::dvec2 b) { return a.x * b.y - a.y * b.x; }
@@ -234,6 +237,67 @@ TEST(SplitFragments, CutsUntilEveryPieceFitsAndRefitsAll) {
     }
     EXPECT_EQ(total, samples) << c.name;
   }
+}
+
+TEST(LayerPasses, EmptyLayerPassesDoNothing) {
+  layer_graph lg;
+  lg.height = 7;
+  testing::internal::CaptureStdout();
+  lg.fit_fragments();
+  lg.fit_fragments_at_junctions();
+  lg.split_fragments();
+  lg.refit_curves();
+  lg.align_two_curve_joins();
+  lg.fit_joined_curves();
+  lg.slide_one_lone_end();
+  lg.slide_both_lone_ends();
+  lg.check();
+  lg.fit_each_junction();
+  lg.fit_each_junction_fixed_far_ends();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(lg.f_curves.empty());
+  EXPECT_TRUE(lg.frag_conns.empty());
+  EXPECT_TRUE(lg.curves.empty());
+  EXPECT_EQ(lg.height, 7);
+}
+
+TEST(LayerPasses, JunctionFitsShareTheEndPointsAtTheTJunction) {
+  // Fragment fit: the three arms' end control points at the centre become one point.
+  {
+    layer_graph lg;
+    const fixture::layer_parts parts = fixture::t_junction(lg, 20, false);
+    for (f_curve* f : parts.fragments) f->v_ctrl_point[1] += glm::dvec2(3, -2);
+    lg.fit_fragments_at_junctions();
+    const glm::dvec2 centre = parts.fragments[0]->v_ctrl_point[3];
+    EXPECT_EQ(parts.fragments[1]->v_ctrl_point[0], centre);
+    EXPECT_EQ(parts.fragments[2]->v_ctrl_point[0], centre);
+    EXPECT_NEAR(centre.x, 50, 1e-6);
+    EXPECT_NEAR(centre.y, 50, 1e-6);
+  }
+  // Curve fit: only the centre, where three curves end, is joined; the arm ends, where
+  // one curve ends each, are skipped (joining them would print the error marker).
+  {
+    layer_graph lg;
+    fixture::t_junction(lg);
+    testing::internal::CaptureStdout();
+    lg.fit_joined_curves();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(check_network(lg), "");
+    auto c = lg.curves.begin();
+    const glm::dvec2 centre = c->v_segment[0].v_ctrl_point[3];
+    EXPECT_EQ((++c)->v_segment[0].v_ctrl_point[0], centre);
+    EXPECT_EQ((++c)->v_segment[0].v_ctrl_point[0], centre);
+    EXPECT_NEAR(centre.x, 50, 1e-6);
+    EXPECT_NEAR(centre.y, 50, 1e-6);
+  }
+}
+
+TEST(LayerPasses, JunctionTangentEnergyOfTheTJunction) {
+  // Exact straight arms: no fit error; at the centre the right arm continues the left
+  // one (cross product 0) and the down arm is at right angles (1): mean 0.5.
+  layer_graph lg;
+  fixture::t_junction(lg, 20, false);
+  EXPECT_NEAR(lg.junction_tangent_energy(), 0.5, 1e-6);
 }
 
 }  // namespace
