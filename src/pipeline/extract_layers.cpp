@@ -26,24 +26,28 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   }
   CV_Assert(input.type() == CV_32FC1);
   const int rows = input.rows, cols = input.cols;
-  cv::Mat visited(rows, cols, CV_32SC1, cv::Scalar(0));
+  cv::Mat visited(rows, cols, CV_8UC1, cv::Scalar(0));
 
   std::vector<glm::ivec2> component;
+  bool has_box = false;  // whether the last layer holds a component yet
   for (int y = 0; y < rows; ++y) {
     const float* row = input.ptr<float>(y);
     for (int x = 0; x < cols; ++x) {
-      if (!is_ink(row[x]) || visited.at<int>(y, x) != 0) continue;
-      if (separate_layers || layers->empty()) layers->emplace_back();
+      if (!is_ink(row[x]) || visited.at<uchar>(y, x) != 0) continue;
+      if (separate_layers || layers->empty()) {
+        layers->emplace_back();
+        has_box = false;
+      }
       layer& target = layers->back();
 
       // The seed is marked visited too: within one scan that is the same as testing
       // membership in the layer's ink set, since no later flood can reach an earlier seed.
       const glm::ivec2 seed(x, y);
-      visited.at<int>(y, x) = 1;
+      visited.at<uchar>(y, x) = 1;
       component.assign(1, seed);
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
         for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-          int& v = visited.at<int>(q.y, q.x);
+          uchar& v = visited.at<uchar>(q.y, q.x);
           if (v != 0 || !is_ink(input.at<float>(q.y, q.x))) continue;
           v = 1;
           next.push_back(q);
@@ -57,7 +61,7 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       }
       // The box of all the layer's ink so far: the old box widened by this component.
       int min_x = INT_MAX, min_y = INT_MAX, max_x = INT_MIN, max_y = INT_MIN;
-      if (!target.ink_pixels.empty()) {
+      if (has_box) {
         min_x = target.min_x;
         min_y = target.min_y;
         max_x = target.min_x + target.width;
@@ -69,12 +73,28 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
         max_x = std::max(max_x, p.x);
         max_y = std::max(max_y, p.y);
       }
-      std::sort(component.begin(), component.end(), std::less<glm::ivec2>());
-      target.ink_pixels.insert(component.begin(), component.end());
+      has_box = true;
+      // One layer for all ink: its set is filled once at the end, in order.
+      if (separate_layers) {
+        std::sort(component.begin(), component.end(), std::less<glm::ivec2>());
+        target.ink_pixels.insert(component.begin(), component.end());
+      }
       target.min_x = min_x;
       target.min_y = min_y;
       target.width = max_x - min_x;
       target.height = max_y - min_y;
+    }
+  }
+
+  if (!separate_layers && !layers->empty()) {
+    // Every visited pixel is the layer's ink. Read column by column (rows of the
+    // transpose), they come in set order, so the set is built in linear time.
+    std::set<glm::ivec2>& ink = layers->front().ink_pixels;
+    const cv::Mat by_column = visited.t();
+    for (int x = 0; x < cols; ++x) {
+      const uchar* v = by_column.ptr<uchar>(x);
+      for (int y = 0; y < rows; ++y)
+        if (v[y] != 0) ink.emplace_hint(ink.end(), x, y);
     }
   }
 

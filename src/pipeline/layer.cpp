@@ -21,10 +21,3 @@ glm::vec3 random_colour() {
   const float inv = 1.0f / len;
   return glm::vec3(c * inv, b * inv, a * inv);
 }
-
-void paint_colour(cv::Mat& image, glm::ivec2 p, const glm::vec3& colour) {
-  cv::Vec3f& px = image.at<cv::Vec3f>(p.y, p.x);
-  px[0] = colour.z;
-  px[1] = colour.y;
-  px[2] = colour.x;
-}

@@ -25,6 +25,7 @@
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 #include <opencv2/core/mat.hpp>
+#include <opencv2/core/matx.hpp>
 
 #include "pipeline/pixel.h"
 #include "pipeline/pixel_graph.h"
@@ -100,4 +101,9 @@ glm::vec3 random_colour();
 
 // Writes colour (x = red, y = green, z = blue, 0 to 255) at image position p of a
 // three-channel float image stored blue, green, red: channel 0 = z, 1 = y, 2 = x.
-void paint_colour(cv::Mat& image, glm::ivec2 p, const glm::vec3& colour);
+inline void paint_colour(cv::Mat& image, glm::ivec2 p, const glm::vec3& colour) {
+  cv::Vec3f& px = image.at<cv::Vec3f>(p.y, p.x);
+  px[0] = colour.z;
+  px[1] = colour.y;
+  px[2] = colour.x;
+}
