@@ -113,6 +113,31 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   const std::string big = fixtures::temp_path("big.jpg");
   ASSERT_TRUE(cv::imwrite(big, cv::Mat(2500, 4100, CV_8UC1, cv::Scalar(255))));
 
+  // Headers that claim 20000 x 20000 pixels over a few bytes of data: refused on the
+  // header's word, before any decoder allocates the image.
+  auto patched = [](const char* name, const char* ext) {
+    std::vector<uchar> bytes;
+    cv::imencode(ext, cv::Mat(8, 8, CV_8UC1, cv::Scalar(0)), bytes);
+    const auto put16 = [&](std::size_t at, int v) {
+      bytes[at] = uchar(v >> 8);
+      bytes[at + 1] = uchar(v & 255);
+    };
+    if (std::string(ext) == ".png") {
+      put16(18, 20000);  // IHDR width, low half of the big-endian 32-bit field
+      put16(22, 20000);  // height
+    } else {
+      for (std::size_t i = 2; i + 8 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {  // baseline frame header
+          put16(i + 5, 20000);
+          put16(i + 7, 20000);
+          break;
+        }
+    }
+    const std::string path = fixtures::temp_path(name);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+  };
+
   struct bad {
     std::string path;
     const char* why;
@@ -125,6 +150,8 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
       {truncated, "not an image"},
       {wide, "8193 x 1 pixels"},
       {big, "4100 x 2500 pixels"},
+      {patched("huge.png", ".png"), "20000 x 20000 pixels"},
+      {patched("huge.jpg", ".jpg"), "20000 x 20000 pixels"},
   };
   for (const bad& b : cases) {
     cv::Mat out(3, 3, CV_32FC1);
