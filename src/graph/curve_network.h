@@ -19,6 +19,17 @@ struct curve_network : std::list<layer_graph> {
   // (curve_segment::error, no refit); non-finite errors are left out silently.
   float energy_recomputed(float lambda, float mu) const;
 
+  // End-of-run passes and pictures (pipeline/recuit_end_pictures.cpp).
+
+  // End of an interactive run: an empty line on standard output, then, below
+  // output_root, "tmp/recuit_end/" + name + ".svg"; fit_joined_curves on every layer and
+  // name + suffix + "_conn.svg" and "_conn_blue.svg"; slide_one_lone_end and "_conn_snap"
+  // (plain and "_blue"); slide_both_lone_ends and "_conn_snap_double" (plain and
+  // "_blue"); "tmp/recuit_final_snap/" + name + suffix + ".svg" (blue); classify_junctions
+  // on every curve and "tmp/recuit_final_snap/" + name + suffix + "curvature.svg". name
+  // is the current sketch name (empty when none is set). The passes change the network.
+  void write_recuit_end(const char* suffix);
+
   // SVG pictures (io/svg_pictures.cpp). Each writes one whole file at path (created or
   // truncated; no folder is created) with the first layer's height and width in its
   // header and ids counted from 0 over the whole file. A network without layers writes
