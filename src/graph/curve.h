@@ -11,6 +11,7 @@ struct frag_conn;
 struct nconnection;
 struct nregion;
 struct curve_graph;
+struct curve_network;
 struct layer_graph;
 
 // A fragment inside a segment. New entries are {f, 0, 1, 0, 1, false}.
@@ -148,6 +149,47 @@ struct curve {
   // the background; otherwise counts, over the junctions the curve passes through and
   // those where it ends, how the other strokes there continue.
   int classify_junctions();
+
+  // --- Annealing moves (curve_moves.cpp). Each applies its change to this curve of
+  // layer lg, prices the whole network with net.energy(lambda, mu) (both narrowed to
+  // float) and keeps the change when move_stands(E_new, *E, threshold), setting *E to
+  // E_new; otherwise it undoes the change and leaves *E as it was. A move that does not
+  // apply changes nothing. Every move but move_change_degree may erase this curve, kept
+  // or undone (restored chains are new records at the end of lg.curves): callers must
+  // not use the pointer afterwards. An undone move leaves the same chains of fragments
+  // with the same degrees and shared fragments, so the same energy up to rounding.
+
+  // Refits at degree d (1 to 3; nothing for another value, the current degree, or one
+  // the view does not allow). Undone in place.
+  void move_change_degree(int d, curve_network& net, float* E, double threshold,
+                          double lambda, double mu);
+  // Batch split at frag_ref k of the first segment (0: into one-fragment curves; else
+  // refs [0, k) and [k, n) each become a curve, a one-fragment part keeping its own
+  // curve). A curve of one fragment is left alone; one whose fragments all have other
+  // holders is dissolved without a test, and *E is set to the new energy.
+  void move_split(curve_network& net, layer_graph& lg, float* E, double threshold,
+                  double lambda, double mu, int k);
+  // The split of the interactive program: as move_split, but it never separates
+  // fragments the view's must_merge pairs on this curve (with such a pair, k = 0 does
+  // nothing). Looks every fragment up in must_merge, adding empty entries. Without the
+  // view it is move_split.
+  void move_split_gui(curve_network& net, layer_graph& lg, float* E, double threshold,
+                      double lambda, double mu, int k);
+  // Extends this curve by h, a fragment it does not hold at exactly one of h's
+  // junctions, unless h would close it into a loop. h's one-fragment curve is absorbed;
+  // a fragment held otherwise is added and so shared.
+  void move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* E,
+                   double threshold, double lambda, double mu);
+  // Merges d, a curve sharing exactly one end with this one and touching it only
+  // there. Two curves sharing both ends are left alone; ends forming neither 2 nor 3
+  // connections print a "bad fco size: " line.
+  void move_merge(curve_network& net, layer_graph& lg, curve* d, float* E, double threshold,
+                  double lambda, double mu);
+  // Runs this curve through h, which keeps its own curve and so becomes shared, into n:
+  // this curve ends at one junction of h, n at the other, all four ends differ and the
+  // two curves do not touch.
+  void move_bridge(curve_network& net, layer_graph& lg, f_curve* h, curve* n, float* E,
+                   double threshold, double lambda, double mu);
 
   // --- Offered with the editing operations; neither program calls them.
 
