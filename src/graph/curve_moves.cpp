@@ -216,7 +216,7 @@ bool has_single_holder(const curve& c) {
 
 void curve::move_change_degree(int d, curve_network& net, float* E, double threshold,
                                double lambda, double mu) {
-  if (d < 0 || d > 3 || v_segment.empty()) return;
+  if (d < 1 || d > 3 || v_segment.empty()) return;  // degree 0 would weigh nothing
   if (main_gl_widget && main_gl_widget->allowed_degree[d] == 0) return;
   const int old = v_segment[0].degree;
   if (old == d) return;
