@@ -30,6 +30,11 @@ struct curve_network : std::list<layer_graph> {
   // is the current sketch name (empty when none is set). The passes change the network.
   void write_recuit_end(const char* suffix);
 
+  // A complete interactive run with an optimiser of its own (pipeline/annealing_run.cpp):
+  // every fragment refitted as a cubic, nb_it steps from k = 0, a progress line, then
+  // write_recuit_end(""). No program calls it.
+  void anneal();
+
   // SVG pictures (io/svg_pictures.cpp). Each writes one whole file at path (created or
   // truncated; no folder is created) with the first layer's height and width in its
   // header and ids counted from 0 over the whole file. A network without layers writes

@@ -15,6 +15,7 @@
 struct curve;
 struct curve_network;
 struct f_curve;
+struct nconnection;
 
 struct recuit {
   double progress_scale = 0;  // 100 / nb_it: k * progress_scale is the progress in percent
@@ -96,6 +97,15 @@ struct recuit {
   template <bool interactive>
   void iterate();
 };
+
+// The rise in energy up to which a move stands: 1000 for u = 0, else -T ln u, never
+// above 1000. A fall always stands; a rise d stands with probability e^(-d / T).
+double acceptance_threshold(double u, float T);
+
+// The merge partner of c at k for a draw of fragment_dist: the (draw mod (n - 1))-th
+// curve ending at k other than c, n the curves ending there. Null when c is the only one
+// (or ends there twice and meets itself).
+curve* merge_partner(const nconnection& k, const curve* c, int draw);
 
 // False when some fragment of c must stay split from x (the view's must_split[x]);
 // true without the view. Looking x up adds an empty entry for it.

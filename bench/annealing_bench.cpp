@@ -1,0 +1,109 @@
+// Annealing cost: one iteration against the number of curves, the energy evaluation
+// that every iteration and every move repeats, and complete batch runs.
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include <benchmark/benchmark.h>
+
+#include "graph/curve_network.h"
+#include "pipeline/recuit.h"
+#include "support/wavy_grid.h"
+
+namespace {
+
+// Lattices of about 50, 300 and 1000 fragments (one curve each).
+void grid_of(curve_network& net, int size_arg) {
+  switch (size_arg) {
+    case 50: fixture::wavy_grid(net.emplace_back(), 6, 5); break;      // 49 curves
+    case 300: fixture::wavy_grid(net.emplace_back(), 13, 12); break;   // 287 curves
+    default: fixture::wavy_grid(net.emplace_back(), 23, 22); break;    // 967 curves
+  }
+}
+
+int curve_count(const curve_network& net) {
+  int n = 0;
+  for (const layer_graph& L : net) n += static_cast<int>(L.curves.size());
+  return n;
+}
+
+// Silences the progress lines while a benchmark runs.
+struct quiet_cout {
+  std::ostringstream sink;
+  std::streambuf* old = std::cout.rdbuf(sink.rdbuf());
+  ~quiet_cout() { std::cout.rdbuf(old); }
+};
+
+void BM_NetworkEnergy(benchmark::State& state) {
+  curve_network net;
+  grid_of(net, static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(net.energy(0.5f, 0.01f));
+  state.counters["curves"] = curve_count(net);
+}
+BENCHMARK(BM_NetworkEnergy)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// Iterations of a fresh network at the start of the default schedule; the network is
+// rebuilt every 2000 iterations so that it keeps about its starting size.
+void BM_AnnealingIteration(benchmark::State& state) {
+  quiet_cout quiet;
+  const int iterations = 2000;
+  int curves = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    curve_network net;
+    grid_of(net, static_cast<int>(state.range(0)));
+    curves = curve_count(net);
+    recuit opt(&net);
+    opt.read_config_v2(0.5f, 0.9999f);
+    opt.gen.seed(1);
+    state.ResumeTiming();
+    for (int i = 0; i < iterations; ++i) {
+      opt.step_batch();
+      ++opt.k;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * iterations);
+  state.counters["curves"] = curves;
+  state.counters["us_per_iteration"] = benchmark::Counter(
+      static_cast<double>(iterations) * 1e-6, benchmark::Counter::kIsIterationInvariantRate |
+                                                  benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_AnnealingIteration)->Arg(50)->Arg(300)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// A complete default batch run (dt 0.9999 from config/recuit_v2.conf's temperatures),
+// pictures and energy file written into a temporary folder.
+void complete_run(benchmark::State& state, void (*build)(curve_network&)) {
+  quiet_cout quiet;
+  const std::filesystem::path here = std::filesystem::current_path();
+  const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "annealing_bench";
+  std::filesystem::create_directories(scratch);
+  int curves_before = 0, curves_after = 0, nb_it = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    curve_network net;
+    build(net);
+    curves_before = curve_count(net);
+    recuit opt(&net);
+    opt.read_config_v2(0.5f, 0.9999f);
+    opt.gen.seed(1);
+    nb_it = opt.nb_it;
+    std::filesystem::current_path(scratch);
+    state.ResumeTiming();
+    opt.run_all();
+    state.PauseTiming();
+    std::filesystem::current_path(here);
+    curves_after = curve_count(net);
+    state.ResumeTiming();
+  }
+  state.counters["curves_before"] = curves_before;
+  state.counters["curves_after"] = curves_after;
+  state.counters["nb_it"] = nb_it;
+}
+
+void BM_CompleteRun300(benchmark::State& state) {
+  complete_run(state, [](curve_network& net) { grid_of(net, 300); });
+}
+BENCHMARK(BM_CompleteRun300)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace

@@ -1,0 +1,82 @@
+// Annealing runs: the interactive time slices, the whole batch run with its pictures
+// and energy file, and the end-of-run passes and pictures.
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "graph/curve_network.h"
+#include "io/output_names.h"
+#include "pipeline/recuit.h"
+
+void recuit::run_time_slice() {
+  using clock = std::chrono::steady_clock;
+  const auto start = clock::now();
+  if (k >= nb_it) return;
+  // The clock is read after each iteration, so a slice overruns by at most one.
+  do {
+    step();
+    const auto now = clock::now();
+    ++k;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now - start).count();
+    if (static_cast<double>(ns) / 1e6 > 30.0) return;
+  } while (k < nb_it);
+}
+
+void recuit::run_all() {
+  std::vector<float> energies;
+  // Room for the whole run, within reason: a huge count from a configuration file
+  // should not fail here before the first iteration.
+  if (nb_it > k) energies.reserve(std::min(nb_it - k, 1 << 24));
+  while (k < nb_it) {
+    step_batch();
+    energies.push_back(E);
+    if (k % 10000 == 0) {
+      for (layer_graph& L : *network) {
+        L.fit_joined_curves();
+        L.slide_one_lone_end();
+        L.slide_both_lone_ends();
+      }
+      network->save_curves_svg(std::to_string(k) + ".svg", false);
+      for (layer_graph& L : *network) L.refit_curves();
+    }
+    ++k;
+  }
+  std::ofstream out("energy_decrease.csv");
+  if (!out) {
+    std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
+    return;
+  }
+  for (float e : energies) out << e << '\n';
+}
+
+void recuit::run() {
+  k = 0;
+  if (nb_it > 0) {
+    while (k < nb_it) {
+      step();
+      ++k;
+    }
+  }
+  const int interval = print_interval > 0 ? print_interval : 1;
+  if (k % interval == 0) print_progress(static_cast<std::uint64_t>(k), &progress_scale, &T, &E);
+}
+
+void curve_network::anneal() {
+  for (layer_graph& L : *this)
+    for (f_curve& f : L.f_curves) f.fit_cubic();
+  recuit optimiser(this);
+  optimiser.k = 0;
+  while (optimiser.k < optimiser.nb_it) {
+    optimiser.step();
+    ++optimiser.k;
+  }
+  const int interval = optimiser.print_interval > 0 ? optimiser.print_interval : 1;
+  if (optimiser.k % interval == 0)
+    recuit::print_progress(static_cast<std::uint64_t>(optimiser.k), &optimiser.progress_scale,
+                           &optimiser.T, &optimiser.E);
+  write_recuit_end("");
+}

@@ -1,0 +1,82 @@
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "graph/curve_network.h"
+#include "pipeline/recuit.h"
+#include "support/network_checker.h"
+#include "support/wavy_grid.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the test body inside a fresh temporary folder (the batch run writes into the
+// working folder), then returns to the repository root.
+struct in_temp_folder {
+  fs::path here = fs::current_path();
+  fs::path folder;
+  explicit in_temp_folder(const char* name) : folder(fs::path(testing::TempDir()) / name) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::current_path(folder);
+  }
+  ~in_temp_folder() {
+    fs::current_path(here);
+    fs::remove_all(folder);
+  }
+};
+
+TEST(AnnealingRun, CompleteBatchRunLowersTheEnergyAndWritesItsFiles) {
+  curve_network net;
+  layer_graph& L = net.emplace_back();
+  fixture::wavy_grid(L, 6);  // 60 curves
+  recuit opt(&net);
+  opt.read_config_v2(0.5f, 0.999f);
+  opt.gen.seed(12345);
+  ASSERT_EQ(opt.nb_it, 6904);  // (ln 0.001 - ln 1) / ln 0.999 with the shipped temperatures
+  const float initial = net.energy(opt.lambda, opt.mu);
+
+  in_temp_folder scratch("annealing_run");
+  testing::internal::CaptureStdout();
+  opt.run_all();
+  testing::internal::GetCapturedStdout();
+
+  EXPECT_EQ(opt.k, opt.nb_it);
+  EXPECT_EQ(check_network(L), "");
+  const float final_energy = net.energy(opt.lambda, opt.mu);
+  EXPECT_LE(final_energy, initial);
+  EXPECT_LT(L.curves.size(), 60u);
+  // The lattice lines are gentle waves: every curve stays within about a pixel of its
+  // samples (mean squared distance below 1 pixel squared).
+  for (const curve& c : L.curves) EXPECT_LT(c.v_segment[0].error(), 1.0);
+
+  EXPECT_TRUE(fs::is_regular_file("0.svg"));
+  EXPECT_FALSE(fs::exists("10000.svg"));
+  std::ifstream csv("energy_decrease.csv");
+  int lines = 0;
+  float last = 0;
+  for (std::string line; std::getline(csv, line); ++lines) last = std::stof(line);
+  EXPECT_EQ(lines, opt.nb_it);
+  EXPECT_NEAR(last, opt.E, 1e-5f * std::fabs(opt.E));  // six significant digits
+}
+
+TEST(AnnealingRun, RunWithoutFragmentsWritesAnEmptyEnergyFile) {
+  curve_network net;
+  net.emplace_back();
+  recuit opt(&net);
+  opt.read_config_v2(0.5f, 0.999f);  // no fragment: nb_it stays as the set-up left it
+  opt.nb_it = 50;
+  in_temp_folder scratch("annealing_run_empty");
+  opt.run_all();
+  EXPECT_EQ(opt.k, 50);
+  std::ifstream csv("energy_decrease.csv");
+  int lines = 0;
+  for (std::string line; std::getline(csv, line);) ++lines;
+  EXPECT_EQ(lines, 50);  // one energy per iteration, each iteration a no-op
+}
+
+}  // namespace

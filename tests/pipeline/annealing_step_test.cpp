@@ -1,0 +1,261 @@
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "graph/curve_network.h"
+#include "pipeline/recuit.h"
+#include "pipeline/view_settings.h"
+#include "support/layer_fixtures.h"
+#include "support/network_checker.h"
+#include "support/topology_builder.h"
+#include "support/wavy_grid.h"
+
+namespace {
+
+// Points main_gl_widget at a fresh settings record for the test's scope.
+struct scoped_view {
+  view_settings settings;
+  scoped_view() { main_gl_widget = &settings; }
+  ~scoped_view() { main_gl_widget = nullptr; }
+};
+
+// An optimiser on net with a fixed seed and the given schedule, tables built.
+recuit seeded_optimiser(curve_network& net, unsigned seed, float lambda = 0.5f,
+                        float dt = 0.999f) {
+  recuit opt(&net);
+  opt.read_config_v2(lambda, dt);
+  opt.gen.seed(seed);
+  return opt;
+}
+
+// Each curve of each layer as its fragment list and first-segment degree.
+using shape = std::vector<std::pair<std::vector<f_curve*>, int>>;
+shape network_shape(const curve_network& net) {
+  shape s;
+  for (const layer_graph& L : net)
+    for (const curve& c : L.curves)
+      s.emplace_back(c.v_f_curve, c.v_segment.empty() ? -1 : c.v_segment[0].degree);
+  return s;
+}
+
+TEST(AnnealingThreshold, CappedAtThousand) {
+  EXPECT_EQ(acceptance_threshold(0.0, 1.0f), 1000.0);
+  EXPECT_EQ(acceptance_threshold(0.0, 0.0f), 1000.0);
+  EXPECT_EQ(acceptance_threshold(1.0, 5.0f), 0.0);
+  EXPECT_DOUBLE_EQ(acceptance_threshold(0.5, 2.0f), 2.0 * std::log(2.0));
+  EXPECT_EQ(acceptance_threshold(1e-300, 10.0f), 1000.0);
+}
+
+TEST(MergePartner, IsTheDrawnCurveOtherThanC) {
+  curve a, b, c;
+  nconnection k;
+  k.v_curve = {&c, &a};  // two curves: always the other one
+  for (int draw : {0, 1, 7, INT_MAX}) EXPECT_EQ(merge_partner(k, &c, draw), &a);
+  k.v_curve = {&a, &c, &b};
+  EXPECT_EQ(merge_partner(k, &c, 0), &a);
+  EXPECT_EQ(merge_partner(k, &c, 1), &b);
+  EXPECT_EQ(merge_partner(k, &c, 4), &a);
+  k.v_curve = {&c, &b, &a};
+  EXPECT_EQ(merge_partner(k, &c, 0), &b);
+  EXPECT_EQ(merge_partner(k, &c, 1), &a);
+  k.v_curve = {&c};
+  EXPECT_EQ(merge_partner(k, &c, 0), nullptr);
+  k.v_curve = {&c, &c};  // a loop ending twice here has no partner
+  EXPECT_EQ(merge_partner(k, &c, 0), nullptr);
+}
+
+TEST(PrintProgress, OverwritesOneLine) {
+  const double scale = 0.5;
+  const float T = 0.25f, E = 3.5f;
+  testing::internal::CaptureStdout();
+  recuit::print_progress(0, &scale, &T, &E);
+  recuit::print_progress(50, &scale, &T, &E);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\r 0 0.25 3.5         \r25 0.25 3.5         ");
+}
+
+TEST(SplitConstraint, ForbidsCurvesHoldingAPartner) {
+  f_curve x, g, other;
+  curve c;
+  c.v_f_curve = {&other, &g};
+  EXPECT_TRUE(split_constraint_allows(&x, c));  // no view: everything allowed
+  scoped_view view;
+  EXPECT_TRUE(split_constraint_allows(&x, c));
+  EXPECT_EQ(view.settings.must_split.count(&x), 1u);  // the lookup adds an empty entry
+  view.settings.must_split[&x] = {&g};
+  EXPECT_FALSE(split_constraint_allows(&x, c));
+  c.v_f_curve = {&other};
+  EXPECT_TRUE(split_constraint_allows(&x, c));
+}
+
+TEST(AnnealingStep, NetworkWithoutFragmentsStaysAsItIs) {
+  curve_network empty;
+  curve_network no_fragments;
+  no_fragments.emplace_back();
+  no_fragments.emplace_back().curves.emplace_back();  // a curve without fragments
+  for (curve_network* net : {&empty, &no_fragments}) {
+    recuit opt = seeded_optimiser(*net, 3);
+    opt.E = 7.0f;
+    opt.T = 0.5f;
+    opt.print_interval = 0;
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 200; ++i) {
+      opt.step_batch();
+      opt.step();
+      opt.k = i;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(opt.E, 7.0f);
+    EXPECT_EQ(opt.T, 0.5f);
+  }
+  EXPECT_EQ(no_fragments.back().curves.size(), 1u);
+}
+
+TEST(AnnealingStep, OneFragmentLayerOnlyChangesTheDegree) {
+  curve_network net;
+  layer_graph& L = net.emplace_back();
+  frag_conn* a = topology_builder::add_junction(L);
+  frag_conn* b = topology_builder::add_junction(L);
+  f_curve* f = topology_builder::add_fragment(L, a, b, {10, 10}, {60, 40}, 15);
+  fixture::link_one_curve_per_fragment(L);
+  recuit opt = seeded_optimiser(net, 11);
+  std::set<int> degrees;
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 60; ++i) {
+    opt.step_batch();
+    ++opt.k;
+    ASSERT_EQ(L.curves.size(), 1u);
+    EXPECT_EQ(L.curves.front().v_f_curve, std::vector<f_curve*>{f});
+    degrees.insert(L.curves.front().v_segment[0].degree);
+    ASSERT_EQ(check_network(L), "");
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no progress line for such a layer
+  EXPECT_GE(degrees.size(), 2u);  // a straight stroke: lower degrees fit as well and cost less
+}
+
+TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 4);
+  recuit opt = seeded_optimiser(net, 5);
+  opt.Ti = 2.0f;
+  opt.dt = 0.5f;
+  opt.k = 2;
+  testing::internal::CaptureStdout();
+  opt.step_batch();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(opt.T, 0.5f);
+  EXPECT_EQ(opt.k, 2);  // steps never advance k
+  // Whether the move stood or was undone, E is the network's energy.
+  EXPECT_NEAR(opt.E, net.energy(opt.lambda, opt.mu), 1e-4f * std::fabs(opt.E));
+}
+
+TEST(AnnealingStep, BothFormsDrawAlikeWithoutConstraints) {
+  scoped_view view;  // empty constraint sets: the interactive form may run
+  curve_network a, b;
+  fixture::wavy_grid(a.emplace_back(), 5);
+  fixture::wavy_grid(b.emplace_back(), 5);
+  recuit batch = seeded_optimiser(a, 21);
+  recuit interactive = seeded_optimiser(b, 21);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 400; ++i) {
+    batch.step_batch();
+    interactive.step();
+    ++batch.k;
+    ++interactive.k;
+    ASSERT_EQ(batch.E, interactive.E) << "iteration " << i;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(a.front().curves.size(), b.front().curves.size());
+  EXPECT_EQ(check_network(b.front()), "");
+}
+
+TEST(AnnealingStep, FrozenCurvesAndMustSplitPairsAreHonoured) {
+  scoped_view view;
+  curve_network net;
+  layer_graph& L = net.emplace_back();
+  fixture::wavy_grid(L, 5);
+  // Freeze every third curve, and keep the first two fragments of the first row apart.
+  std::map<curve*, std::vector<f_curve*>> frozen;
+  int index = 0;
+  for (curve& c : L.curves)
+    if (index++ % 3 == 0) frozen[&c] = c.v_f_curve;
+  for (const auto& entry : frozen) view.settings.fixed_curves.insert(entry.first);
+  f_curve* left = &L.f_curves.front();
+  f_curve* right = &*std::next(L.f_curves.begin());
+  view.settings.must_split[left] = {right};
+  view.settings.must_split[right] = {left};
+
+  recuit opt = seeded_optimiser(net, 8, 0.7f);  // a high lambda favours merges
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 3000; ++i) {
+    opt.step();
+    ++opt.k;
+    for (const auto& entry : frozen) {
+      const auto it = std::find_if(L.curves.begin(), L.curves.end(),
+                                   [&](const curve& c) { return &c == entry.first; });
+      ASSERT_NE(it, L.curves.end()) << "a frozen curve was erased at iteration " << i;
+      ASSERT_EQ(it->v_f_curve, entry.second);
+    }
+    for (const curve& c : L.curves) {
+      const bool both = std::count(c.v_f_curve.begin(), c.v_f_curve.end(), left) &&
+                        std::count(c.v_f_curve.begin(), c.v_f_curve.end(), right);
+      ASSERT_FALSE(both) << "must-split fragments on one curve at iteration " << i;
+    }
+    if (i % 100 == 0) {
+      ASSERT_EQ(check_network(L), "") << "iteration " << i;
+    }
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_LT(L.curves.size(), 40u);  // the free curves did merge
+}
+
+TEST(AnnealingStep, AllCurvesFrozenChangesNothing) {
+  scoped_view view;
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 4);
+  for (curve& c : net.front().curves) view.settings.fixed_curves.insert(&c);
+  const shape before = network_shape(net);
+  recuit opt = seeded_optimiser(net, 2);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 300; ++i) {
+    opt.step();
+    ++opt.k;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(network_shape(net), before);
+}
+
+TEST(AnnealingSlice, RunsFromKToNbItAndNoFurther) {
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 4);
+  recuit opt = seeded_optimiser(net, 4);
+  scoped_view view;
+  opt.nb_it = 120;
+  opt.k = opt.nb_it;
+  const shape before = network_shape(net);
+  const float E = opt.E;
+  opt.run_time_slice();  // k = nb_it: no iteration
+  EXPECT_EQ(opt.k, opt.nb_it);
+  EXPECT_EQ(opt.E, E);
+  EXPECT_EQ(network_shape(net), before);
+
+  opt.k = 0;
+  testing::internal::CaptureStdout();
+  int slices = 0;
+  while (opt.k < opt.nb_it && slices < 1000) {
+    const int k0 = opt.k;
+    opt.run_time_slice();
+    EXPECT_GT(opt.k, k0);  // at least one iteration per slice
+    ++slices;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(opt.k, opt.nb_it);
+  EXPECT_EQ(check_network(net.front()), "");
+}
+
+}  // namespace
