@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "graph/curve_network.h"
+#include "io/output_names.h"
 #include "pipeline/recuit.h"
 #include "support/network_checker.h"
 #include "support/wavy_grid.h"
@@ -77,6 +78,37 @@ TEST(AnnealingRun, RunWithoutFragmentsWritesAnEmptyEnergyFile) {
   int lines = 0;
   for (std::string line; std::getline(csv, line);) ++lines;
   EXPECT_EQ(lines, 50);  // one energy per iteration, each iteration a no-op
+}
+
+TEST(AnnealingRun, RunsNoProgramCallsEndConsistent) {
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 4);
+  recuit opt(&net);
+  opt.read_config_v2(0.5f, 0.99f);
+  opt.gen.seed(77);
+  opt.k = 25;
+  testing::internal::CaptureStdout();
+  opt.run();  // from k = 0 to nb_it
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(opt.k, opt.nb_it);
+  EXPECT_EQ(check_network(net.front()), "");
+
+  // anneal reads config/recuit.conf and writes its pictures below the output root.
+  const std::string saved_root = output_root;
+  in_temp_folder scratch("anneal_root");
+  fs::create_directories("tmp/recuit_end");
+  fs::create_directories("tmp/recuit_final_snap");
+  output_root = scratch.folder.string() + "/";
+  set_current_sketch("lattice");
+  curve_network other;
+  fixture::wavy_grid(other.emplace_back(), 3);
+  testing::internal::CaptureStdout();
+  other.anneal();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(check_network(other.front()), "");
+  EXPECT_TRUE(fs::is_regular_file("tmp/recuit_final_snap/latticecurvature.svg"));
+  output_root = saved_root;
+  clear_current_sketch();
 }
 
 }  // namespace
