@@ -176,8 +176,9 @@ struct curve {
   void move_split_gui(curve_network& net, layer_graph& lg, float* E, double threshold,
                       double lambda, double mu, int k);
   // Extends this curve by h, a fragment it does not hold at exactly one of h's
-  // junctions, unless h would close it into a loop. h's one-fragment curve is absorbed;
-  // a fragment held otherwise is added and so shared.
+  // junctions, unless h would close it into a loop. h's one-fragment curve is absorbed
+  // (nothing happens when the view froze that curve); a fragment held otherwise is
+  // added and so shared.
   void move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* E,
                    double threshold, double lambda, double mu);
   // Merges d, a curve sharing exactly one end with this one and touching it only

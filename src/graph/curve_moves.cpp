@@ -287,6 +287,11 @@ void curve::move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* 
     if (lists(j, this)) ++count;
   if (count != 1) return;
 
+  curve* own = h->v_curve.size() == 1 && h->v_curve[0]->v_f_curve.size() == 1 ? h->v_curve[0]
+                                                                              : nullptr;
+  // Absorbing would erase a curve the user froze (and leave the view a dangling pointer).
+  if (own && main_gl_widget && main_gl_widget->fixed_curves.count(own) != 0) return;
+
   curve_graph& g = lg;
   move_scratch& s = scratch;
   s.clear();
@@ -295,8 +300,6 @@ void curve::move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* 
   s.note_shared(g, h);
   const int d = first_degree(*this);
   const int score = class_score;
-  curve* own = h->v_curve.size() == 1 && h->v_curve[0]->v_f_curve.size() == 1 ? h->v_curve[0]
-                                                                              : nullptr;
   const bool absorbed = own != nullptr;
   const int own_degree = absorbed ? first_degree(*own) : 0;
   if (absorbed) {

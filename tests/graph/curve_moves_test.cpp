@@ -349,6 +349,13 @@ const no_op_case kNoOps[] = {
        holder(f[0])->move_extend(net, lg, f[0], E, th, kLambda, kMu);  // one it holds
      },
      false, ""},
+    {"extend absorbing a frozen curve", start::chain,
+     [](layer_graph&, const std::vector<f_curve*>& f) {
+       main_gl_widget->fixed_curves.insert(holder(f[1]));
+     },
+     [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+        double th) { holder(f[0])->move_extend(net, lg, f[1], E, th, kLambda, kMu); },
+     true, ""},
     {"merge of curves sharing both ends", start::loop,
      [](layer_graph& lg, const std::vector<f_curve*>& f) {
        build_curve_from_chain(lg, {f[1], f[2]}, 3);
