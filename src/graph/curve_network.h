@@ -6,6 +6,8 @@
 
 #include "graph/layer_graph.h"
 
+struct layer;
+
 struct curve_network : std::list<layer_graph> {
   // Energy of the network (pipeline/energy.cpp), summed in float over every curve of
   // every layer in list order:
@@ -34,6 +36,21 @@ struct curve_network : std::list<layer_graph> {
   // every fragment refitted as a cubic, nb_it steps from k = 0, a progress line, then
   // write_recuit_end(""). No program calls it.
   void anneal();
+
+  // Extraction steps 7 to 9 (pipeline/build_network.cpp).
+
+  // Step 7: one layer_graph per raster layer (the network is resized; the records must
+  // be empty), filled with the layer's regions, nodes and edges, one fitted fragment per
+  // edge with two nodes and one junction per node. Height and width are the input
+  // image's rows and cols. Reads the layers' pixel graphs (lookups may add entries).
+  void build(std::list<layer>* layers, int rows, int cols);
+  // Step 8 of the interactive program: joint fits at the junctions, the fragment split,
+  // two more joint fits per layer, and the fragment-graph picture in the image's folder
+  // (skipped without a view, which holds the image stem).
+  void refine();
+  // Step 9: one curve per fragment and one connection per junction, linked both ways and
+  // refitted, then each layer's consistency report.
+  void link();
 
   // SVG pictures (io/svg_pictures.cpp). Each writes one whole file at path (created or
   // truncated; no folder is created) with the first layer's height and width in its

@@ -15,6 +15,7 @@
 #include "graph/nregion.h"
 
 struct layer_graph;
+struct layer;
 
 struct frag_graph {
   std::list<f_curve> f_curves;
@@ -107,6 +108,12 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // count: an edge without exactly 2 nodes, a curve without exactly 2 connections, a
   // network region whose connection and boundary-piece counts differ. Repairs nothing.
   void check();
+
+  // Fills an empty layer_graph from a raster layer whose only kept region is the
+  // outside one: one fragment through all its ink (image coordinates, weights 1,
+  // parameters growing from the ink pixel farthest from the farthest one), one edge,
+  // two nodes, two junctions and no region. The caller fits the fragment.
+  void build_single_region(const layer& raster);
 
   // Empties the eight element lists and shared_fragments; height, width, owner and topo
   // keep their values, so the layer can be built again in place.

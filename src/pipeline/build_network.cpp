@@ -1,0 +1,331 @@
+// Extraction steps 7 to 9: from the pixel graphs of the raster layers to the initial
+// curve network.
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <map>
+#include <vector>
+
+#include "graph/curve_network.h"
+#include "io/output_names.h"
+#include "pipeline/layer.h"
+#include "pipeline/pixel_neighbourhoods.h"
+#include "pipeline/view_settings.h"
+
+namespace {
+
+// Parameter of every sample: its 8-neighbour generation from the seed pixel, through
+// pixels of edge `edge_id` and of the nodes it ends at, scaled to [0, 1].
+void walk_parameters(const pixel_graph& g, int32_t edge_id, glm::ivec2 seed, int rows, int cols,
+                     f_curve& f, cv::Mat& level, std::vector<glm::ivec2>& levelled) {
+  auto on_stroke = [&](glm::ivec2 q) {
+    const auto e = g.edge_of_pixel.find(q);
+    if (e != g.edge_of_pixel.end()) return e->second == edge_id;
+    const auto n = g.node_of_pixel.find(q);
+    if (n == g.node_of_pixel.end()) return false;
+    const auto edges = g.edges_of_node.find(n->second);
+    return edges != g.edges_of_node.end() && edges->second.count(edge_id) != 0;
+  };
+  auto level_at = [&](glm::ivec2 p) -> int& { return level.at<int>(p.y, p.x); };
+  auto inside = [&](glm::ivec2 p) { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; };
+
+  levelled.clear();
+  std::vector<glm::ivec2> generation, next;
+  if (inside(seed)) {
+    level_at(seed) = 0;
+    levelled.push_back(seed);
+    generation.push_back(seed);
+  }
+  for (int g_number = 1; !generation.empty(); ++g_number) {
+    next.clear();
+    for (glm::ivec2 p : generation)
+      for (glm::ivec2 q : window_3x3(p, rows, cols))
+        if (level_at(q) < 0 && on_stroke(q)) {
+          level_at(q) = g_number;
+          levelled.push_back(q);
+          next.push_back(q);
+        }
+    generation.swap(next);
+  }
+
+  f.v_t.resize(f.v_point.size());
+  double lo = 0, hi = 0;
+  for (std::size_t i = 0; i < f.v_point.size(); ++i) {
+    const glm::ivec2 p(f.v_point[i]);
+    const int l = inside(p) ? level_at(p) : -1;
+    f.v_t[i] = l < 0 ? 0.0 : static_cast<double>(l);
+    if (i == 0 || f.v_t[i] < lo) lo = f.v_t[i];
+    if (i == 0 || f.v_t[i] > hi) hi = f.v_t[i];
+  }
+  const double s = hi == lo ? 1.0 : 1.0 / (hi - lo);
+  for (double& t : f.v_t) t = (t - lo) * s;
+
+  // Leave the level image clean for the next edge without clearing all of it.
+  for (glm::ivec2 p : levelled) level_at(p) = -1;
+}
+
+void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
+  lg.height = rows;
+  lg.width = cols;
+  int nb_kept = 0;
+  for (char d : raster.v_discarded) nb_kept += d == 0;
+  if (nb_kept == 1) {
+    lg.build_single_region(raster);
+    lg.fit_fragments();
+    return;
+  }
+  pixel_graph& g = raster.graph;
+
+  std::vector<int> region_index(raster.v_discarded.size(), -1);
+  int nb_region = 0;
+  for (std::size_t label = 0; label < raster.v_discarded.size(); ++label)
+    if (raster.v_discarded[label] == 0) region_index[label] = nb_region++;
+  auto region_of_label = [&](int32_t label) {
+    return label >= 0 && static_cast<std::size_t>(label) < region_index.size() ? region_index[label] : -1;
+  };
+
+  std::map<int32_t, int> node_index;
+  for (const auto& entry : g.edges_of_node) node_index.emplace(entry.first, static_cast<int>(node_index.size()));
+  std::map<int32_t, int> edge_index;
+  std::vector<int32_t> edge_id_of_index;
+  for (const auto& [id, nodes] : g.nodes_of_edge)
+    if (nodes.size() == 2) {
+      edge_index.emplace(id, static_cast<int>(edge_id_of_index.size()));
+      edge_id_of_index.push_back(id);
+    }
+  auto indexed = [&](int32_t id) {
+    const auto it = edge_index.find(id);
+    return it == edge_index.end() ? -1 : it->second;
+  };
+
+  // The edge's own pixels in (x, y) order, then the pixels of both its end nodes.
+  std::vector<std::vector<glm::vec2>> pixels(edge_id_of_index.size());
+  for (const auto& [p, id] : g.edge_of_pixel)
+    if (const int e = indexed(id); e >= 0) pixels[e].emplace_back(p);
+  for (const auto& [p, id] : g.node_of_pixel) {
+    const auto edges = g.edges_of_node.find(id);
+    if (edges == g.edges_of_node.end()) continue;
+    for (int32_t edge_id : edges->second)
+      if (const int e = indexed(edge_id); e >= 0) pixels[e].emplace_back(p);
+  }
+
+  lg.edges.resize(edge_id_of_index.size());
+  lg.regions.resize(nb_region);
+  lg.nodes.resize(node_index.size());
+  std::vector<edge*> edges;
+  for (edge& e : lg.edges) edges.push_back(&e);
+  std::vector<region*> regions;
+  for (region& r : lg.regions) regions.push_back(&r);
+  std::vector<node*> nodes;
+  for (node& n : lg.nodes) nodes.push_back(&n);
+
+  for (const auto& [id, edge_ids] : g.edges_of_node)
+    for (int32_t edge_id : edge_ids)
+      if (const int e = indexed(edge_id); e >= 0) nodes[node_index[id]]->v_edge.push_back(edges[e]);
+  for (const auto& [id, node_ids] : g.nodes_of_edge)
+    if (const int e = indexed(id); e >= 0)
+      for (int32_t n : node_ids) {
+        const auto it = node_index.find(n);
+        if (it != node_index.end()) edges[e]->v_node.push_back(nodes[it->second]);
+      }
+
+  for (const auto& entry : g.edge_pixels_by_pair) {
+    const ipair pair = entry.first;
+    const int ra = region_of_label(pair.first);
+    const int rb = region_of_label(pair.second);
+    if (ra < 0 || rb < 0 || ra == rb) continue;
+    g.junction_pixels_by_pair[pair];
+    for (int32_t edge_id : g.edges_of_pair[pair]) {
+      const int e = indexed(edge_id);
+      if (e < 0) continue;
+      edge* ed = edges[e];
+      region* a = regions[ra];
+      region* b = regions[rb];
+      ed->v_region.push_back(a);
+      ed->v_region.push_back(b);
+      a->v_region_edge.push_back({ed, b});
+      b->v_region_edge.push_back({ed, a});
+      for (node* n : ed->v_node)
+        for (region* r : {a, b})
+          if (std::find(n->v_region.begin(), n->v_region.end(), r) == n->v_region.end()) {
+            n->v_region.push_back(r);
+            r->v_node.push_back(n);
+          }
+    }
+  }
+
+  for (region& r : lg.regions) r.background = false;
+  for (edge& e : lg.edges) e.display_mark = e.display_mark_2 = e.on_background = false;
+  if (!raster.labels.empty()) {
+    const int outside = region_of_label(raster.labels.at<int32_t>(0, 0));
+    if (outside >= 0) {
+      regions[outside]->background = true;
+      for (region_edge& re : regions[outside]->v_region_edge) re.edge->on_background = true;
+    }
+  }
+
+  for (region& r : lg.regions) r.order_boundary();
+  for (node& n : lg.nodes) n.order_around();
+
+  const int win_rows = raster.ink_dist.rows;
+  const int win_cols = raster.ink_dist.cols;
+  cv::Mat level(win_rows, win_cols, CV_32SC1, cv::Scalar(-1));
+  std::vector<glm::ivec2> levelled;
+  for (std::size_t e = 0; e < edge_id_of_index.size(); ++e) {
+    // The edge's own id; an edge without pixels of its own would otherwise be looked up
+    // through a node pixel.
+    const int32_t edge_id = edge_id_of_index[e];
+    const std::set<int32_t>& ends = g.nodes_of_edge[edge_id];
+    if (ends.size() != 2) continue;
+    f_curve& f = lg.f_curves.emplace_back();
+    f.v_point = pixels[e];
+    edges[e]->v_f_curve.push_back(&f);
+    f.v_edge.push_back(edges[e]);
+    const int32_t seed_node = *ends.begin();
+    const glm::ivec2 seed = static_cast<std::size_t>(seed_node) < g.v_node_pixel.size()
+                                ? g.v_node_pixel[seed_node]
+                                : glm::ivec2(-1, -1);
+    walk_parameters(g, edge_id, seed, win_rows, win_cols, f, level, levelled);
+  }
+
+  for (f_curve& f : lg.f_curves) {
+    f.v_weight.resize(f.v_point.size());
+    for (std::size_t i = 0; i < f.v_point.size(); ++i) f.v_weight[i] = raster.sample_weight[glm::ivec2(f.v_point[i])];
+  }
+
+  for (const auto& [id, edge_ids] : g.edges_of_node) {
+    frag_conn& j = lg.frag_conns.emplace_back();
+    node* n = nodes[node_index[id]];
+    j.v_node.push_back(n);
+    n->v_frag_conn.push_back(&j);
+    const bool has_centroid = static_cast<std::size_t>(id) < g.v_node_centroid.size();
+    for (int32_t edge_id : edge_ids) {
+      const int e = indexed(edge_id);
+      if (e < 0 || g.nodes_of_edge[edge_id].size() < 2 || edges[e]->v_f_curve.empty() || !has_centroid) continue;
+      f_curve* f = edges[e]->v_f_curve.front();
+      if (f->v_t.empty()) continue;
+      const glm::vec2 c = g.v_node_centroid[id];
+      std::size_t nearest = 0;
+      float best = 0;
+      for (std::size_t i = 0; i < f->v_point.size(); ++i) {
+        const glm::vec2 d = f->v_point[i] - c;
+        const float d2 = d.x * d.x + d.y * d.y;
+        if (i == 0 || d2 < best) {
+          best = d2;
+          nearest = i;
+        }
+      }
+      j.v_edge.push_back(edges[e]);
+      j.v_frag_end.push_back({f, f->v_t[nearest] < 0.5 ? 0 : 3});
+      edges[e]->v_frag_conn.push_back(&j);
+      f->v_frag_conn.push_back(&j);
+    }
+  }
+
+  const glm::vec2 offset(static_cast<float>(raster.offset_x), static_cast<float>(raster.offset_y));
+  for (f_curve& f : lg.f_curves) {
+    for (glm::vec2& p : f.v_point) p -= offset;
+    f.fit_cubic();
+  }
+}
+
+}  // namespace
+
+void layer_graph::build_single_region(const layer& raster) {
+  if (raster.ink_pixels.empty()) return;
+  auto d2 = [](glm::ivec2 a, glm::ivec2 b) {
+    const float dx = static_cast<float>(a.x - b.x);
+    const float dy = static_cast<float>(a.y - b.y);
+    return dx * dx + dy * dy;
+  };
+  auto farthest = [&](glm::ivec2 from) {
+    glm::ivec2 best_p = *raster.ink_pixels.begin();
+    float best = 0;
+    for (glm::ivec2 p : raster.ink_pixels)
+      if (const float d = d2(from, p); d > best) {
+        best = d;
+        best_p = p;
+      }
+    return best_p;
+  };
+  const glm::ivec2 a = *raster.ink_pixels.begin();
+  const glm::ivec2 c = farthest(a);
+  const glm::ivec2 e = farthest(c);
+  const float length = std::sqrt(d2(c, e));
+  // A single ink pixel has no length: its one sample gets parameter 0.
+  const float s = length > 0 ? static_cast<float>(1.0 / static_cast<double>(length)) : 1.0f;
+
+  f_curve& f = f_curves.emplace_back();
+  frag_conn& f1 = frag_conns.emplace_back();
+  frag_conn& f2 = frag_conns.emplace_back();
+  edge& ed = edges.emplace_back();
+  node& n1 = nodes.emplace_back();
+  node& n2 = nodes.emplace_back();
+  ed.v_f_curve = {&f};
+  ed.v_frag_conn = {&f1, &f2};
+  ed.v_node = {&n1, &n2};
+  f.v_frag_conn = {&f1, &f2};
+  f.v_edge = {&ed};
+  f1.v_frag_end = {{&f, 0}};
+  f1.v_edge = {&ed};
+  f1.v_node = {&n1};
+  f2.v_edge = {&ed};
+  f2.v_frag_end = {{&f, 3}};
+  f2.v_node = {&n2};
+  n1.v_edge = {&ed};
+  n1.v_frag_conn = {&f1};
+  n2.v_edge = {&ed};
+  n2.v_frag_conn = {&f2};
+  for (glm::ivec2 p : raster.ink_pixels) {
+    f.v_point.emplace_back(p);
+    f.v_t.push_back(static_cast<double>(std::sqrt(d2(p, e)) * s));
+    f.v_weight.push_back(1.0f);
+  }
+}
+
+void curve_network::build(std::list<layer>* layers, int rows, int cols) {
+  resize(layers->size());
+  auto lg = begin();
+  for (layer& raster : *layers) build_layer(*lg++, raster, rows, cols);
+}
+
+void curve_network::refine() {
+  for (layer_graph& lg : *this) lg.fit_fragments_at_junctions();
+  for (layer_graph& lg : *this) {
+    lg.split_fragments();
+    lg.fit_fragments_at_junctions();
+    lg.fit_fragments_at_junctions();
+  }
+  // The picture goes to the image's folder, which only the view knows.
+  if (main_gl_widget) {
+    const std::string& stem = main_gl_widget->image_stem;
+    save_fragment_graph_svg(output_root + stem + "/" + stem +
+                            "_graph_topological_with_non_manifols_and_split.svg");
+  }
+}
+
+void curve_network::link() {
+  for (layer_graph& lg : *this) {
+    for (edge& e : lg.edges) e.order_fragments();
+    for (f_curve& f : lg.f_curves) {
+      curve& c = lg.curves.emplace_back();
+      c.append_fragment(&f);
+      c.refit();
+    }
+    for (frag_conn& j : lg.frag_conns) {
+      nconnection& nc = lg.nconnections.emplace_back();
+      nc.v_frag_conn.push_back(&j);
+      j.v_nconnection.push_back(&nc);
+      for (const frag_end& fe : j.v_frag_end) {
+        if (fe.fragment->v_curve.empty()) continue;
+        curve* c = fe.fragment->v_curve.front();
+        nc.v_curve.push_back(c);
+        c->v_nconnection.push_back(&nc);
+      }
+    }
+    for (curve& c : lg.curves) c.refit();
+    for (f_curve& f : lg.f_curves) f.fit_cubic();
+    lg.check();
+  }
+}

@@ -1,0 +1,152 @@
+#include <cmath>
+#include <iostream>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "graph/bezier.h"
+#include "support/network_checker.h"
+#include "support/network_fixtures.h"
+#include "support/sketch_fixtures.h"
+
+namespace {
+
+// Largest distance from a sample to its fragment's cubic (nearest of 200 curve points),
+// in pixels.
+double worst_sample_distance(const f_curve& f) {
+  std::vector<glm::dvec2> curve_points;
+  const int three = 3;
+  for (int i = 0; i <= 200; ++i) curve_points.push_back(bezier_eval(three, f.v_ctrl_point.data(), i / 200.0));
+  double worst = 0;
+  for (const glm::vec2& p : f.v_point) {
+    double nearest = 1e30;
+    for (const glm::dvec2& q : curve_points) nearest = std::min(nearest, std::hypot(q.x - p.x, q.y - p.y));
+    worst = std::max(worst, nearest);
+  }
+  return worst;
+}
+
+cv::Mat open_stroke() {
+  cv::Mat s = fixtures::blank_sketch(60, 80);
+  cv::line(s, {10, 40}, {70, 20}, cv::Scalar(0), 3);
+  return s;
+}
+
+cv::Mat square() {
+  cv::Mat s = fixtures::blank_sketch(80, 80);
+  cv::rectangle(s, {15, 15}, {65, 65}, cv::Scalar(0), 3);
+  return s;
+}
+
+cv::Mat cross_in_box() {
+  cv::Mat s = fixtures::blank_sketch(90, 90);
+  cv::rectangle(s, {10, 10}, {80, 80}, cv::Scalar(0), 3);
+  cv::line(s, {10, 45}, {80, 45}, cv::Scalar(0), 3);
+  cv::line(s, {45, 10}, {45, 80}, cv::Scalar(0), 3);
+  return s;
+}
+
+struct Drawing {
+  const char* name;
+  cv::Mat (*make)();
+  std::size_t regions;  // kept regions, background included
+};
+
+TEST(BuildNetwork, EveryDrawingLinksConsistentlyAndFollowsItsStrokes) {
+  const Drawing drawings[] = {
+      {"square", square, 2},
+      {"ring", [] { return fixtures::closed_ring(); }, 2},
+      {"T", [] { return fixtures::boxed_t(); }, 4},
+      {"cross", cross_in_box, 5},
+      {"open stroke", open_stroke, 0},
+  };
+  for (const Drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    testing::internal::CaptureStdout();
+    auto ex = fixtures::extract_network(d.make());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(ex->network.size(), 1u);
+    const layer_graph& lg = ex->network.front();
+    EXPECT_EQ(lg.regions.size(), d.regions);
+    EXPECT_EQ(lg.curves.size(), lg.f_curves.size());
+    EXPECT_EQ(lg.nconnections.size(), lg.frag_conns.size());
+    EXPECT_FALSE(lg.f_curves.empty());
+    for (const f_curve& f : lg.f_curves) {
+      EXPECT_EQ(f.v_curve.size(), 1u);
+      // Samples are stroke pixels (widths up to 3, plus the node clusters): every one
+      // lies within 3 pixels of its cubic.
+      EXPECT_LT(worst_sample_distance(f), 3.0);
+    }
+    EXPECT_EQ(check_network(lg), "");
+    // The consistency report of the link step says nothing on a sound network.
+    EXPECT_EQ(printed.find("bad"), std::string::npos) << printed;
+  }
+}
+
+// The curves drawn in red over the sketch, four times enlarged, for a person to look at.
+TEST(BuildNetwork, PictureOfTheCurvesOverTheSketch) {
+  const cv::Mat sketch = cross_in_box();
+  auto ex = fixtures::extract_network(sketch);
+  const int scale = 4;
+  cv::Mat picture;
+  cv::cvtColor(sketch, picture, cv::COLOR_GRAY2BGR);
+  cv::resize(picture, picture, {}, scale, scale, cv::INTER_NEAREST);
+  picture = picture / 2 + cv::Scalar(127, 127, 127);
+  for (const curve& c : ex->network.front().curves) {
+    const curve_segment& s = c.v_segment.front();
+    const int n = static_cast<int>(s.v_ctrl_point.size()) - 1;
+    std::vector<cv::Point> line;
+    for (int i = 0; i <= 50; ++i) {
+      const glm::dvec2 p = bezier_eval(n, s.v_ctrl_point.data(), i / 50.0);
+      line.emplace_back(static_cast<int>((p.x + 0.5) * scale), static_cast<int>((p.y + 0.5) * scale));
+    }
+    cv::polylines(picture, line, false, cv::Scalar(0, 0, 255), 1, cv::LINE_AA);
+    cv::circle(picture, line.front(), 3, cv::Scalar(255, 0, 0), -1);
+    cv::circle(picture, line.back(), 3, cv::Scalar(255, 0, 0), -1);
+  }
+  const std::string path = fixtures::temp_path("cross_curves.png");
+  ASSERT_TRUE(cv::imwrite(path, picture));
+  std::cout << "curves over the sketch: " << path << std::endl;
+}
+
+TEST(BuildNetwork, BackgroundFlagsOnlyOnTheOutsideBorder) {
+  auto ex = fixtures::extract_network(fixtures::boxed_t());
+  const layer_graph& lg = ex->network.front();
+  int backgrounds = 0;
+  for (const region& r : lg.regions) backgrounds += r.background;
+  EXPECT_EQ(backgrounds, 1);
+  for (const edge& e : lg.edges) {
+    bool borders_background = false;
+    for (const region* r : e.v_region) borders_background |= r->background;
+    EXPECT_EQ(e.on_background, borders_background);
+    EXPECT_EQ(e.v_frag_conn.size(), e.v_f_curve.size() + 1);
+  }
+}
+
+TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
+  auto ex = fixtures::extract_network(open_stroke(), false);
+  const layer_graph& lg = ex->network.front();
+  ASSERT_EQ(lg.f_curves.size(), 1u);
+  EXPECT_EQ(lg.edges.size(), 1u);
+  EXPECT_EQ(lg.nodes.size(), 2u);
+  EXPECT_EQ(lg.frag_conns.size(), 2u);
+  EXPECT_TRUE(lg.regions.empty());
+  const f_curve& f = lg.f_curves.front();
+  EXPECT_EQ(f.v_point.size(), ex->layers.front().ink_pixels.size());
+  for (float w : f.v_weight) EXPECT_EQ(w, 1.0f);
+  EXPECT_EQ(lg.frag_conns.front().v_frag_end[0].end, 0);
+  EXPECT_EQ(lg.frag_conns.back().v_frag_end[0].end, 3);
+  EXPECT_LT(worst_sample_distance(f), 3.0);
+}
+
+TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
+  std::list<layer> layers(1);
+  layers.front().ink_pixels.insert(glm::ivec2(20, 20));
+  layer_graph lg;
+  lg.build_single_region(layers.front());
+  ASSERT_EQ(lg.f_curves.front().v_t.size(), 1u);
+  EXPECT_EQ(lg.f_curves.front().v_t[0], 0.0);
+}
+
+}  // namespace
