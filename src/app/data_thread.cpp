@@ -1,0 +1,104 @@
+#include "app/data_thread.h"
+
+#include <iostream>
+
+#include "pipeline/compute_graph_distance.h"
+#include "pipeline/compute_sample_weights.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
+#include "pipeline/extract_nodes.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/paint_nodes.h"
+#include "pipeline/split_regions.h"
+#include "pipeline/trace_edge_one_node.h"
+#include "pipeline/view_settings.h"
+
+data_thread::data_thread(curve_network* network, cv::Mat* input_image, cv::Mat* region_image, QObject* parent)
+    : QObject(parent), input_image(input_image), region_image(region_image), optimiser(network), network(network) {}
+
+void data_thread::run() {
+  // Waits here while the GUI thread still holds the mutex.
+  { std::lock_guard<std::mutex> lock(mtx); }
+  for (;;) {
+    run_step(step);
+    ++step;
+    go = false;
+    if (stop) return;
+    emit job_end();
+    {
+      std::unique_lock<std::mutex> lock(mtx);
+      cv.wait(lock, [this] { return go; });
+    }
+    if (stop) return;
+  }
+}
+
+void data_thread::run_step(int n) {
+  view_settings* view = main_gl_widget;
+  switch (n) {
+    case 0:
+      std::cout << "Extraction of topological graph: " << std::flush;
+      extract_layers(input_image, &layers, region_image, view ? view->min_nb_pixel_in_layer : 10,
+                     view ? view->separate_layers : false);
+      compute_ink_distance(layers, input_image->rows, input_image->cols);
+      break;
+    case 1:
+      label_regions(*region_image, layers, region_params.least_depth, region_params.least_size);
+      break;
+    case 2:
+      split_regions(region_image, layers, region_params.least_depth, region_params.least_size,
+                    region_params.neck_ratio, region_params.neck_margin);
+      compute_stroke_depth(layers);
+      break;
+    case 3:
+      grow_regions(layers, region_image);
+      break;
+    case 4: {
+      cv::Mat own_boundary;
+      extract_boundary_pixels(layers, region_image, view ? &view->boundary_image : &own_boundary);
+      // Without a view, the view's own default: one pass.
+      const int passes = view ? view->nb_edge_one_node : 1;
+      for (int i = 0; i < passes; ++i) {
+        compute_graph_distance(layers);
+        if (!trace_edge_one_node(layers)) break;
+      }
+      break;
+    }
+    case 5:
+      extract_nodes(region_image, &layers);
+      break;
+    case 6:
+      paint_nodes(region_image, layers);
+      compute_sample_weights(layers);
+      break;
+    case 7:
+      network->build(&layers, rows, cols);
+      break;
+    case 8:
+      network->refine();
+      break;
+    case 9:
+      network->link();
+      std::cout << "done" << std::endl << std::endl;
+      break;
+    case 10: {
+      optimiser.read_config();
+      std::size_t nb_curve = 0;
+      for (const layer_graph& lg : *optimiser.network) nb_curve += lg.curves.size();
+      std::cout << std::endl << "Energy: " << optimiser.E << std::endl
+                << "Number of curves:" << nb_curve << std::endl << std::endl;
+      break;
+    }
+    default:
+      optimiser.run_time_slice();
+      break;
+  }
+}
+
+void data_thread::reset() {
+  layers.clear();
+  for (layer_graph& lg : *network) lg.clear();
+  optimiser.k = 0;
+  step = 0;
+}

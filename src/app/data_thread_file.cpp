@@ -1,0 +1,51 @@
+// The worker block of a .graph file.
+
+#include <istream>
+#include <ostream>
+
+#include "app/data_thread.h"
+#include "io/graph_stream.h"
+#include "io/raster_blocks.h"
+
+namespace {
+
+// The smallest layer record (every vector, matrix, set and map empty), used to refuse
+// layer counts that the rest of the file cannot hold.
+constexpr std::uint64_t min_layer_bytes = 5 * 8 + 5 * 8 + 4 + 7 * 4 + 3 * 8 + 2 * 8 + (3 * 8 + 9 * 8);
+
+}  // namespace
+
+void data_thread::save(std::ostream& out) const {
+  write_pod<int32_t>(out, rows);
+  write_pod<int32_t>(out, cols);
+  write_pod<int32_t>(out, region_params.least_depth);
+  write_pod<int32_t>(out, region_params.least_size);
+  write_pod<float>(out, region_params.neck_ratio);
+  write_pod<int32_t>(out, region_params.neck_margin);
+  for (int i = 0; i < 3; ++i) write_pod<int32_t>(out, step);
+  write_pod<int32_t>(out, (stop ? 2 : 0) + (go ? 1 : 0));
+  write_int_mat(out, spare_mat_a);
+  write_int_mat(out, spare_mat_b);
+  write_count(out, layers.size());
+  for (const layer& l : layers) l.write(out);
+  optimiser.write(out);
+}
+
+void data_thread::load(std::istream& in) {
+  rows = read_pod<int32_t>(in);
+  cols = read_pod<int32_t>(in);
+  region_params.least_depth = read_pod<int32_t>(in);
+  region_params.least_size = read_pod<int32_t>(in);
+  region_params.neck_ratio = read_pod<float>(in);
+  region_params.neck_margin = read_pod<int32_t>(in);
+  for (int i = 0; i < 3; ++i) step = read_pod<int32_t>(in);
+  const int32_t flags = read_pod<int32_t>(in);
+  go = (flags & 1) != 0;
+  stop = (flags & ~1) != 0;
+  read_int_mat(in, spare_mat_a);
+  read_int_mat(in, spare_mat_b);
+  const std::uint64_t nb_layer = read_count(in);
+  check_count(in, nb_layer, min_layer_bytes);
+  for (std::uint64_t i = 0; i < nb_layer; ++i) layers.emplace_back(in);
+  optimiser.read(in);
+}
