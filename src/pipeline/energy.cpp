@@ -7,18 +7,31 @@
 
 namespace {
 
-float degree_weight(const curve& c) {
-  if (c.v_segment.empty()) return 0;
-  const int d = c.v_segment[0].degree;
-  if (main_gl_widget)
-    return static_cast<float>(static_cast<float>(d - 1) * main_gl_widget->degree_penalty + 1.0);
-  switch (d) {
-    case 1: return 1.0f;
-    case 2: return 1.3333334f;
-    case 3: return 1.6666666f;
-    default: return 0.0f;
+// Degree weights for one evaluation; the view's penalty is read once, so a change from
+// the GUI thread cannot mix two penalties in one energy.
+struct degree_weights {
+  const view_settings* view = main_gl_widget;
+  float penalty = view ? view->degree_penalty : 0.0f;
+  float table[4];
+
+  degree_weights() {
+    for (int d = 0; d < 4; ++d) table[d] = weight(d);
   }
-}
+  float weight(int d) const {
+    if (view) return static_cast<float>(static_cast<float>(d - 1) * penalty + 1.0);
+    switch (d) {
+      case 1: return 1.0f;
+      case 2: return 1.3333334f;
+      case 3: return 1.6666666f;
+      default: return 0.0f;
+    }
+  }
+  float of(const curve& c) const {
+    if (c.v_segment.empty()) return 0;
+    const int d = c.v_segment[0].degree;
+    return d >= 0 && d < 4 ? table[d] : weight(d);
+  }
+};
 
 // fit_error(c) gives the curve's fit error; report says whether a non-finite one is
 // announced.
@@ -29,6 +42,7 @@ float network_energy(const curve_network& net, float lambda, float mu, bool repo
   float sum_fit = 0;
   float sum_weight = 0;
   float shared = 0;
+  const degree_weights w;
   for (const layer_graph& L : net) {
     for (const curve& c : L.curves) {
       const float f = static_cast<float>(fit_error(c));
@@ -37,7 +51,7 @@ float network_energy(const curve_network& net, float lambda, float mu, bool repo
       } else if (report) {
         std::cout << "non finite" << std::endl;
       }
-      sum_weight += degree_weight(c);
+      sum_weight += w.of(c);
     }
   }
   for (const layer_graph& L : net) shared += static_cast<float>(L.shared_fragments.size());
