@@ -1,7 +1,7 @@
 // Draws the bundled example line drawings: dark anti-aliased strokes on white paper, the
 // kind of picture the vectoriser expects. Run from the repository root:
 //   build/examples/make_examples examples
-// writes house.png, fish.png and flower.png into the given folder (default: examples).
+// writes house.png, fish.png and boat.png into the given folder (default: examples).
 
 #include <cmath>
 #include <iostream>
@@ -46,19 +46,14 @@ cv::Mat fish() {
   return m;
 }
 
-// A flower: a round centre, six petals touching it, and a stem with one leaf.
-cv::Mat flower() {
-  cv::Mat m = paper(260, 220);
-  const cv::Point centre(110, 95);
-  for (int i = 0; i < 6; ++i) {
-    const double a = i * CV_PI / 3.0;
-    const cv::Point petal(centre.x + static_cast<int>(std::lround(48 * std::cos(a))),
-                          centre.y + static_cast<int>(std::lround(48 * std::sin(a))));
-    cv::ellipse(m, petal, {30, 16}, i * 60.0, 0, 360, ink, stroke, cv::LINE_AA);
-  }
-  cv::circle(m, centre, 22, ink, stroke, cv::LINE_AA);
-  line(m, {110, 160}, {110, 245});
-  cv::ellipse(m, {138, 210}, {28, 11}, -30, 0, 360, ink, stroke, cv::LINE_AA);
+// A sailing boat: a hull, two sails on its deck meeting at the mast, and a round sun. Every stroke closes a region or joins others at both ends: a stroke that
+// ends in the paper bounds no region, and the batch program does not trace such strokes.
+cv::Mat boat() {
+  cv::Mat m = paper(240, 260);
+  polygon(m, {{30, 170}, {230, 170}, {195, 215}, {65, 215}});
+  polygon(m, {{130, 35}, {130, 170}, {50, 170}});
+  polygon(m, {{130, 60}, {130, 170}, {200, 170}});
+  cv::circle(m, {215, 45}, 20, ink, stroke, cv::LINE_AA);
   return m;
 }
 
@@ -69,7 +64,7 @@ int main(int argc, char** argv) {
   const struct {
     const char* name;
     cv::Mat image;
-  } drawings[] = {{"house.png", house()}, {"fish.png", fish()}, {"flower.png", flower()}};
+  } drawings[] = {{"house.png", house()}, {"fish.png", fish()}, {"boat.png", boat()}};
   int status = 0;
   for (const auto& d : drawings) {
     const std::string path = folder + "/" + d.name;

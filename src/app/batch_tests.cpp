@@ -1,0 +1,259 @@
+#include "app/batch_tests.h"
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include <opencv2/core/mat.hpp>
+
+#include "app/control_polygon_sets.h"
+#include "app/data_thread.h"
+#include "graph/curve_network.h"
+#include "io/graph_stream.h"
+#include "io/output_names.h"
+#include "pipeline/compute_sample_weights.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
+#include "pipeline/extract_nodes.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/load_sketch.h"
+#include "pipeline/paint_nodes.h"
+#include "pipeline/region_params.h"
+#include "pipeline/split_regions.h"
+
+namespace {
+
+const char* const region_conf_path = "config/region.conf";
+
+// The rows of the statistics file, one entry per gathered test in each list.
+struct batch_statistics {
+  // Comparison errors against the reference picture; never computed, always -1.
+  std::vector<float> error_out_gt, error_gt_out, error_max_out_gt, error_max_gt_out;
+  std::vector<std::array<int, 3>> degree_counts;  // segments: lines, quadratics, cubics
+  std::vector<float> energies;
+};
+
+// "l<lambda>dt<dt>", the parameter part of every output name.
+std::string parameter_part(float lambda, float dt) {
+  std::ostringstream s;
+  s << "l" << lambda << "dt" << dt;
+  return s.str();
+}
+
+// Creates the folders that will hold `path`. The writers do not create folders, and a
+// missing one would lose the result without a word.
+void make_parent_folder(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (parent.empty()) return;
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  if (ec) std::cerr << "cannot create folder " << parent.string() << ": " << ec.message() << std::endl;
+}
+
+// Steps 3 of a .graph input: the header strings (dropped), the layer graphs and the
+// worker block. False, after one line naming the file, when it cannot be read whole.
+bool read_graph_input(const std::string& path, int test, curve_network& network,
+                      data_thread& worker) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::cerr << path << ": cannot open the graph file; test " << test << " skipped" << std::endl;
+    return false;
+  }
+  try {
+    read_graph_stream(in, network, worker);
+  } catch (const std::exception& e) {
+    std::cerr << path << ": not a readable graph file (" << e.what() << "); test " << test
+              << " skipped" << std::endl;
+    return false;
+  }
+  return true;
+}
+
+void write_energy_file(const std::string& path, float energy) {
+  make_parent_folder(path);
+  std::ofstream out(path);
+  out << energy << std::endl;
+  if (!out) std::cerr << "cannot write " << path << std::endl;
+}
+
+void gather_statistics(batch_statistics& stats, control_polygon_sets& collector,
+                       const curve_network& network, const recuit& optimiser) {
+  collect_control_polygons(collector, network);
+  stats.error_out_gt.push_back(-1);
+  stats.error_gt_out.push_back(-1);
+  stats.error_max_out_gt.push_back(-1);
+  stats.error_max_gt_out.push_back(-1);
+  stats.degree_counts.push_back({static_cast<int>(collector.lines.size()),
+                                 static_cast<int>(collector.quadratics.size()),
+                                 static_cast<int>(collector.cubics.size())});
+  stats.energies.push_back(network.energy(optimiser.lambda, optimiser.mu));
+}
+
+void write_statistics(const std::string& path, const batch_statistics& stats) {
+  make_parent_folder(path);
+  std::ofstream out(path);
+  out << "input_param;error out->GT;error GT->out;error max out->GT; error max GT->out; ;nb line;"
+         " nb quadratic; nb cubic; ; nb line + quadric; nb curve; ;energy"
+      << std::endl;
+  for (std::size_t i = 0; i < stats.energies.size(); ++i) {
+    const std::array<int, 3>& n = stats.degree_counts[i];
+    out << i << ";" << stats.error_out_gt[i] << ";" << stats.error_gt_out[i] << ";"
+        << stats.error_max_out_gt[i] << ";" << stats.error_max_gt_out[i] << "; ;" << n[0] << ";"
+        << n[1] << ";" << n[2] << "; ;" << n[0] + n[1] << ";" << n[0] + n[1] + n[2] << "; ;"
+        << stats.energies[i] << std::endl;
+  }
+  out.close();
+  if (!out) std::cerr << "cannot write " << path << std::endl;
+}
+
+}  // namespace
+
+bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
+                           cv::Mat& boundary_image, curve_network& network, data_thread& worker) {
+  if (!load_sketch(path.c_str(), &input_image)) return false;
+  worker.reset();
+  worker.rows = input_image.rows;
+  worker.cols = input_image.cols;
+  worker.region_params = read_region_params(region_conf_path);
+  const region_params& rp = worker.region_params;
+  std::list<layer>& layers = worker.layers;
+
+  extract_layers(&input_image, &layers, &region_image, 100, false);
+  compute_ink_distance(layers, input_image.rows, input_image.cols);
+  label_regions(region_image, layers, rp.least_depth, rp.least_size);
+  split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
+  compute_stroke_depth(layers);
+  grow_regions(layers, &region_image);
+  extract_boundary_pixels(layers, &region_image, &boundary_image);
+  extract_nodes(&region_image, &layers);
+  paint_nodes(&region_image, layers);
+  compute_sample_weights(layers);
+  network.build(&layers, worker.rows, worker.cols);
+  for (layer_graph& lg : network) lg.fit_fragments_at_junctions();
+  for (layer_graph& lg : network) {
+    lg.split_fragments();
+    lg.fit_fragments_at_junctions();
+  }
+  network.link();
+  return true;
+}
+
+void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker) {
+  std::string header;
+  read_string(in, header);  // image path
+  read_string(in, header);  // image stem
+  const std::uint64_t nb_layers = read_count(in);
+  for (std::uint64_t i = 0; i < nb_layers; ++i) network.emplace_back(in);
+  worker.load(in);
+}
+
+std::string read_input_folder(const char* path) {
+  std::ifstream in(path);
+  if (!in) std::cerr << path << ": cannot open; reading inputs from the working folder" << std::endl;
+  std::string folder;
+  in >> folder;
+  if (folder.empty()) folder = ".";
+  const char last = folder.back();
+  if (last != '/' && last != '\\') folder += '/';
+  return folder;
+}
+
+void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                     bool input_is_graph, const char* name, const char* reference_svg_name,
+                     bool /*flag*/) {
+  const std::string folder = read_input_folder();
+  std::string input_path = folder;
+  if (current_sketch_cstr != nullptr) {
+    input_path += current_sketch_cstr;
+  } else if (name != nullptr) {
+    input_path += name;
+  } else {
+    input_path += "w" + std::to_string(thickness) + (input_is_graph ? ".graph" : ".png");
+  }
+
+  // Output names: the sketch's stem, else the graph name, else "w<thickness>".
+  std::string stem;
+  if (current_sketch_cstr != nullptr) {
+    stem = current_sketch_cstr;
+    if (stem.size() >= 4) stem.resize(stem.size() - 4);
+  }
+  const std::string thickness_label = "w" + std::to_string(thickness);
+  const std::string result_folder = output_root + "error_speed/";
+
+  if (!input_is_graph && !std::ifstream(region_conf_path))
+    std::cerr << region_conf_path << ": cannot open; using the default region parameters" << std::endl;
+  if (last < first)
+    std::cerr << "last test number " << last << " is below the first, " << first
+              << ": no test runs" << std::endl;
+
+  batch_statistics stats;
+  control_polygon_sets collector;
+  for (int d = first; d < last; ++d) {
+    const auto t0 = std::chrono::steady_clock::now();
+    std::cout << "test number " << d << " over " << last << std::endl;
+
+    cv::Mat input_image, region_image, boundary_image;
+    curve_network network;
+    data_thread worker(&network, &input_image, &region_image, nullptr);
+
+    if (input_is_graph) {
+      if (!read_graph_input(input_path, d, network, worker)) continue;
+    } else if (!extract_batch_network(input_path, input_image, region_image, boundary_image, network,
+                                      worker)) {
+      std::cerr << "test " << d << " skipped" << std::endl;
+      continue;
+    }
+
+    recuit& optimiser = worker.optimiser;
+    optimiser.read_config_v2(lambda, dt);
+    std::cout << "run all start" << std::endl;
+    optimiser.run_all();
+
+    for (layer_graph& lg : network) {
+      lg.fit_joined_curves();
+      lg.slide_one_lone_end();
+      lg.slide_both_lone_ends();
+    }
+
+    std::cout << std::endl
+              << "total time: "
+              << std::chrono::duration<float>(std::chrono::steady_clock::now() - t0).count() << "s"
+              << std::endl;
+
+    const std::string parameters = parameter_part(lambda, optimiser.dt);
+    if (current_sketch_cstr != nullptr) {
+      const std::string base =
+          result_folder + stem + "_" + thickness_label + parameters + "test" + std::to_string(d);
+      if (network.empty()) std::cerr << input_path << ": no strokes found, no result picture" << std::endl;
+      make_parent_folder(base + ".svg");
+      network.save_curves_svg(base + ".svg", false);
+      write_energy_file(base + ".error", network.energy(optimiser.lambda, optimiser.mu));
+    } else {
+      if (reference_svg_name != nullptr) gather_statistics(stats, collector, network, optimiser);
+      if (d % 10 == 0) {
+        const std::string path = result_folder + (name != nullptr ? std::string(name) : thickness_label) +
+                                 parameters + "test" + std::to_string(d) + ".svg";
+        make_parent_folder(path);
+        network.save_curves_svg(path, false);
+      }
+    }
+  }
+
+  std::string csv_name;
+  if (current_sketch_cstr != nullptr) {
+    csv_name = stem + "_" + thickness_label;
+  } else if (name != nullptr) {
+    csv_name = name;
+  } else {
+    csv_name = thickness_label;
+  }
+  write_statistics(result_folder + "csv/" + csv_name + parameter_part(lambda, dt) + "k_min" +
+                       std::to_string(first) + "k_max" + std::to_string(last) + ".csv",
+                   stats);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The batch test driver: for one input (a sketch image or a .graph file), a numbered
+// series of tests, each building the initial network, running one complete annealing
+// run and the finishing passes, then writing its result files below the output root.
+//
+// Files, with <p> = "l" lambda "dt" dt (floats in the stream's default format):
+//   with a sketch name set, every test d writes
+//     error_speed/<stem>_w<thickness><p>test<d>.svg and .error (the final energy);
+//   without one, tests with d % 10 == 0 write
+//     error_speed/<graph name, or w<thickness>><p>test<d>.svg;
+//   after the series: error_speed/csv/<stem>_w<thickness>, <graph name> or
+//     w<thickness>, then <p> "k_min" first "k_max" last ".csv", one row per test
+//     gathered (only without a sketch name and with a reference SVG name).
+// Missing output folders are created. A test whose input cannot be read is skipped
+// with one line on standard error naming the file.
+
+#include <iosfwd>
+#include <string>
+
+#include <opencv2/core/mat.hpp>
+
+struct curve_network;
+class data_thread;
+
+// Runs tests d = first, first + 1, ... while d != last; none, with a message, when last
+// is below first. Inputs are found in the folder of config/default_dir_open.conf: the
+// current sketch when one is set, else `name` when not null, else "w<thickness>" with
+// ".graph" (input_is_graph) or ".png". Only whether reference_svg_name is null matters;
+// flag is not read.
+void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                     bool input_is_graph, const char* name, const char* reference_svg_name,
+                     bool flag);
+
+// The input folder: the first word of the file at `path`, "." when there is none (with a
+// message when the file cannot be opened), with "/" appended unless it ends in "/" or "\\".
+std::string read_input_folder(const char* path = "config/default_dir_open.conf");
+
+// Builds the initial network from the sketch at `path` as a batch test does: the sketch
+// loaded into input_image, the worker reset (rows, cols, config/region.conf), extraction
+// steps 0 to 9 in one go (all ink in one layer, no dangling-stroke tracing, the joint
+// fit, the fragment split and one more joint fit). False, with nothing built, when the
+// sketch cannot be loaded (load_sketch names the file).
+bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
+                           cv::Mat& boundary_image, curve_network& network, data_thread& worker);
+
+// Reads a whole .graph stream into `network` (empty) and `worker` (built on it): the
+// image path and stem (dropped), the layer graphs, the worker block. Throws
+// graph_format_error, std::out_of_range or std::length_error when the stream is not a
+// readable .graph file; what was read stays in the network and the worker.
+void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker);

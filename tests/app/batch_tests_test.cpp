@@ -1,0 +1,164 @@
+// The batch driver end to end: vellumtrace_batch run in a temporary working folder.
+
+#include "app/batch_tests.h"
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "batch_work_folder.h"
+#include "support/sketch_fixtures.h"
+
+namespace {
+
+using batch_fixture::run_result;
+using batch_fixture::work_folder;
+
+const std::string csv_header =
+    "input_param;error out->GT;error GT->out;error max out->GT; error max GT->out; ;nb line;"
+    " nb quadratic; nb cubic; ; nb line + quadric; nb curve; ;energy\n";
+
+std::size_t count_of(const std::string& text, const std::string& word) {
+  std::size_t n = 0;
+  for (std::size_t p = text.find(word); p != std::string::npos; p = text.find(word, p + 1)) ++n;
+  return n;
+}
+
+void fs_remove_input(const work_folder& w, const std::string& name) {
+  std::filesystem::remove(w.dir / "in" / name);
+}
+
+TEST(RunBatchTests, ListedSketchesWriteResultEnergyAndStatisticsFiles) {
+  work_folder w;
+  w.add_sketch("ring.png", fixtures::closed_ring());
+  w.add_sketch("tee.png", fixtures::boxed_t());
+  w.list_sketches({"ring.png", "tee.png"});
+
+  const run_result r = w.run("3 0.5 0.9 0 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count_of(r.out, "test number 0 over 2\n"), 2u);
+  EXPECT_EQ(count_of(r.out, "test number 1 over 2\n"), 2u);
+  EXPECT_EQ(count_of(r.out, "run all start\n"), 4u);
+  EXPECT_EQ(count_of(r.out, "total time: "), 5u);  // four tests and the whole run
+
+  // Every test of a listed sketch writes its picture and energy; the folders are created.
+  const std::vector<std::string> expected = {
+      "ring_w3l0.5dt0.9test0.error", "ring_w3l0.5dt0.9test0.svg",
+      "ring_w3l0.5dt0.9test1.error", "ring_w3l0.5dt0.9test1.svg",
+      "tee_w3l0.5dt0.9test0.error",  "tee_w3l0.5dt0.9test0.svg",
+      "tee_w3l0.5dt0.9test1.error",  "tee_w3l0.5dt0.9test1.svg"};
+  EXPECT_EQ(w.result_files(), expected);
+  for (const std::string& f : expected) {
+    const std::string text = w.read("out/error_speed/" + f);
+    if (f.find(".svg") != std::string::npos) {
+      EXPECT_NE(text.find("<path"), std::string::npos) << f;
+    } else {
+      ASSERT_FALSE(text.empty()) << f;
+      EXPECT_EQ(text.back(), '\n') << f;
+      const float energy = std::stof(text);
+      EXPECT_TRUE(std::isfinite(energy) && energy > 0) << f << ": " << text;
+    }
+  }
+  // With a sketch name nothing is gathered: header lines only.
+  EXPECT_EQ(w.read("out/error_speed/csv/ring_w3l0.5dt0.9k_min0k_max2.csv"), csv_header);
+  EXPECT_EQ(w.read("out/error_speed/csv/tee_w3l0.5dt0.9k_min0k_max2.csv"), csv_header);
+}
+
+TEST(RunBatchTests, UnreadableSketchAndReversedRangeRunNothingAndSaySo) {
+  work_folder w;
+  w.add_sketch("ring.png", fixtures::closed_ring());
+  w.list_sketches({"missing.png", "ring.png"});
+
+  run_result r = w.run("3 0.5 0.9 4 5");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("in/missing.png"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("test 4 skipped"), std::string::npos) << r.err;
+  // The readable sketch after it still runs; the missing one leaves no result file.
+  EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test4.error",
+                                                        "ring_w3l0.5dt0.9test4.svg"}));
+
+  r = w.run("3 0.5 0.9 5 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("test number"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("last test number 2 is below the first, 5: no test runs"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(w.read("out/error_speed/csv/ring_w3l0.5dt0.9k_min5k_max2.csv"), csv_header);
+}
+
+// Fields of one statistics row.
+std::vector<std::string> fields_of(const std::string& row) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t p = row.find(';'); p != std::string::npos; p = row.find(';', start)) {
+    fields.push_back(row.substr(start, p - start));
+    start = p + 1;
+  }
+  fields.push_back(row.substr(start));
+  return fields;
+}
+
+TEST(RunBatchTests, GraphInputPicturesEveryTenthTestAndGathersOneRowPerTest) {
+  work_folder w;
+  w.add_graph("net.graph", fixtures::boxed_t());
+  w.add_sketch("ring.png", fixtures::closed_ring());
+  w.list_sketches({"ring.png"});  // a graph name on the command line overrides the list
+
+  const run_result r = w.run("3 0.5 0.9 9 12 net.graph ref.svg");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(w.result_files(), std::vector<std::string>{"net.graphl0.5dt0.9test10.svg"});
+
+  const std::string csv = w.read("out/error_speed/csv/net.graphl0.5dt0.9k_min9k_max12.csv");
+  ASSERT_EQ(csv.substr(0, csv_header.size()), csv_header);
+  std::istringstream rows(csv.substr(csv_header.size()));
+  std::string row;
+  int index = 0;
+  for (; std::getline(rows, row); ++index) {
+    const std::vector<std::string> f = fields_of(row);
+    ASSERT_EQ(f.size(), 14u) << row;
+    EXPECT_EQ(f[0], std::to_string(index));  // the row index, not the test number
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(f[i], "-1") << row;
+    const int lines = std::stoi(f[6]), quadratics = std::stoi(f[7]), cubics = std::stoi(f[8]);
+    EXPECT_GT(lines + quadratics + cubics, 0) << row;
+    EXPECT_EQ(std::stoi(f[10]), lines + quadratics) << row;
+    EXPECT_EQ(std::stoi(f[11]), lines + quadratics + cubics) << row;
+    EXPECT_TRUE(std::isfinite(std::stof(f[13]))) << row;
+  }
+  EXPECT_EQ(index, 3);
+}
+
+TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
+  work_folder w;
+  const std::string bytes = w.add_graph("net.graph", fixtures::closed_ring());
+  ASSERT_EQ(w.run("3 0.5 0.9 0 1 net.graph").status, 0);
+  const std::vector<std::string> before = w.result_files();
+  ASSERT_EQ(before, std::vector<std::string>{"net.graphl0.5dt0.9test0.svg"});
+  const std::string picture = w.read("out/error_speed/" + before[0]);
+
+  // Cut inside the layer records, cut inside the worker block, and a header string whose
+  // length runs far past the end of the file.
+  std::string huge = bytes;
+  huge[7] = '\x7f';
+  const std::string broken[] = {bytes.substr(0, bytes.size() / 3), bytes.substr(0, bytes.size() - 5),
+                                huge};
+  for (const std::string& b : broken) {
+    w.add_file("net.graph", b);
+    const run_result r = w.run("3 0.5 0.9 0 2 net.graph ref.svg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count_of(r.err, "in/net.graph: not a readable graph file"), 2u) << r.err;
+    EXPECT_EQ(r.out.find("run all start"), std::string::npos);
+    EXPECT_EQ(w.result_files(), before);
+    EXPECT_EQ(w.read("out/error_speed/" + before[0]), picture);
+    EXPECT_EQ(w.read("out/error_speed/csv/net.graphl0.5dt0.9k_min0k_max2.csv"), csv_header);
+  }
+
+  fs_remove_input(w, "net.graph");
+  const run_result r = w.run("3 0.5 0.9 0 1 net.graph");
+  EXPECT_NE(r.err.find("in/net.graph: cannot open the graph file; test 0 skipped"), std::string::npos)
+      << r.err;
+}
+
+}  // namespace
