@@ -170,11 +170,6 @@ void recuit::iterate() {
                         H->v_frag_conn[0]->v_frag_end.size() == 3 &&
                         H->v_frag_conn[1]->v_frag_end.size() == 3 && H->v_curve.size() == 1;
     if (!bridge) {
-      // Extending by the only fragment of a one-fragment curve absorbs and erases that
-      // curve: never a frozen one.
-      if (interactive && H->v_curve.size() == 1 && H->v_curve[0]->v_f_curve.size() == 1 &&
-          is_frozen(H->v_curve[0]))
-        return;
       C->move_extend(*network, L, H, &E, threshold, lambda, mu);
       return;
     }
