@@ -9,27 +9,12 @@
 #include "io/output_names.h"
 #include "pipeline/recuit.h"
 #include "support/network_checker.h"
+#include "support/temp_folder.h"
 #include "support/wavy_grid.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs the test body inside a fresh temporary folder (the batch run writes into the
-// working folder), then returns to the repository root.
-struct in_temp_folder {
-  fs::path here = fs::current_path();
-  fs::path folder;
-  explicit in_temp_folder(const char* name) : folder(fs::path(testing::TempDir()) / name) {
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::current_path(folder);
-  }
-  ~in_temp_folder() {
-    fs::current_path(here);
-    fs::remove_all(folder);
-  }
-};
 
 TEST(AnnealingRun, CompleteBatchRunLowersTheEnergyAndWritesItsFiles) {
   curve_network net;
@@ -41,7 +26,7 @@ TEST(AnnealingRun, CompleteBatchRunLowersTheEnergyAndWritesItsFiles) {
   ASSERT_EQ(opt.nb_it, 6904);  // (ln 0.001 - ln 1) / ln 0.999 with the shipped temperatures
   const float initial = net.energy(opt.lambda, opt.mu);
 
-  in_temp_folder scratch("annealing_run");
+  fixtures::temp_working_folder scratch("annealing_run");
   testing::internal::CaptureStdout();
   opt.run_all();
   testing::internal::GetCapturedStdout();
@@ -71,7 +56,7 @@ TEST(AnnealingRun, RunWithoutFragmentsWritesAnEmptyEnergyFile) {
   recuit opt(&net);
   opt.read_config_v2(0.5f, 0.999f);  // no fragment: nb_it stays as the set-up left it
   opt.nb_it = 50;
-  in_temp_folder scratch("annealing_run_empty");
+  fixtures::temp_working_folder scratch("annealing_run_empty");
   opt.run_all();
   EXPECT_EQ(opt.k, 50);
   std::ifstream csv("energy_decrease.csv");
@@ -95,7 +80,7 @@ TEST(AnnealingRun, RunsNoProgramCallsEndConsistent) {
 
   // anneal reads config/recuit.conf and writes its pictures below the output root.
   const std::string saved_root = output_root;
-  in_temp_folder scratch("anneal_root");
+  fixtures::temp_working_folder scratch("anneal_root");
   fs::create_directories("tmp/recuit_end");
   fs::create_directories("tmp/recuit_final_snap");
   output_root = scratch.folder.string() + "/";

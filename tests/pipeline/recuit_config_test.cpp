@@ -4,12 +4,14 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 std::string write_temp(const std::string& name, const std::string& text) {
-  const std::string path = testing::TempDir() + name;
+  const std::string path = testing::TempDir() + std::to_string(::getpid()) + "_" + name;
   std::ofstream(path) << text;
   return path;
 }

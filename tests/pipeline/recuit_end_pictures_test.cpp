@@ -1,6 +1,8 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "graph/curve_network.h"
@@ -14,7 +16,8 @@ namespace fs = std::filesystem;
 
 TEST(RecuitEndPictures, WritesTheSetAndKeepsTheNetworkConsistent) {
   const std::string saved_root = output_root;
-  const fs::path root = fs::path(testing::TempDir()) / "recuit_end_root";
+  const fs::path root =
+      fs::path(testing::TempDir()) / ("recuit_end_root_" + std::to_string(::getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "tmp/recuit_end");
   fs::create_directories(root / "tmp/recuit_final_snap");

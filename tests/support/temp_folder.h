@@ -3,6 +3,9 @@
 // the working folder (the batch run's pictures and energy file).
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +14,10 @@ namespace fixtures {
 struct temp_working_folder {
   std::filesystem::path here = std::filesystem::current_path();
   std::filesystem::path folder;
-  explicit temp_working_folder(const char* name) : folder(std::filesystem::path(testing::TempDir()) / name) {
+  // The process id keeps test runs of several checkouts at once apart.
+  explicit temp_working_folder(const char* name)
+      : folder(std::filesystem::path(testing::TempDir()) /
+               (std::string(name) + "_" + std::to_string(::getpid()))) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
