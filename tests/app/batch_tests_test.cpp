@@ -89,6 +89,23 @@ TEST(RunBatchTests, UnreadableSketchAndReversedRangeRunNothingAndSaySo) {
   EXPECT_EQ(w.read("out/error_speed/csv/ring_w3l0.5dt0.9k_min5k_max2.csv"), csv_header);
 }
 
+TEST(RunBatchTests, MissingInputFolderAndRegionFilesAreReportedAndDefaulted) {
+  work_folder w;
+  std::filesystem::remove(w.dir / "config" / "default_dir_open.conf");
+  std::filesystem::remove(w.dir / "config" / "region.conf");
+  w.list_sketches({"in/ring.png"});  // relative to the working folder now
+  w.add_sketch("ring.png", fixtures::closed_ring());
+
+  const run_result r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("config/default_dir_open.conf: cannot open"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("config/region.conf: cannot open"), std::string::npos) << r.err;
+  // The sketch's folder reappears below error_speed/ and is created.
+  EXPECT_TRUE(w.exists("out/error_speed/in/ring_w3l0.5dt0.9test0.svg"));
+  EXPECT_TRUE(w.exists("out/error_speed/in/ring_w3l0.5dt0.9test0.error"));
+  EXPECT_TRUE(w.exists("out/error_speed/csv/in/ring_w3l0.5dt0.9k_min0k_max1.csv"));
+}
+
 // Fields of one statistics row.
 std::vector<std::string> fields_of(const std::string& row) {
   std::vector<std::string> fields;
