@@ -3,14 +3,21 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 namespace {
 
+// Other builds' test runs may share the temporary folder.
+std::string temp_file(const std::string& name) {
+  return testing::TempDir() + std::to_string(getpid()) + "_" + name;
+}
+
 TEST(AddWhiteBorder, PaintsTheOuterFrameOnly) {
-  const std::string in = testing::TempDir() + "border_in.png";
-  const std::string out = testing::TempDir() + "border_out.png";
+  const std::string in = temp_file("border_in.png");
+  const std::string out = temp_file("border_out.png");
   cv::imwrite(in, cv::Mat(5, 4, CV_8UC3, cv::Scalar(10, 20, 30)));
   std::string a0 = "tool", a1 = in, a2 = out;
   char* argv[] = {a0.data(), a1.data(), a2.data()};
@@ -28,9 +35,9 @@ TEST(AddWhiteBorder, PaintsTheOuterFrameOnly) {
 }
 
 TEST(AddWhiteBorder, RefusesOtherArgumentCountsAndUnreadableImages) {
-  const std::string out = testing::TempDir() + "border_never.png";
+  const std::string out = temp_file("border_never.png");
   std::remove(out.c_str());
-  std::string a0 = "tool", a1 = testing::TempDir() + "no_such_image.png", a2 = out;
+  std::string a0 = "tool", a1 = temp_file("no_such_image.png"), a2 = out;
   char* argv[] = {a0.data(), a1.data(), a2.data(), a2.data()};
   EXPECT_EQ(add_white_border(1, argv), 1);
   EXPECT_EQ(add_white_border(2, argv), 1);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -32,13 +33,18 @@ std::string slurp(const fs::path& p) {
 
 work_folder::work_folder() {
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-  dir = fs::path(testing::TempDir()) / (std::string("batch_") + info->test_suite_name() + "_" + info->name());
+  dir = fs::path(testing::TempDir()) / (std::string("batch_") + info->test_suite_name() + "_" + info->name() + "_" +
+                                           std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "in");
   fs::copy(fs::path(VELLUMTRACE_SOURCE_DIR) / "config", dir / "config", fs::copy_options::recursive);
   std::ofstream(dir / "config" / "recuit_v2.conf") << short_schedule << "\n";
   std::ofstream(dir / "config" / "default_dir_open.conf") << "in\n";
   list_sketches({});
+}
+
+work_folder::~work_folder() {
+  if (!testing::Test::HasFailure()) fs::remove_all(dir);
 }
 
 void work_folder::list_sketches(const std::vector<std::string>& names) const {

@@ -24,8 +24,13 @@ struct run_result {
 struct work_folder {
   std::filesystem::path dir;
 
-  // A fresh, empty folder named after the running test, holding the copied config/.
+  // A fresh folder named after the running test and this process (test runs of other
+  // builds may share the temporary folder), holding the copied config/. Removed at the
+  // end unless the test failed.
   work_folder();
+  ~work_folder();
+  work_folder(const work_folder&) = delete;
+  work_folder& operator=(const work_folder&) = delete;
 
   // Writes config/input_sketch.conf: output root "out", the count, the names.
   void list_sketches(const std::vector<std::string>& names) const;
