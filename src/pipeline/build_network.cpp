@@ -194,6 +194,13 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
     for (std::size_t i = 0; i < f.v_point.size(); ++i) f.v_weight[i] = raster.sample_weight[glm::ivec2(f.v_point[i])];
   }
 
+  // Where each fragment's ends were placed, with the parameter that decided it.
+  struct placed_end {
+    frag_conn* junction;
+    std::size_t entry;
+    double t;
+  };
+  std::map<f_curve*, std::vector<placed_end>> placed;
   for (const auto& [id, edge_ids] : g.edges_of_node) {
     frag_conn& j = lg.frag_conns.emplace_back();
     node* n = nodes[node_index[id]];
@@ -217,10 +224,25 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
         }
       }
       j.v_edge.push_back(edges[e]);
+      placed[f].push_back({&j, j.v_frag_end.size(), f->v_t[nearest]});
       j.v_frag_end.push_back({f, f->v_t[nearest] < 0.5 ? 0 : 3});
       edges[e]->v_frag_conn.push_back(&j);
       f->v_frag_conn.push_back(&j);
     }
+  }
+
+  // Both ends of a fragment at its t = 0 end (or both at t = 1) happen when the sample
+  // nearest each node lies on the same half of a winding stroke. Such a fragment has no
+  // end at one of its junctions, and cutting or chaining it later corrupts the links:
+  // the node whose nearest sample has the smaller parameter gets the t = 0 end.
+  for (auto& [f, ends] : placed) {
+    if (ends.size() != 2 || ends[0].junction == ends[1].junction) continue;
+    frag_end& a = ends[0].junction->v_frag_end[ends[0].entry];
+    frag_end& b = ends[1].junction->v_frag_end[ends[1].entry];
+    if ((a.end == 0) != (b.end == 0)) continue;
+    const bool a_first = ends[0].t <= ends[1].t;
+    a.end = a_first ? 0 : 3;
+    b.end = a_first ? 3 : 0;
   }
 
   const glm::vec2 offset(static_cast<float>(raster.offset_x), static_cast<float>(raster.offset_y));

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "graph/bezier.h"
+#include "support/fragment_links.h"
 #include "support/network_checker.h"
 #include "support/network_fixtures.h"
 #include "support/sketch_fixtures.h"
@@ -122,6 +123,19 @@ TEST(BuildNetwork, BackgroundFlagsOnlyOnTheOutsideBorder) {
     EXPECT_EQ(e.on_background, borders_background);
     EXPECT_EQ(e.v_frag_conn.size(), e.v_f_curve.size() + 1);
   }
+}
+
+// On this drawing a few winding strokes have the sample nearest both their nodes on the
+// same half of the stroke; each fragment must still have one end at each junction, or
+// the split at step 8 and the moves corrupt the links.
+TEST(BuildNetwork, EveryFragmentHasOneEndAtEachJunction) {
+  cv::Mat sketch = fixtures::random_drawing(400, 60, 10);
+  cv::resize(sketch, sketch, {}, 2, 2, cv::INTER_NEAREST);
+  testing::internal::CaptureStdout();
+  auto ex = fixtures::extract_network(sketch, false);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(check_fragment_links(ex->network.front()), "");
+  EXPECT_EQ(check_network(ex->network.front()), "");
 }
 
 TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
