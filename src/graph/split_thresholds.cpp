@@ -1,23 +1,11 @@
 #include "graph/split_thresholds.h"
 
+#include "graph/config_values.h"
+
 #include <fstream>
 #include <iostream>
 
 const char* const split_thresholds_path = "config/threshold_split_curve.conf";
-
-namespace {
-
-// Extracts one value into `value` only when the extraction succeeds; a failed float
-// extraction would otherwise overwrite the default with 0.
-template <class T>
-bool read_value(std::istream& in, T& value) {
-  T read{};
-  if (!(in >> read)) return false;
-  value = read;
-  return true;
-}
-
-}  // namespace
 
 split_thresholds read_split_thresholds(const std::string& path) {
   split_thresholds values;
@@ -27,20 +15,16 @@ split_thresholds read_split_thresholds(const std::string& path) {
     return values;
   }
   const char* missing = nullptr;
-  if (!read_value(in, values.error_threshold)) {
+  if (!read_config_value(in, values.error_threshold)) {
     missing = "error threshold";
-  } else if (!read_value(in, values.min_gain)) {
+  } else if (!read_config_value(in, values.min_gain)) {
     missing = "minimum gain";
-  } else if (!read_value(in, values.end_margin)) {
+  } else if (!read_config_value(in, values.end_margin)) {
     missing = "end margin";
-  } else if (!read_value(in, values.min_samples)) {
+  } else if (!read_config_value(in, values.min_samples)) {
     missing = "minimum samples per side";
   }
-  if (missing) {
-    std::cerr << path << ": " << missing
-              << " missing or not a number; it and the values after it keep their defaults"
-              << std::endl;
-  }
+  if (missing) report_missing_config_value(path, missing);
   if (values.min_samples < 1) {
     std::cerr << path << ": minimum samples per side " << values.min_samples
               << " is below 1; using 1" << std::endl;
