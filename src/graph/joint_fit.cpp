@@ -86,19 +86,9 @@ template void add_normal_equations<3>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen:
                                       const std::vector<float>&);
 
 void fit_fragments_jointly(const std::vector<frag_conn*>& junctions) {
-  // The joint set in order of first appearance, which keeps the numbering (and so the
-  // rounding of the solve) the same from run to run.
   std::vector<f_curve*> fragments;
   std::unordered_map<const f_curve*, int> index_of;
-  for (frag_conn* j : junctions) {
-    if (j->v_frag_end.size() >= 2) {
-      for (const frag_end& fe : j->v_frag_end)
-        if (index_of.emplace(fe.fragment, static_cast<int>(fragments.size())).second)
-          fragments.push_back(fe.fragment);
-    } else if (j->v_frag_end.size() == 1) {
-      j->v_frag_end[0].fragment->fit_cubic();
-    }
-  }
+  gather_joint_fragments(junctions, fragments, index_of);
   if (fragments.empty()) return;
 
   const int nb = static_cast<int>(fragments.size());

@@ -51,15 +51,7 @@ int end_of(int end) { return end != 0 ? 3 : 0; }
 void fit_fragments_jointly_svd(const std::vector<frag_conn*>& junctions) {
   std::vector<f_curve*> fragments;
   std::unordered_map<const f_curve*, int> index_of;
-  for (frag_conn* j : junctions) {
-    if (j->v_frag_end.size() >= 2) {
-      for (const frag_end& fe : j->v_frag_end)
-        if (index_of.emplace(fe.fragment, static_cast<int>(fragments.size())).second)
-          fragments.push_back(fe.fragment);
-    } else if (j->v_frag_end.size() == 1) {
-      j->v_frag_end[0].fragment->fit_cubic();
-    }
-  }
+  gather_joint_fragments(junctions, fragments, index_of);
   if (fragments.empty()) return;
 
   const Eigen::Index n = 8 * static_cast<Eigen::Index>(fragments.size());

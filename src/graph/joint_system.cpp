@@ -170,3 +170,16 @@ int curve_end_at(const curve& c, const frag_conn& junction) {
   }
   return -1;
 }
+
+void gather_joint_fragments(const std::vector<frag_conn*>& junctions, std::vector<f_curve*>& fragments,
+                            std::unordered_map<const f_curve*, int>& index_of) {
+  for (frag_conn* j : junctions) {
+    if (j->v_frag_end.size() >= 2) {
+      for (const frag_end& fe : j->v_frag_end)
+        if (index_of.emplace(fe.fragment, static_cast<int>(fragments.size())).second)
+          fragments.push_back(fe.fragment);
+    } else if (j->v_frag_end.size() == 1) {
+      j->v_frag_end[0].fragment->fit_cubic();
+    }
+  }
+}

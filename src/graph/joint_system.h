@@ -3,13 +3,21 @@
 // control points of many fragments or curves, one matrix for both coordinates, end
 // variables merged where things meet, and one sparse LU solve per coordinate.
 
+#include <unordered_map>
 #include <vector>
 
 #include <Eigen/Core>
 
 struct curve;
+struct f_curve;
 struct frag_conn;
 struct frag_ref;
+
+// The fragments that meet others at the junctions, once each in order of first appearance
+// (which keeps the numbering, and so the rounding of a solve, the same from run to run),
+// with their positions. A fragment alone at a junction is fitted on its own at once.
+void gather_joint_fragments(const std::vector<frag_conn*>& junctions, std::vector<f_curve*>& fragments,
+                            std::unordered_map<const f_curve*, int>& index_of);
 
 // Adds the substitution v = m to a dense normal matrix: column m += column v, then
 // row m += row v, then row and column v are zero. Does nothing when m == v (a closed
