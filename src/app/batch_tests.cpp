@@ -56,7 +56,7 @@ void make_parent_folder(const std::string& path) {
   if (ec) std::cerr << "cannot create folder " << parent.string() << ": " << ec.message() << std::endl;
 }
 
-// Steps 3 of a .graph input: the header strings (dropped), the layer graphs and the
+// A .graph input: the header strings (dropped), the layer graphs and the
 // worker block. False, after one line naming the file, when it cannot be read whole.
 bool read_graph_input(const std::string& path, int test, curve_network& network,
                       data_thread& worker) {
