@@ -310,12 +310,7 @@ curve* build_curve_from_chain(curve_graph& g, const std::vector<f_curve*>& chain
       c->add_fragment_norefit(g, f);
     }
   };
-  for (std::size_t j = i; j-- > 0;) take(chain[j]);
-  for (std::size_t j = i + 1; j < chain.size(); ++j) take(chain[j]);
-  c->v_segment[0].degree = degree;
-  c->merge_segments();
-  c->refit();
-  return c;
+  return grow_over_chain(c, chain, i, degree, take);
 }
 
 namespace {

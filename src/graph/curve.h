@@ -242,3 +242,16 @@ struct curve {
 // other fragments added (and so shared). Null, changing nothing, when the chain has
 // fewer than two fragments or none has a one-fragment curve.
 curve* build_curve_from_chain(curve_graph& g, const std::vector<f_curve*>& chain, int degree);
+
+// Grows c over a chain of fragments from chain[i] outwards, first back to chain[0], then on
+// to the last: take(f) adds f to c or absorbs the curve holding it. Then c's first segment
+// gets `degree`, its segments are merged and it is refitted. Returns c.
+template <class Take>
+curve* grow_over_chain(curve* c, const std::vector<f_curve*>& chain, std::size_t i, int degree, Take&& take) {
+  for (std::size_t j = i; j-- > 0;) take(chain[j]);
+  for (std::size_t j = i + 1; j < chain.size(); ++j) take(chain[j]);
+  c->v_segment[0].degree = degree;
+  c->merge_segments();
+  c->refit();
+  return c;
+}

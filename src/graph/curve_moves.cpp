@@ -164,12 +164,7 @@ curve* rebuild_chain(curve_graph& g, const std::vector<f_curve*>& chain, int deg
       c->add_fragment_norefit(g, f);
     }
   };
-  for (std::size_t j = i; j-- > 0;) take(chain[j]);
-  for (std::size_t j = i + 1; j < chain.size(); ++j) take(chain[j]);
-  c->v_segment[0].degree = degree;
-  c->merge_segments();
-  c->refit();
-  return c;
+  return grow_over_chain(c, chain, i, degree, take);
 }
 
 // Steps shared by both split forms once the split is allowed: dissolve c, rebuild the
