@@ -66,6 +66,12 @@ TEST_F(texture_test, updates_replace_the_content_of_the_same_texture) {
   EXPECT_EQ(rgba.at<cv::Vec4b>(2, 4), cv::Vec4b(255, 255, 255, 255));
   texture.update_color(cv::Mat(1, 1, CV_32FC3, cv::Scalar(1, 2, 3)));
   EXPECT_EQ(texture_rgba(texture).at<cv::Vec4b>(0, 0), cv::Vec4b(3, 2, 1, 255));
+
+  // Loading anew makes a new texture and frees the old one.
+  ASSERT_TRUE(texture.load_gray(cv::Mat(1, 1, CV_32FC1, cv::Scalar(0.0f))));
+  EXPECT_NE(texture.get_id(), id);
+  EXPECT_FALSE(glIsTexture(id));
+  EXPECT_EQ(texture_rgba(texture).at<cv::Vec4b>(0, 0), cv::Vec4b(0, 0, 0, 255));
 }
 
 // No data, or data of another kind, changes nothing and says so.
