@@ -12,7 +12,9 @@
 //     w<thickness>, then <p> "k_min" first "k_max" last ".csv", one row per test
 //     gathered (only without a sketch name and with a reference SVG name).
 // Missing output folders are created. A test whose input cannot be read is skipped
-// with one line on standard error naming the file.
+// with one line on standard error naming the file. After each test one line on standard
+// output says how many ink pixels of the sketch lie in no fragment (open strokes, which
+// the batch extraction does not trace).
 
 #include <iosfwd>
 #include <string>
@@ -26,10 +28,11 @@ class data_thread;
 // is below first. Inputs are found in the folder of config/default_dir_open.conf: the
 // current sketch when one is set, else `name` when not null, else "w<thickness>" with
 // ".graph" (input_is_graph) or ".png". Only whether reference_svg_name is null matters;
-// flag is not read.
-void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
-                     bool input_is_graph, const char* name, const char* reference_svg_name,
-                     bool flag);
+// flag is not read. Returns the number of tests skipped because the input could not be
+// read.
+int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                    bool input_is_graph, const char* name, const char* reference_svg_name,
+                    bool flag);
 
 // The input folder: the first word of the file at `path`, "." when there is none (with a
 // message when the file cannot be opened), with "/" appended unless it ends in "/" or "\\".

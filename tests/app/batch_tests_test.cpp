@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
+#include "app/batch_entry.h"
 #include "batch_work_folder.h"
 #include "support/sketch_fixtures.h"
 
@@ -74,9 +77,11 @@ TEST(RunBatchTests, UnreadableSketchAndReversedRangeRunNothingAndSaySo) {
   w.list_sketches({"missing.png", "ring.png"});
 
   run_result r = w.run("3 0.5 0.9 4 5");
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.status, skipped_input_status) << r.err;
   EXPECT_NE(r.out.find("in/missing.png"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("test 4 skipped"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 test was skipped because the input could not be read"), std::string::npos)
+      << r.err;
   // The readable sketch after it still runs; the missing one leaves no result file.
   EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test4.error",
                                                         "ring_w3l0.5dt0.9test4.svg"}));
@@ -164,8 +169,10 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
   for (const std::string& b : broken) {
     w.add_file("net.graph", b);
     const run_result r = w.run("3 0.5 0.9 0 2 net.graph ref.svg");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, skipped_input_status) << r.err;
     EXPECT_EQ(count_of(r.err, "in/net.graph: not a readable graph file"), 2u) << r.err;
+    EXPECT_NE(r.err.find("2 tests were skipped because the input could not be read"), std::string::npos)
+        << r.err;
     EXPECT_EQ(r.out.find("run all start"), std::string::npos);
     EXPECT_EQ(w.result_files(), before);
     EXPECT_EQ(w.read("out/error_speed/" + before[0]), picture);
@@ -174,8 +181,75 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
 
   fs_remove_input(w, "net.graph");
   const run_result r = w.run("3 0.5 0.9 0 1 net.graph");
+  EXPECT_EQ(r.status, skipped_input_status);
   EXPECT_NE(r.err.find("in/net.graph: cannot open the graph file; test 0 skipped"), std::string::npos)
       << r.err;
+}
+
+TEST(RunBatchTests, EveryListedSketchUnreadableFailsTheRun) {
+  work_folder w;
+  w.add_file("empty.png", "");
+  w.add_file("text.png", "not an image");
+  w.list_sketches({"missing.png", "empty.png", "text.png"});
+  const run_result r = w.run("3 0.5 0.9 0 2");
+  EXPECT_EQ(r.status, skipped_input_status) << r.err;
+  EXPECT_NE(r.err.find("6 tests were skipped because the input could not be read"), std::string::npos)
+      << r.err;
+  EXPECT_TRUE(w.result_files().empty());
+}
+
+// The count in "open strokes: N of M ink pixels ..." after each test.
+std::vector<std::pair<long, long>> open_stroke_counts(const std::string& out) {
+  std::vector<std::pair<long, long>> counts;
+  const std::string head = "open strokes: ";
+  for (std::size_t p = out.find(head); p != std::string::npos; p = out.find(head, p + 1)) {
+    std::istringstream line(out.substr(p + head.size(), out.find('\n', p) - p - head.size()));
+    long n = -1, m = -1;
+    std::string of;
+    line >> n >> of >> m;
+    EXPECT_EQ(of, "of");
+    counts.emplace_back(n, m);
+    EXPECT_NE(out.find("ink pixels of the sketch lie in no fragment and are left out; the interactive "
+                       "program's open-curve passes trace them\n",
+                       p),
+              std::string::npos);
+  }
+  return counts;
+}
+
+TEST(RunBatchTests, EachTestSaysHowMuchInkLiesInNoFragment) {
+  // A closed ring, and rings with a free stroke from the ring into their inside, 3 and 6
+  // pixels wide: only the free stroke, the ink that its ring does not hold, is left out.
+  auto ink_of = [](const cv::Mat& sketch) { return long(cv::countNonZero(sketch == 0)); };
+  struct row {
+    const char* name;
+    cv::Mat sketch;
+    long left_out;  // about this many sketch pixels lie in no fragment
+  };
+  const row rows[] = {
+      {"ring.png", fixtures::closed_ring(), 0},
+      {"free3.png", fixtures::ring_with_free_end(3),
+       ink_of(fixtures::ring_with_free_end(3)) - ink_of(fixtures::closed_ring(100, 40, 3))},
+      {"free6.png", fixtures::ring_with_free_end(6),
+       ink_of(fixtures::ring_with_free_end(6)) - ink_of(fixtures::closed_ring(100, 40, 6))},
+  };
+  work_folder w;
+  std::vector<std::string> names;
+  for (const row& r : rows) {
+    w.add_sketch(r.name, r.sketch);
+    names.push_back(r.name);
+  }
+  w.list_sketches(names);
+  const run_result r = w.run("3 0.5 0.9 0 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::pair<long, long>> counts = open_stroke_counts(r.out);
+  ASSERT_EQ(counts.size(), 6u) << r.out;  // one line per test
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const row& want = rows[i / 2];
+    EXPECT_EQ(counts[i].second, ink_of(want.sketch)) << want.name;
+    // A few pixels either way where the free stroke meets the ring.
+    EXPECT_NEAR(counts[i].first, want.left_out, 5 + want.left_out / 10) << want.name;
+  }
 }
 
 }  // namespace
