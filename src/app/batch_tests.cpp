@@ -134,7 +134,9 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   const region_params& rp = worker.region_params;
   std::list<layer>& layers = worker.layers;
 
-  extract_layers(&input_image, &layers, &region_image, 100, false);
+  const float threshold = read_ink_threshold();
+  report_mostly_ink(input_image, threshold, path);
+  extract_layers(&input_image, &layers, &region_image, 100, false, threshold);
   compute_ink_distance(layers, input_image.rows, input_image.cols);
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);

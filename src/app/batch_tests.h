@@ -40,8 +40,9 @@ std::string read_input_folder(const char* path = "config/default_dir_open.conf")
 
 // Builds the initial network from the sketch at `path` as a batch test does: the sketch
 // loaded into input_image, the worker reset (rows, cols, config/region.conf), extraction
-// steps 0 to 9 in one go (all ink in one layer, no dangling-stroke tracing, the joint
-// fit, the fragment split and one more joint fit). False, with nothing built, when the
+// steps 0 to 9 in one go (the ink threshold of config/color_thresh.conf, with a line when
+// most of the image is ink under it, all ink in one layer, no dangling-stroke tracing, the
+// joint fit, the fragment split and one more joint fit). False, with nothing built, when the
 // sketch cannot be loaded (load_sketch names the file).
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "app/batch_entry.h"
 #include "batch_work_folder.h"
@@ -250,6 +252,56 @@ TEST(RunBatchTests, EachTestSaysHowMuchInkLiesInNoFragment) {
     // A few pixels either way where the free stroke meets the ring.
     EXPECT_NEAR(counts[i].first, want.left_out, 5 + want.left_out / 10) << want.name;
   }
+}
+
+TEST(RunBatchTests, ScanOnGreyPaperNamesTheThresholdToSet) {
+  // A ring on a phone scan (ink 40, paper 235 with noise, JPEG) and the same ring clean.
+  const cv::Mat ring = fixtures::closed_ring(60, 20, 3);
+  work_folder w;
+  w.add_sketch("ring.png", ring);
+  std::vector<uchar> jpeg;
+  ASSERT_TRUE(cv::imencode(".jpg", fixtures::phone_scan(ring), jpeg, {cv::IMWRITE_JPEG_QUALITY, 85}));
+  w.add_file("scan.jpg", std::string(jpeg.begin(), jpeg.end()));
+  const std::string warning = "in/scan.jpg: ";
+
+  // The shipped threshold takes the paper for ink: one line names the file and the paper.
+  w.list_sketches({"scan.jpg"});
+  run_result r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(count_of(r.err, warning), 1u) << r.err;
+  const std::string line = r.err.substr(r.err.find(warning), r.err.find('\n', r.err.find(warning)));
+  EXPECT_NE(line.find("of the image is ink under the ink threshold 0.937255 (config/color_thresh.conf)"),
+            std::string::npos)
+      << line;
+  const std::size_t at_paper = line.find("paper is grey "), at_such = line.find("such as ");
+  ASSERT_NE(at_paper, std::string::npos) << line;
+  ASSERT_NE(at_such, std::string::npos) << line;
+  EXPECT_NEAR(std::stoi(line.substr(at_paper + 14)), 235, 2) << line;
+  const std::string suggested = line.substr(at_such + 8, line.find(',', at_such) - at_such - 8);
+
+  // With that value in config/color_thresh.conf the scan comes out as the clean ring does.
+  std::ofstream(w.dir / "config" / "color_thresh.conf") << suggested << "\n";
+  w.list_sketches({"scan.jpg", "ring.png"});
+  r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find(warning), std::string::npos) << r.err;
+  const std::vector<std::pair<long, long>> counts = open_stroke_counts(r.out);
+  ASSERT_EQ(counts.size(), 2u) << r.out;
+  EXPECT_NEAR(counts[0].second, counts[1].second, 0.15 * counts[1].second);
+  const float scan_energy = std::stof(w.read("out/error_speed/scan_w3l0.5dt0.9test0.error"));
+  const float ring_energy = std::stof(w.read("out/error_speed/ring_w3l0.5dt0.9test0.error"));
+  EXPECT_LT(scan_energy, 1.5f * ring_energy) << scan_energy << " against " << ring_energy;
+
+  // Without the file: the shipped threshold, and a line saying so.
+  std::filesystem::remove(w.dir / "config" / "color_thresh.conf");
+  w.list_sketches({"ring.png"});
+  r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("config/color_thresh.conf: cannot open; ink threshold 0.937255"), std::string::npos)
+      << r.err;
+  const std::vector<std::pair<long, long>> shipped = open_stroke_counts(r.out);
+  ASSERT_EQ(shipped.size(), 1u) << r.out;
+  EXPECT_EQ(shipped[0].second, cv::countNonZero(ring == 0));
 }
 
 }  // namespace
