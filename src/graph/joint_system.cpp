@@ -29,7 +29,8 @@ constexpr double kSmallestRelativeEigenvalue = 1e-9;
 constexpr double kSpringWeight = 1e-6;
 
 // Adds w * sum |p[k + 1] - p[k]|^2 over the count points from base to the matrix.
-void add_springs(Eigen::MatrixXd& matrix, int base, int count, double w) {
+template <class Matrix>
+void add_springs(Matrix& matrix, int base, int count, double w) {
   for (int k = base; k + 1 < base + count; ++k) {
     matrix(k, k) += w;
     matrix(k + 1, k + 1) += w;
@@ -81,14 +82,18 @@ int joint_system::find(int owner) {
 }
 
 int joint_system::regularise_underdetermined() {
+  // Entry by entry: the matrix is read and written through its element access only.
   const int n = size();
-  const double whole = n == 0 ? 0.0 : matrix.diagonal().cwiseAbs().maxCoeff();
+  double whole = 0;
+  for (int i = 0; i < n; ++i) whole = std::max(whole, std::abs(matrix(i, i)));
   int count = 0;
   for (int base = 0; base < n;) {
     int end = base + 1;
     while (end < n && owner_of_[end] == owner_of_[base]) ++end;
     const int width = end - base;
-    const Eigen::MatrixXd block = matrix.block(base, base, width, width);
+    Eigen::MatrixXd block(width, width);
+    for (int c = 0; c < width; ++c)
+      for (int r = 0; r < width; ++r) block(r, c) = matrix(base + r, base + c);
     const Eigen::VectorXd eigenvalues = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(block).eigenvalues();
     const double largest = eigenvalues[width - 1];
     if (width > 1 && !(eigenvalues[0] > kSmallestRelativeEigenvalue * largest)) {
