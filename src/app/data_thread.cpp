@@ -41,7 +41,8 @@ void data_thread::run_step(int n) {
       std::cout << "Extraction of topological graph: " << std::flush;
       {
         const float threshold = read_ink_threshold();
-        report_mostly_ink(*input_image, threshold, view ? view->image_stem : std::string("the sketch"));
+        const bool named = view && !view->image_stem.empty();
+        report_mostly_ink(*input_image, threshold, named ? view->image_stem : std::string("the sketch"));
         extract_layers(input_image, &layers, region_image, view ? view->min_nb_pixel_in_layer : 10,
                        view ? view->separate_layers : false, threshold);
       }
