@@ -26,6 +26,7 @@
 #include "pipeline/paint_nodes.h"
 #include "pipeline/region_params.h"
 #include "pipeline/split_regions.h"
+#include "pipeline/untraced_ink.h"
 
 namespace {
 
@@ -73,6 +74,15 @@ bool read_graph_input(const std::string& path, int test, curve_network& network,
     return false;
   }
   return true;
+}
+
+// The batch extraction traces no open stroke: say how much ink that leaves out. The
+// input image is the sketch doubled, four pixels per sketch pixel.
+void report_untraced_ink(const untraced_ink& ink) {
+  std::cout << "open strokes: " << (ink.untraced + 2) / 4 << " of " << (ink.ink + 2) / 4
+            << " ink pixels of the sketch lie in no fragment and are left out; the interactive"
+               " program's open-curve passes trace them"
+            << std::endl;
 }
 
 void write_energy_file(const std::string& path, float energy) {
@@ -124,7 +134,9 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   const region_params& rp = worker.region_params;
   std::list<layer>& layers = worker.layers;
 
-  extract_layers(&input_image, &layers, &region_image, 100, false);
+  const float threshold = read_ink_threshold();
+  report_mostly_ink(input_image, threshold, path);
+  extract_layers(&input_image, &layers, &region_image, 100, false, threshold);
   compute_ink_distance(layers, input_image.rows, input_image.cols);
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
@@ -164,9 +176,9 @@ std::string read_input_folder(const char* path) {
   return folder;
 }
 
-void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
-                     bool input_is_graph, const char* name, const char* reference_svg_name,
-                     bool /*flag*/) {
+int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                    bool input_is_graph, const char* name, const char* reference_svg_name,
+                    bool /*flag*/) {
   const std::string folder = read_input_folder();
   std::string input_path = folder;
   if (current_sketch_cstr != nullptr) {
@@ -194,6 +206,7 @@ void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
 
   batch_statistics stats;
   control_polygon_sets collector;
+  int skipped = 0;
   for (int d = first; d < last; ++d) {
     const auto t0 = std::chrono::steady_clock::now();
     std::cout << "test number " << d << " over " << last << std::endl;
@@ -203,12 +216,17 @@ void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
     data_thread worker(&network, &input_image, &region_image, nullptr);
 
     if (input_is_graph) {
-      if (!read_graph_input(input_path, d, network, worker)) continue;
+      if (!read_graph_input(input_path, d, network, worker)) {
+        ++skipped;
+        continue;
+      }
     } else if (!extract_batch_network(input_path, input_image, region_image, boundary_image, network,
                                       worker)) {
       std::cerr << "test " << d << " skipped" << std::endl;
+      ++skipped;
       continue;
     }
+    const untraced_ink ink = count_untraced_ink(worker.layers, network);
 
     recuit& optimiser = worker.optimiser;
     optimiser.read_config_v2(lambda, dt);
@@ -225,6 +243,7 @@ void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
               << "total time: "
               << std::chrono::duration<float>(std::chrono::steady_clock::now() - t0).count() << "s"
               << std::endl;
+    report_untraced_ink(ink);
 
     const std::string parameters = parameter_part(lambda, optimiser.dt);
     if (current_sketch_cstr != nullptr) {
@@ -256,4 +275,5 @@ void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
   write_statistics(result_folder + "csv/" + csv_name + parameter_part(lambda, dt) + "k_min" +
                        std::to_string(first) + "k_max" + std::to_string(last) + ".csv",
                    stats);
+  return skipped;
 }

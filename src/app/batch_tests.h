@@ -12,7 +12,9 @@
 //     w<thickness>, then <p> "k_min" first "k_max" last ".csv", one row per test
 //     gathered (only without a sketch name and with a reference SVG name).
 // Missing output folders are created. A test whose input cannot be read is skipped
-// with one line on standard error naming the file.
+// with one line on standard error naming the file. After each test one line on standard
+// output says how many ink pixels of the sketch lie in no fragment (open strokes, which
+// the batch extraction does not trace).
 
 #include <iosfwd>
 #include <string>
@@ -26,10 +28,11 @@ class data_thread;
 // is below first. Inputs are found in the folder of config/default_dir_open.conf: the
 // current sketch when one is set, else `name` when not null, else "w<thickness>" with
 // ".graph" (input_is_graph) or ".png". Only whether reference_svg_name is null matters;
-// flag is not read.
-void run_batch_tests(int thickness, float lambda, float dt, int first, int last,
-                     bool input_is_graph, const char* name, const char* reference_svg_name,
-                     bool flag);
+// flag is not read. Returns the number of tests skipped because the input could not be
+// read.
+int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                    bool input_is_graph, const char* name, const char* reference_svg_name,
+                    bool flag);
 
 // The input folder: the first word of the file at `path`, "." when there is none (with a
 // message when the file cannot be opened), with "/" appended unless it ends in "/" or "\\".
@@ -37,8 +40,9 @@ std::string read_input_folder(const char* path = "config/default_dir_open.conf")
 
 // Builds the initial network from the sketch at `path` as a batch test does: the sketch
 // loaded into input_image, the worker reset (rows, cols, config/region.conf), extraction
-// steps 0 to 9 in one go (all ink in one layer, no dangling-stroke tracing, the joint
-// fit, the fragment split and one more joint fit). False, with nothing built, when the
+// steps 0 to 9 in one go (the ink threshold of config/color_thresh.conf, with a line when
+// most of the image is ink under it, all ink in one layer, no dangling-stroke tracing, the
+// joint fit, the fragment split and one more joint fit). False, with nothing built, when the
 // sketch cannot be loaded (load_sketch names the file).
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker);

@@ -116,6 +116,8 @@ void fit_fragments_jointly(const std::vector<frag_conn*>& junctions) {
     }
   }
 
+  sys.regularise_underdetermined();
+
   auto end_variable = [&](const frag_end& fe) {
     return 4 * index_of[fe.fragment] + (fe.end != 0 ? 3 : 0);
   };
@@ -246,6 +248,8 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
       }
     }
   }
+
+  sys.regularise_underdetermined();
 
   for (const std::vector<curve_end_entry>& list : end_lists) {
     if (list.size() < 2) {

@@ -4,10 +4,13 @@
 // shared variable, so their ends coincide afterwards. One sparse system per coordinate,
 // solved with UMFPACK.
 //
-// Neither fit computes fit errors. When the system turns out singular (UMFPACK finds a
-// zero pivot, or a solution is not finite), the fragments or curves joined to the
-// damaged variables through shared ends keep their previous control points, and one
-// line saying how many were kept is written to standard output.
+// Neither fit computes fit errors. A fragment or curve whose samples leave some of its
+// points free (too few distinct parameters) gets the straightest control polygon that
+// fits them, so it does not make the system singular. When the system is singular all
+// the same (UMFPACK finds a zero pivot, or a solution is not finite, as with non-finite
+// samples), the fragments or curves joined to the damaged variables through shared ends
+// keep their previous control points, and one line saying how many were kept is written
+// to standard output.
 
 #include <list>
 #include <vector>

@@ -6,6 +6,7 @@
 #include <numeric>
 #include <utility>
 
+#include <Eigen/Eigenvalues>
 #include <Eigen/SparseCore>
 #include <Eigen/UmfPackSupport>
 
@@ -17,6 +18,26 @@ namespace {
 // Pivots (of the row-scaled matrix) this much smaller than the largest one come from a
 // rank-deficient block: too few distinct sample parameters for the points to fit.
 constexpr double kSmallestRelativePivot = 1e-12;
+
+// An owner's own block whose smallest eigenvalue is below this fraction of its largest
+// leaves a combination of its points to rounding; well above the pivot test, so that
+// every owner the solve would reject is caught first.
+constexpr double kSmallestRelativeEigenvalue = 1e-9;
+
+// Strength of the springs between an underdetermined owner's points, relative to the
+// largest eigenvalue of its block (or of the whole matrix when it has no equation).
+constexpr double kSpringWeight = 1e-6;
+
+// Adds w * sum |p[k + 1] - p[k]|^2 over the count points from base to the matrix.
+template <class Matrix>
+void add_springs(Matrix& matrix, int base, int count, double w) {
+  for (int k = base; k + 1 < base + count; ++k) {
+    matrix(k, k) += w;
+    matrix(k + 1, k + 1) += w;
+    matrix(k, k + 1) -= w;
+    matrix(k + 1, k) -= w;
+  }
+}
 
 }  // namespace
 
@@ -58,6 +79,33 @@ int joint_system::find(int owner) {
     owner = parent_[owner];
   }
   return owner;
+}
+
+int joint_system::regularise_underdetermined() {
+  // Entry by entry: the matrix is read and written through its element access only.
+  const int n = size();
+  double whole = 0;
+  for (int i = 0; i < n; ++i) whole = std::max(whole, std::abs(matrix(i, i)));
+  int count = 0;
+  for (int base = 0; base < n;) {
+    int end = base + 1;
+    while (end < n && owner_of_[end] == owner_of_[base]) ++end;
+    const int width = end - base;
+    Eigen::MatrixXd block(width, width);
+    for (int c = 0; c < width; ++c)
+      for (int r = 0; r < width; ++r) block(r, c) = matrix(base + r, base + c);
+    const Eigen::VectorXd eigenvalues = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(block).eigenvalues();
+    const double largest = eigenvalues[width - 1];
+    if (width > 1 && !(eigenvalues[0] > kSmallestRelativeEigenvalue * largest)) {
+      // Without a single equation the scale comes from the rest, so that the springs
+      // still hardly pull on the points this owner shares with others.
+      const double scale = largest > 0 ? largest : whole > 0 ? whole : 1.0;
+      add_springs(matrix, base, width, kSpringWeight * scale);
+      ++count;
+    }
+    base = end;
+  }
+  return count;
 }
 
 void joint_system::merge(int m, int v) {

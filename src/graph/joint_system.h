@@ -36,6 +36,16 @@ class joint_system {
 
   int size() const { return static_cast<int>(owner_of_.size()); }
 
+  // For every owner whose own equations leave some combination of its points free (too
+  // few distinct sample parameters for its degree, or no sample at all), adds a weak pull
+  // of each of its points towards the next one (a chain of springs, 1e-6 of the owner's
+  // largest eigenvalue). The free combinations then take the straightest control polygon
+  // that fits the samples, the fitted ones move by a negligible amount, and the system
+  // stays regular, so that such an owner no longer freezes every owner joined to it.
+  // Call after all equations and before any merge; owners' variables are contiguous.
+  // Returns how many owners were regularised.
+  int regularise_underdetermined();
+
   // Substitutes v = m in the matrix and both right-hand sides, and records that the
   // owners of m and v now depend on each other's solution.
   void merge(int m, int v);

@@ -83,13 +83,13 @@ void two_region_width(const cv::Mat& source, const cv::Mat& labels,
 void compute_image_stroke_depth(const cv::Mat& input_image, const cv::Mat& labels,
                                 const std::vector<char>& discarded, cv::Mat& distance,
                                 cv::Mat& colour) {
-  read_color_thresh();
+  const float threshold = read_ink_threshold();
   const int rows = input_image.rows, cols = input_image.cols;
   distance = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
   std::vector<glm::ivec2> ring;
   for (int y = 0; y < rows; ++y)
     for (int x = 0; x < cols; ++x)
-      if (!is_ink(input_image.at<float>(y, x)) && is_kept(discarded, labels.at<int>(y, x))) {
+      if (!is_ink(input_image.at<float>(y, x), threshold) && is_kept(discarded, labels.at<int>(y, x))) {
         distance.at<int>(y, x) = 0;
         ring.emplace_back(x, y);
       }

@@ -9,9 +9,9 @@
 
 #include <opencv2/core/mat.hpp>
 
-// Ring distance (3 x 3 floods) from the paper pixels (value above the ink threshold)
-// whose label is kept; those are 0, every other pixel gets its ring, -1 if unreached.
-// Colour: jet_color(v / max). Reads and ignores config/color_thresh.conf.
+// Ring distance (3 x 3 floods) from the paper pixels (value above the ink threshold of
+// config/color_thresh.conf) whose label is kept; those are 0, every other pixel gets its
+// ring, -1 if unreached. Colour: jet_color(v / max).
 void compute_image_stroke_depth(const cv::Mat& input_image, const cv::Mat& labels,
                                 const std::vector<char>& discarded, cv::Mat& distance,
                                 cv::Mat& colour);

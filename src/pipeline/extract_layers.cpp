@@ -2,22 +2,106 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <locale>
+#include <sstream>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
 
 #include "pipeline/pixel_neighbourhoods.h"
 
-double read_color_thresh() {
-  std::ifstream in("config/color_thresh.conf");
-  double value = 0;
-  if (!(in >> value)) value = 0;
+float read_ink_threshold(const char* path) {
+  std::ifstream in(path);
+  if (!in) {
+    std::cerr << path << ": cannot open; ink threshold " << ink_threshold << std::endl;
+    return ink_threshold;
+  }
+  std::string word;
+  in >> word;
+  std::istringstream parse(word);
+  parse.imbue(std::locale::classic());
+  float value = 0;
+  if (!(parse >> value) || !parse.eof() || !(value >= 0 && value < 1)) {
+    std::cerr << path << ": \"" << word << "\" is not an ink threshold from 0 up to 1 (a fraction of"
+              << " white); ink threshold " << ink_threshold << std::endl;
+    return ink_threshold;
+  }
   return value;
 }
 
+namespace {
+
+// Otsu's split of a 256-bin histogram: the grey g that best separates the greys up to g
+// from those above it; -1 when the histogram holds a single grey.
+int otsu_split(const std::vector<double>& histogram) {
+  double total = 0, sum = 0;
+  for (int g = 0; g < 256; ++g) {
+    total += histogram[g];
+    sum += g * histogram[g];
+  }
+  double below = 0, sum_below = 0, best = 0;
+  int split = -1;
+  for (int g = 0; g < 255; ++g) {
+    below += histogram[g];
+    sum_below += g * histogram[g];
+    const double above = total - below;
+    if (below == 0 || above == 0) continue;
+    const double gap = sum_below / below - (sum - sum_below) / above;
+    const double between = below * above * gap * gap;
+    if (between > best) {
+      best = between;
+      split = g;
+    }
+  }
+  return split;
+}
+
+}  // namespace
+
+bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
+  if (input_image.empty()) return false;
+  CV_Assert(input_image.type() == CV_32FC1);
+  std::vector<double> histogram(256, 0.0);
+  std::size_t ink = 0;
+  for (int y = 0; y < input_image.rows; ++y) {
+    const float* row = input_image.ptr<float>(y);
+    for (int x = 0; x < input_image.cols; ++x) {
+      if (is_ink(row[x], threshold)) ++ink;
+      histogram[std::clamp(static_cast<int>(std::lround(row[x] * 255.0f)), 0, 255)] += 1;
+    }
+  }
+  const std::size_t total = input_image.total();
+  if (2 * ink <= total) return false;
+
+  std::ostringstream line;
+  line.imbue(std::locale::classic());
+  line << name << ": " << (100 * ink) / total << "% of the image is ink under the ink threshold "
+       << threshold << " (config/color_thresh.conf)";
+  const int split = otsu_split(histogram);
+  if (split < 0) {
+    line << ", and it holds no lighter grey to take for paper";
+  } else {
+    // The commonest grey on each side of the split; halfway between them leaves room for
+    // the noise of both.
+    int ink_grey = 0, paper = split + 1;
+    for (int g = 0; g <= split; ++g)
+      if (histogram[g] > histogram[ink_grey]) ink_grey = g;
+    for (int g = split + 1; g < 256; ++g)
+      if (histogram[g] > histogram[paper]) paper = g;
+    line << "; its paper is grey " << paper << " of 255 (" << std::setprecision(2) << paper / 255.0
+         << "): a threshold below that, such as " << (ink_grey + paper) / 510.0
+         << ", separates the ink";
+  }
+  std::cerr << line.str() << std::endl;
+  return true;
+}
+
 void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
-                    int min_layer_size, bool separate_layers) {
+                    int min_layer_size, bool separate_layers, float threshold) {
   layers->clear();
   const cv::Mat& input = *input_image;
   if (input.empty()) {
@@ -33,7 +117,7 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   for (int y = 0; y < rows; ++y) {
     const float* row = input.ptr<float>(y);
     for (int x = 0; x < cols; ++x) {
-      if (!is_ink(row[x]) || visited.at<uchar>(y, x) != 0) continue;
+      if (!is_ink(row[x], threshold) || visited.at<uchar>(y, x) != 0) continue;
       if (separate_layers || layers->empty()) {
         layers->emplace_back();
         has_box = false;
@@ -48,7 +132,7 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
         for (glm::ivec2 q : window_3x3(p, rows, cols)) {
           uchar& v = visited.at<uchar>(q.y, q.x);
-          if (v != 0 || !is_ink(input.at<float>(q.y, q.x))) continue;
+          if (v != 0 || !is_ink(input.at<float>(q.y, q.x), threshold)) continue;
           v = 1;
           next.push_back(q);
           component.push_back(q);
@@ -109,7 +193,6 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
 }
 
 void compute_ink_distance(std::list<layer>& layers, int, int) {
-  read_color_thresh();
   for (layer& l : layers) {
     l.margin = layer_margin;
     const int cols = l.width + 2 * layer_margin, rows = l.height + 2 * layer_margin;

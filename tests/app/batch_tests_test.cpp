@@ -4,12 +4,17 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
+#include "app/batch_entry.h"
 #include "batch_work_folder.h"
 #include "support/sketch_fixtures.h"
 
@@ -74,9 +79,11 @@ TEST(RunBatchTests, UnreadableSketchAndReversedRangeRunNothingAndSaySo) {
   w.list_sketches({"missing.png", "ring.png"});
 
   run_result r = w.run("3 0.5 0.9 4 5");
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(r.status, skipped_input_status) << r.err;
   EXPECT_NE(r.out.find("in/missing.png"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("test 4 skipped"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 test was skipped because the input could not be read"), std::string::npos)
+      << r.err;
   // The readable sketch after it still runs; the missing one leaves no result file.
   EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test4.error",
                                                         "ring_w3l0.5dt0.9test4.svg"}));
@@ -164,8 +171,10 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
   for (const std::string& b : broken) {
     w.add_file("net.graph", b);
     const run_result r = w.run("3 0.5 0.9 0 2 net.graph ref.svg");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, skipped_input_status) << r.err;
     EXPECT_EQ(count_of(r.err, "in/net.graph: not a readable graph file"), 2u) << r.err;
+    EXPECT_NE(r.err.find("2 tests were skipped because the input could not be read"), std::string::npos)
+        << r.err;
     EXPECT_EQ(r.out.find("run all start"), std::string::npos);
     EXPECT_EQ(w.result_files(), before);
     EXPECT_EQ(w.read("out/error_speed/" + before[0]), picture);
@@ -174,8 +183,125 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
 
   fs_remove_input(w, "net.graph");
   const run_result r = w.run("3 0.5 0.9 0 1 net.graph");
+  EXPECT_EQ(r.status, skipped_input_status);
   EXPECT_NE(r.err.find("in/net.graph: cannot open the graph file; test 0 skipped"), std::string::npos)
       << r.err;
+}
+
+TEST(RunBatchTests, EveryListedSketchUnreadableFailsTheRun) {
+  work_folder w;
+  w.add_file("empty.png", "");
+  w.add_file("text.png", "not an image");
+  w.list_sketches({"missing.png", "empty.png", "text.png"});
+  const run_result r = w.run("3 0.5 0.9 0 2");
+  EXPECT_EQ(r.status, skipped_input_status) << r.err;
+  EXPECT_NE(r.err.find("6 tests were skipped because the input could not be read"), std::string::npos)
+      << r.err;
+  EXPECT_TRUE(w.result_files().empty());
+}
+
+// The count in "open strokes: N of M ink pixels ..." after each test.
+std::vector<std::pair<long, long>> open_stroke_counts(const std::string& out) {
+  std::vector<std::pair<long, long>> counts;
+  const std::string head = "open strokes: ";
+  for (std::size_t p = out.find(head); p != std::string::npos; p = out.find(head, p + 1)) {
+    std::istringstream line(out.substr(p + head.size(), out.find('\n', p) - p - head.size()));
+    long n = -1, m = -1;
+    std::string of;
+    line >> n >> of >> m;
+    EXPECT_EQ(of, "of");
+    counts.emplace_back(n, m);
+    EXPECT_NE(out.find("ink pixels of the sketch lie in no fragment and are left out; the interactive "
+                       "program's open-curve passes trace them\n",
+                       p),
+              std::string::npos);
+  }
+  return counts;
+}
+
+TEST(RunBatchTests, EachTestSaysHowMuchInkLiesInNoFragment) {
+  // A closed ring, and rings with a free stroke from the ring into their inside, 3 and 6
+  // pixels wide: only the free stroke, the ink that its ring does not hold, is left out.
+  auto ink_of = [](const cv::Mat& sketch) { return long(cv::countNonZero(sketch == 0)); };
+  struct row {
+    const char* name;
+    cv::Mat sketch;
+    long left_out;  // about this many sketch pixels lie in no fragment
+  };
+  const row rows[] = {
+      {"ring.png", fixtures::closed_ring(), 0},
+      {"free3.png", fixtures::ring_with_free_end(3),
+       ink_of(fixtures::ring_with_free_end(3)) - ink_of(fixtures::closed_ring(100, 40, 3))},
+      {"free6.png", fixtures::ring_with_free_end(6),
+       ink_of(fixtures::ring_with_free_end(6)) - ink_of(fixtures::closed_ring(100, 40, 6))},
+  };
+  work_folder w;
+  std::vector<std::string> names;
+  for (const row& r : rows) {
+    w.add_sketch(r.name, r.sketch);
+    names.push_back(r.name);
+  }
+  w.list_sketches(names);
+  const run_result r = w.run("3 0.5 0.9 0 2");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::pair<long, long>> counts = open_stroke_counts(r.out);
+  ASSERT_EQ(counts.size(), 6u) << r.out;  // one line per test
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    const row& want = rows[i / 2];
+    EXPECT_EQ(counts[i].second, ink_of(want.sketch)) << want.name;
+    // A few pixels either way where the free stroke meets the ring.
+    EXPECT_NEAR(counts[i].first, want.left_out, 5 + want.left_out / 10) << want.name;
+  }
+}
+
+TEST(RunBatchTests, ScanOnGreyPaperNamesTheThresholdToSet) {
+  // A ring on a phone scan (ink 40, paper 235 with noise, JPEG) and the same ring clean.
+  const cv::Mat ring = fixtures::closed_ring(60, 20, 3);
+  work_folder w;
+  w.add_sketch("ring.png", ring);
+  std::vector<uchar> jpeg;
+  ASSERT_TRUE(cv::imencode(".jpg", fixtures::phone_scan(ring), jpeg, {cv::IMWRITE_JPEG_QUALITY, 85}));
+  w.add_file("scan.jpg", std::string(jpeg.begin(), jpeg.end()));
+  const std::string warning = "in/scan.jpg: ";
+
+  // The shipped threshold takes the paper for ink: one line names the file and the paper.
+  w.list_sketches({"scan.jpg"});
+  run_result r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(count_of(r.err, warning), 1u) << r.err;
+  const std::string line = r.err.substr(r.err.find(warning), r.err.find('\n', r.err.find(warning)));
+  EXPECT_NE(line.find("of the image is ink under the ink threshold 0.937255 (config/color_thresh.conf)"),
+            std::string::npos)
+      << line;
+  const std::size_t at_paper = line.find("paper is grey "), at_such = line.find("such as ");
+  ASSERT_NE(at_paper, std::string::npos) << line;
+  ASSERT_NE(at_such, std::string::npos) << line;
+  EXPECT_NEAR(std::stoi(line.substr(at_paper + 14)), 235, 2) << line;
+  const std::string suggested = line.substr(at_such + 8, line.find(',', at_such) - at_such - 8);
+
+  // With that value in config/color_thresh.conf the scan comes out as the clean ring does.
+  std::ofstream(w.dir / "config" / "color_thresh.conf") << suggested << "\n";
+  w.list_sketches({"scan.jpg", "ring.png"});
+  r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find(warning), std::string::npos) << r.err;
+  const std::vector<std::pair<long, long>> counts = open_stroke_counts(r.out);
+  ASSERT_EQ(counts.size(), 2u) << r.out;
+  EXPECT_NEAR(counts[0].second, counts[1].second, 0.15 * counts[1].second);
+  const float scan_energy = std::stof(w.read("out/error_speed/scan_w3l0.5dt0.9test0.error"));
+  const float ring_energy = std::stof(w.read("out/error_speed/ring_w3l0.5dt0.9test0.error"));
+  EXPECT_LT(scan_energy, 1.5f * ring_energy) << scan_energy << " against " << ring_energy;
+
+  // Without the file: the shipped threshold, and a line saying so.
+  std::filesystem::remove(w.dir / "config" / "color_thresh.conf");
+  w.list_sketches({"ring.png"});
+  r = w.run("3 0.5 0.9 0 1");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("config/color_thresh.conf: cannot open; ink threshold 0.937255"), std::string::npos)
+      << r.err;
+  const std::vector<std::pair<long, long>> shipped = open_stroke_counts(r.out);
+  ASSERT_EQ(shipped.size(), 1u) << r.out;
+  EXPECT_EQ(shipped[0].second, cv::countNonZero(ring == 0));
 }
 
 }  // namespace

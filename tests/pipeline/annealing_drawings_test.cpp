@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "graph/bezier.h"
@@ -96,6 +97,44 @@ TEST(AnnealingDrawings, RunsLowerTheEnergyKeepTheNetworkSoundAndFollowTheStrokes
     EXPECT_LT(worst_mean, 1.5);
     std::cout << d.name << ": " << lg.curves.size() << " curves, worst sample " << worst << " px, mean "
               << worst_mean << " px\n";
+  }
+}
+
+// The bundled house, doubled as the batch program loads it.
+cv::Mat house_doubled() {
+  const cv::Mat sketch = cv::imread(VELLUMTRACE_SOURCE_DIR "/examples/house.png", cv::IMREAD_GRAYSCALE);
+  cv::Mat doubled;
+  if (!sketch.empty()) cv::resize(sketch, doubled, sketch.size() * 2, 0, 0, cv::INTER_NEAREST);
+  return doubled;
+}
+
+TEST(AnnealingDrawings, NoMoveOrUndoMispricesTheNetworkItLeaves) {
+  // Short runs (the demo's dt 0.999) now and then end in a state whose cheapest way out
+  // climbs first; that is the schedule, provided every move prices the network it leaves:
+  // after each iteration the optimiser's energy is the network's, and each curve's stored
+  // error is its error measured afresh.
+  struct Drawing { const char* name; cv::Mat sketch; unsigned seed; };
+  const Drawing drawings[] = {{"house", house_doubled(), 29}, {"cross", cross_in_box(), 7}};
+  for (const Drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    ASSERT_FALSE(d.sketch.empty());
+    testing::internal::CaptureStdout();
+    auto ex = fixtures::extract_network(d.sketch);
+    recuit opt(&ex->network);
+    opt.read_config_v2(0.25f, 0.999f);
+    opt.gen.seed(d.seed);
+    int mispriced = 0, stale = 0;
+    for (; opt.k < opt.nb_it; ++opt.k) {
+      opt.step_batch();
+      const float e = ex->network.energy(opt.lambda, opt.mu);
+      if (std::fabs(e - opt.E) > 1e-5f * std::fabs(e)) ++mispriced;
+      if (std::fabs(e - ex->network.energy_recomputed(opt.lambda, opt.mu)) > 1e-4f * std::fabs(e)) ++stale;
+    }
+    testing::internal::GetCapturedStdout();
+    EXPECT_GT(opt.nb_it, 6000);
+    EXPECT_EQ(mispriced, 0);
+    EXPECT_EQ(stale, 0);
+    EXPECT_EQ(check_network(ex->network.front()), "");
   }
 }
 

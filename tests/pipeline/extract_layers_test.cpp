@@ -1,10 +1,16 @@
 #include "pipeline/extract_layers.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "pipeline/load_sketch.h"
 #include "pipeline/pixel_neighbourhoods.h"
 #include "support/sketch_fixtures.h"
 
@@ -156,6 +162,119 @@ TEST(ComputeInkDistance, MatchesTheRingFloodOnDrawings) {
       ASSERT_EQ(cv::countNonZero(expected != l.ink_dist), 0);
     }
   }
+}
+
+
+TEST(ReadInkThreshold, ValueOfTheFileOrTheShippedOneWithAMessage) {
+  struct row {
+    const char* text;  // file content; null: no file
+    float expected;
+    bool message;
+  };
+  const row rows[] = {
+      {"0.5\n", 0.5f, false},
+      {"0.9372549", ink_threshold, false},
+      {"0 trailing words are ignored", 0.0f, false},
+      {nullptr, ink_threshold, true},
+      {"", ink_threshold, true},
+      {"abc", ink_threshold, true},
+      {"0.5x", ink_threshold, true},
+      {"1", ink_threshold, true},    // every white pixel would be ink
+      {"239", ink_threshold, true},  // a grey byte, not a fraction of white
+      {"-0.1", ink_threshold, true},
+      {"nan", ink_threshold, true},
+  };
+  const std::string path = fixtures::temp_path("color_thresh.conf");
+  for (const row& r : rows) {
+    std::filesystem::remove(path);
+    if (r.text) std::ofstream(path) << r.text;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(read_ink_threshold(path.c_str()), r.expected) << (r.text ? r.text : "no file");
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (r.message) {
+      EXPECT_NE(err.find(path), std::string::npos) << err;
+      EXPECT_NE(err.find("ink threshold 0.937255"), std::string::npos) << err;
+    } else {
+      EXPECT_EQ(err, "") << r.text;
+    }
+  }
+  std::filesystem::remove(path);
+  // The shipped file holds the shipped threshold.
+  EXPECT_EQ(read_ink_threshold(), ink_threshold);
+}
+
+TEST(ExtractLayers, InkIsWhatTheThresholdSays) {
+  // Columns of grey 40, 127, 128, 235, 238, 239 and 255, two pixels wide.
+  const int greys[] = {40, 127, 128, 235, 238, 239, 255};
+  cv::Mat s = blank_sketch(4, 14);
+  for (int i = 0; i < 7; ++i) s.colRange(2 * i, 2 * i + 2).setTo(greys[i]);
+  const cv::Mat input = as_input_image(s);
+  struct row {
+    float threshold;
+    int ink_columns;  // the first columns are ink, the rest paper
+  };
+  for (const row& r : {row{ink_threshold, 5}, row{0.5f, 2}, row{0.0f, 0}, row{0.93f, 4}}) {
+    cv::Mat in = input, region;
+    std::list<layer> layers;
+    extract_layers(&in, &layers, &region, 1, false, r.threshold);
+    std::size_t count = 0;
+    for (const layer& l : layers) count += l.ink_pixels.size();
+    EXPECT_EQ(count, std::size_t(4 * 2 * r.ink_columns)) << r.threshold;
+  }
+}
+
+TEST(ReportMostlyInk, PhoneScanNamesThePaperGreyAndAThresholdThatWorks) {
+  // Three strokes, 3 pixels wide, and a closed ring, scanned on grey paper.
+  cv::Mat sketch = fixtures::closed_ring(160, 50, 3);
+  cv::line(sketch, cv::Point(10, 20), cv::Point(150, 140), cv::Scalar(0), 3);
+  cv::line(sketch, cv::Point(10, 140), cv::Point(150, 20), cv::Scalar(0), 3);
+  const std::string path = fixtures::temp_path("phone_scan.jpg");
+  ASSERT_TRUE(cv::imwrite(path, fixtures::phone_scan(sketch), {cv::IMWRITE_JPEG_QUALITY, 85}));
+  cv::Mat scan;
+  ASSERT_TRUE(load_sketch(path.c_str(), &scan));
+  std::filesystem::remove(path);
+
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(report_mostly_ink(scan, ink_threshold, path));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_EQ(err.find(path + ": "), 0u) << err;
+  int paper = -1;
+  float suggested = -1;
+  const std::size_t at_paper = err.find("paper is grey ");
+  const std::size_t at_such = err.find("such as ");
+  ASSERT_NE(at_paper, std::string::npos) << err;
+  ASSERT_NE(at_such, std::string::npos) << err;
+  paper = std::stoi(err.substr(at_paper + 14));
+  suggested = std::stof(err.substr(at_such + 8));
+  EXPECT_NEAR(paper, 235, 2) << err;
+  EXPECT_GT(suggested, 0.4f) << err;
+  EXPECT_LT(suggested, 0.7f) << err;
+
+  // The suggested threshold finds the strokes: about as much ink as the clean sketch has.
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(report_mostly_ink(scan, suggested, path));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  cv::Mat region;
+  std::list<layer> layers;
+  extract_layers(&scan, &layers, &region, 100, false, suggested);
+  ASSERT_EQ(layers.size(), 1u);
+  const double clean_ink = 4.0 * cv::countNonZero(sketch == 0);
+  EXPECT_NEAR(double(layers.front().ink_pixels.size()), clean_ink, 0.15 * clean_ink);
+}
+
+TEST(ReportMostlyInk, CleanSketchSaysNothingAndABlackOneHasNoPaper) {
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(report_mostly_ink(as_input_image(fixtures::closed_ring()), ink_threshold, "ring.png"));
+  EXPECT_FALSE(report_mostly_ink(cv::Mat(), ink_threshold, "empty.png"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(report_mostly_ink(as_input_image(cv::Mat(20, 20, CV_8UC1, cv::Scalar(0))), ink_threshold,
+                                "black.png"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "black.png: 100% of the image is ink under the ink threshold 0.937255 "
+            "(config/color_thresh.conf), and it holds no lighter grey to take for paper\n");
 }
 
 }  // namespace

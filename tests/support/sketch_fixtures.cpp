@@ -107,6 +107,17 @@ cv::Mat random_drawing(int size, int nb_strokes, unsigned seed) {
   return s;
 }
 
+cv::Mat phone_scan(const cv::Mat& sketch, unsigned seed) {
+  cv::Mat grey;
+  sketch.convertTo(grey, CV_32F, (235.0 - 40.0) / 255.0, 40.0);
+  cv::Mat noise(sketch.size(), CV_32F);
+  cv::RNG rng(seed);
+  rng.fill(noise, cv::RNG::NORMAL, 0.0, 4.0);
+  cv::Mat scan;
+  cv::Mat(grey + noise).convertTo(scan, CV_8U);  // rounds and saturates
+  return scan;
+}
+
 cv::Mat as_input_image(const cv::Mat& sketch) {
   cv::Mat out(sketch.rows, sketch.cols, CV_32FC1);
   for (int y = 0; y < sketch.rows; ++y)

@@ -56,6 +56,10 @@ struct extraction {
 };
 extraction run_region_steps(const cv::Mat& input_image, const region_params& params, int last_step = 3);
 
+// What a phone scan of the sketch looks like: ink at grey 40, paper at grey 235, plus
+// Gaussian noise of deviation 4 drawn from a fixed seed (CV_8UC1). Save it as JPEG.
+cv::Mat phone_scan(const cv::Mat& sketch, unsigned seed = 1);
+
 // A writable temporary path for a file named `name`, removed by the caller if it cares.
 std::string temp_path(const std::string& name);
 
