@@ -225,6 +225,9 @@ void gl_widget::open_graph() {
   image_path = stored_path;
   image_stem = stored_stem;
   set_current_sketch(image_stem);
+  // The file holds no region image, and the extraction steps paint into one of the input
+  // image's size: a drawing saved before its extraction ended resumes on a blank one.
+  region_image = cv::Mat(input_image.size(), CV_32FC3, cv::Scalar(0, 0, 0));
 
   for (layer_graph& lg : network) lg.fit_joined_curves();
   iteration_slider->setValue(worker.optimiser.k);
