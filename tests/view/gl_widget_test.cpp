@@ -203,8 +203,18 @@ TEST(GlWidgetSession, FromOpeningASketchToTheEndOfAnOptimisation) {
     EXPECT_GT(s.confirmed_k[i], s.confirmed_k[i - 1]) << "confirmation " << i;
   // The first slice made the result set blue and bound it to Output; later ones kept it.
   expect_curve_set(s.view, "bezier_ctp_rec", 0.78f, glm::vec3(0, 0, 1));
+  // Each Display slider drives its own drawings.
+  s.sliders[3]->setValue(102);
+  EXPECT_FLOAT_EQ(drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_rec_3")->alpha, 0.4f);
+  EXPECT_FLOAT_EQ(drawable<gl_bezier_node>(s.view, "bezier_ctp_rec_node")->alpha, 0.4f);
+  EXPECT_FLOAT_EQ(drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_ini_3")->alpha, 0.2f);
+  s.sliders[0]->setValue(51);
+  EXPECT_FLOAT_EQ(input->alpha, 0.2f);
+  s.sliders[1]->setValue(255);
+  EXPECT_EQ(regions->alpha, 1.0f);
+  s.sliders[0]->setValue(255);
+  s.sliders[1]->setValue(0);
   s.sliders[3]->setValue(255);
-  EXPECT_EQ(drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_rec_3")->alpha, 1.0f);
   EXPECT_EQ(s.view.draw_list.size(), 10u);
   EXPECT_EQ(s.view.view_transforms.size(), 10u);
   for (const layer_graph& lg : s.view.network) EXPECT_EQ(check_network(lg), "");
