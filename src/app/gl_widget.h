@@ -178,6 +178,14 @@ class gl_widget : public QGLWidget,
   void request_worker_stop();
   void join_worker_threads();
   void disconnect_optimiser_controls();
+  void stop_current_drawing();
+  void ask_for_image();
+  void create_output_folders();
+  std::string read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem);
+  void reset_worker();
+  void drop_drawing(const std::string& problem);
+  void show_initial_curves();
+  void start_worker_at_its_step();
   void clear_drawing();
   void forget_image();
   void apply_pending_values();

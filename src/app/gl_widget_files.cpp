@@ -118,20 +118,10 @@ void gl_widget::show_input_image() {
 // ---- opening -----------------------------------------------------------------------
 
 void gl_widget::open_file(bool ask_for_new_file) {
-  if (optimize_button != nullptr) optimize_button->setText("Optimize");
-  request_worker_stop();
-  view_transforms.clear();
-  draw_list.clear();
-  disconnect_optimiser_controls();
-
-  if (ask_for_new_file) {
-    const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
-                                                        tr("Images (*.png *.jpg);;All (*.*)"));
-    image_path = answer.toStdString();
-    image_stem = QFileInfo(answer).completeBaseName().toStdString();
-    set_current_sketch(image_stem);
-  }
-  // Before the image is replaced: the old worker's first step reads it.
+  stop_current_drawing();
+  if (ask_for_new_file) ask_for_image();
+  // Before the image is replaced: the old worker's first step reads it. A cancelled
+  // dialog stops the old worker too.
   join_worker_threads();
   pending_iteration = -1;
   pending_lambda = -1;
@@ -139,55 +129,28 @@ void gl_widget::open_file(bool ask_for_new_file) {
     updateGL();
     return;
   }
-
-  QDir().mkdir(QString::fromStdString(output_root));
-  QDir().mkdir(QString::fromStdString(output_root + image_stem));
-
+  create_output_folders();
   std::cout << "Open file:" << std::endl;
   const bool loaded = load_sketch(image_path.c_str(), &input_image);
-  clear_drawing();
-  disconnect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
-  worker.reset();
+  reset_worker();
   if (!loaded) {
-    const std::string path = image_path;
-    forget_image();
-    report(parentWidget(), "Cannot read the image " + path + "; nothing is opened.");
+    drop_drawing("Cannot read the image " + image_path + "; nothing is opened.");
     return;
   }
   std::cout << image_path << std::endl << std::endl;
   show_input_image();
-  connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
-
-  // A pause left from the last drawing would hold this extraction after its first step.
-  paused = false;
-  worker.stop = false;
   worker.go = false;
   worker.rows = input_image.rows;
   worker.cols = input_image.cols;
-  start_worker_thread();
-}
-
-void gl_widget::forget_image() {
-  input_image = cv::Mat(0, 0, CV_32FC1);
-  image_path.clear();
-  image_stem.clear();
-  clear_current_sketch();
-  resizeGL(width(), height());
-  updateGL();
+  start_worker_at_its_step();
 }
 
 void gl_widget::open_graph() {
-  if (optimize_button != nullptr) optimize_button->setText("Optimize");
-  request_worker_stop();
-  view_transforms.clear();
-  draw_list.clear();
-  disconnect_optimiser_controls();
+  stop_current_drawing();
   join_worker_threads();
   pending_iteration = -1;
   pending_lambda = -1;
-  clear_drawing();
-  worker.reset();
-  disconnect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+  reset_worker();
 
   const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
@@ -197,29 +160,11 @@ void gl_widget::open_graph() {
   }
   const std::string path = answer.toStdString();
   std::string stored_path, stored_stem;
-  std::string problem;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    problem = "Cannot open the graph file " + path + ".";
-  } else {
-    try {
-      read_string(in, stored_path);
-      read_string(in, stored_stem);
-      const std::uint64_t nb_layer = read_count(in);
-      for (std::uint64_t i = 0; i < nb_layer; ++i) network.emplace_back(in);
-      worker.load(in);
-    } catch (const std::exception& e) {
-      problem = "Cannot read the graph file " + path + " (" + e.what() + ").";
-    }
-  }
+  std::string problem = read_graph_file(path, stored_path, stored_stem);
   if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image))
     problem = "Cannot read the image " + stored_path + " of the graph file " + path + ".";
   if (!problem.empty()) {
-    // Nothing half-loaded stays behind.
-    clear_drawing();
-    worker.reset();
-    forget_image();
-    report(parentWidget(), problem + " Nothing is opened.");
+    drop_drawing(problem + " Nothing is opened.");
     return;
   }
   image_path = stored_path;
@@ -233,17 +178,89 @@ void gl_widget::open_graph() {
   iteration_slider->setValue(worker.optimiser.k);
   std::cout << image_path << std::endl;
   show_input_image();
-  connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
-  if (gl_ready_) {
-    makeCurrent();
-    const std::array<float*, 4> alphas = build_curve_drawables(&vbo_initial, "bezier_ctp_ini", 0.8f, red);
-    if (alpha_sliders.size() > initial_slider) alpha_sliders[initial_slider]->set_targets(alphas);
-  }
+  show_initial_curves();
   rebuild_pick_index();
+  worker.go = true;
+  start_worker_at_its_step();
+}
 
+// Button back to "Optimize", worker told to stop, nothing drawn, optimiser controls
+// disconnected (the next set-up connects them again).
+void gl_widget::stop_current_drawing() {
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  request_worker_stop();
+  view_transforms.clear();
+  draw_list.clear();
+  disconnect_optimiser_controls();
+}
+
+void gl_widget::ask_for_image() {
+  const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
+                                                      tr("Images (*.png *.jpg);;All (*.*)"));
+  image_path = answer.toStdString();
+  image_stem = QFileInfo(answer).completeBaseName().toStdString();
+  set_current_sketch(image_stem);
+}
+
+// The output root and the image's folder in it, one level each; failures are ignored.
+void gl_widget::create_output_folders() {
+  QDir().mkdir(QString::fromStdString(output_root));
+  QDir().mkdir(QString::fromStdString(output_root + image_stem));
+}
+
+// Reads a .graph file: its image path and stem, its layer graphs into the network and
+// its worker block into the worker. Returns an empty text, or what went wrong, naming
+// the file.
+std::string gl_widget::read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "Cannot open the graph file " + path + ".";
+  try {
+    read_string(in, stored_path);
+    read_string(in, stored_stem);
+    const std::uint64_t nb_layer = read_count(in);
+    for (std::uint64_t i = 0; i < nb_layer; ++i) network.emplace_back(in);
+    worker.load(in);
+  } catch (const std::exception& e) {
+    return "Cannot read the graph file " + path + " (" + e.what() + ").";
+  }
+  return {};
+}
+
+// An empty drawing and a worker at step 0 that confirms nothing yet.
+void gl_widget::reset_worker() {
+  clear_drawing();
+  disconnect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+  worker.reset();
+}
+
+// Nothing half-loaded stays behind: the view is empty, and the user is told why.
+void gl_widget::drop_drawing(const std::string& problem) {
+  reset_worker();
+  forget_image();
+  report(parentWidget(), problem);
+}
+
+void gl_widget::forget_image() {
+  input_image = cv::Mat(0, 0, CV_32FC1);
+  image_path.clear();
+  image_stem.clear();
+  clear_current_sketch();
+  resizeGL(width(), height());
+  updateGL();
+}
+
+void gl_widget::show_initial_curves() {
+  if (!gl_ready_) return;
+  makeCurrent();
+  const std::array<float*, 4> alphas = build_curve_drawables(&vbo_initial, "bezier_ctp_ini", 0.8f, red);
+  if (alpha_sliders.size() > initial_slider) alpha_sliders[initial_slider]->set_targets(alphas);
+}
+
+void gl_widget::start_worker_at_its_step() {
+  connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+  // A pause left from the last drawing would hold this one after its first step.
   paused = false;
   worker.stop = false;
-  worker.go = true;
   start_worker_thread();
 }
 
@@ -352,10 +369,7 @@ void gl_widget::refresh_step_display(int finished_step) {
       break;
     case 9:
       for (layer_graph& lg : network) lg.fit_joined_curves();
-      if (gl_ready_) {
-        const std::array<float*, 4> alphas = build_curve_drawables(&vbo_initial, "bezier_ctp_ini", 0.8f, red);
-        if (alpha_sliders.size() > initial_slider) alpha_sliders[initial_slider]->set_targets(alphas);
-      }
+      show_initial_curves();
       rebuild_pick_index();
       break;
     case 11:

@@ -27,22 +27,29 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-// n cubic curves with random control points over a size x size image, one layer.
-void fill_random_cubics(curve_network& network, int n, int size) {
+// A lattice of slightly bent cubics over a size x size image, one layer: n x (n - 1)
+// horizontal and as many vertical curves meeting at n x n shared ends.
+void fill_cubic_lattice(curve_network& network, int n, int size) {
   std::mt19937 rng(7);
-  std::uniform_real_distribution<double> coord(0, size);
+  std::uniform_real_distribution<double> bend(-6, 6);
+  const double step = size / (n + 1.0);
   layer_graph& lg = network.emplace_back();
-  for (int i = 0; i < n; ++i) {
+  const auto add = [&](glm::dvec2 a, glm::dvec2 b) {
+    const glm::dvec2 d = b - a, normal(-d.y / glm::length(d), d.x / glm::length(d));
     curve& c = lg.curves.emplace_back();
-    c.v_segment.emplace_back().v_ctrl_point = {{coord(rng), coord(rng)}, {coord(rng), coord(rng)},
-                                               {coord(rng), coord(rng)}, {coord(rng), coord(rng)}};
-  }
+    c.v_segment.emplace_back().v_ctrl_point = {a, a + d / 3.0 + normal * bend(rng), a + d * (2.0 / 3.0) + normal * bend(rng), b};
+  };
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j < n; ++j) {
+      add({j * step, i * step}, {(j + 1) * step, i * step});
+      add({i * step, j * step}, {i * step, (j + 1) * step});
+    }
 }
 
 TEST(GlWidgetPerformance, OneFrameOfAThousandCurves) {
   view_test::session s(100, 1024, 1024);
   s.view.input_image = cv::Mat(1024, 1024, CV_32FC1, cv::Scalar(1));
-  fill_random_cubics(s.view.network, 1000, 1024);
+  fill_cubic_lattice(s.view.network, 23, 1024);  // 1012 curves
   s.view.makeCurrent();
   s.view.make_image_tex(s.view.input_image, "input_image", 0.9f);
   // As after a few slices: the initial set and the result set, both of the whole network.
