@@ -25,12 +25,14 @@ struct depth_range {
   float max = -10.0f;
 };
 
-// The cleared depth 1 and the depth 0 are not counted.
+// Neither the cleared depth 1 nor a depth of 0 counts, for either end: a frame with
+// nothing drawn keeps min 10 and max -10.
 depth_range drawn_depth_range(const std::vector<float>& depths) {
   depth_range range;
   for (float d : depths) {
-    if (d > range.max && d != 1.0f) range.max = d;
-    if (d < range.min && d != 0.0f) range.min = d;
+    if (d == 0.0f || d == 1.0f) continue;
+    if (d > range.max) range.max = d;
+    if (d < range.min) range.min = d;
   }
   return range;
 }

@@ -166,8 +166,9 @@ bool Texture_opencv::upload_new(const unsigned char* data, int width, int height
   }
   this->name = name;
   // A texture made again replaces the old one rather than leaking it.
-  if (id != no_texture) glDeleteTextures(1, &id);
+  GLuint old = id;
   glGenTextures(1, &id);
+  if (old != no_texture) glDeleteTextures(1, &old);
   upload(data, width, height, format);
   return true;
 }

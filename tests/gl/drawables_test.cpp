@@ -4,6 +4,9 @@
 #include "gl/texture.h"
 #include "gl/vbo.h"
 
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -253,6 +256,29 @@ TEST_F(drawables_test, an_image_is_drawn_upright_with_its_opacity) {
   EXPECT_NEAR(value(3 * side / 4, side / 4), 255, 1);
   EXPECT_NEAR(value(3 * side / 4, 3 * side / 4), 255, 1);
   EXPECT_NEAR(value(2, 2), dark, 2);
+}
+
+// A real drawing, drawn at its own size, comes back as the file holds it.
+TEST_F(drawables_test, a_sketch_comes_back_pixel_for_pixel) {
+  cv::Mat file = cv::imread("examples/fish.png", cv::IMREAD_GRAYSCALE);
+  ASSERT_FALSE(file.empty());
+  cv::Mat gray;
+  file.convertTo(gray, CV_32FC1, 1.0 / 255);
+  offscreen_target target(file.cols, file.rows);
+  VBO vbo;
+  fill_image_quad(vbo);
+  auto image = make_image(vbo, gray, 0.9f);
+  target.bind_and_clear();
+  image->draw(glm::mat4(1.0f));
+  cv::Mat picture = target.read_rgba();
+  save_test_picture(picture, "sketch");
+  std::vector<cv::Mat> channels;
+  cv::split(picture, channels);
+  cv::Mat difference;
+  cv::absdiff(channels[0], file, difference);
+  double worst = 0;
+  cv::minMaxLoc(difference, nullptr, &worst);
+  EXPECT_LE(worst, 1.0);  // 255 x v truncated against the file's byte
 }
 
 TEST_F(drawables_test, two_images_show_their_own_textures) {

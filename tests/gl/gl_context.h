@@ -40,6 +40,7 @@ class gl_test : public ::testing::Test {
 protected:
   void SetUp() override;
   void TearDown() override;
+  bool has_context = false;
 };
 
 // Whether a program, vertex array or buffer is bound, or the line width is not 1.
