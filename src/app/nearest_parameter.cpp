@@ -14,28 +14,28 @@ float squared_distance_to_bezier(const std::vector<glm::dvec2>& ctrl, glm::vec2 
   return d.x * d.x + d.y * d.y;
 }
 
-float squared_distance_to_bezier_at(const pick_map& map, f_curve* f, glm::vec2 p, float t) {
+float squared_distance_to_bezier_at(const layer_pick_index& map, f_curve* f, glm::vec2 p, float t) {
   const auto it = map.find(f);
   if (it == map.end()) throw std::out_of_range("invalid map<K, T> key");
   return squared_distance_to_bezier(it->second, p, t);
 }
 
 float nearest_parameter_on_bezier(float t0, float t1, float* squared_distance,
-                                  const pick_map::value_type& entry, glm::vec2 p) {
+                                  const layer_pick_index::value_type& entry, glm::vec2 p) {
   return quarter_probe_search<float>(t0, t1, *squared_distance, [&](float t) {
     return squared_distance_to_bezier(entry.second, p, t);
   });
 }
 
 float nearest_parameter_on_bezier_by_key(float t0, float t1, float* squared_distance,
-                                         const pick_map& map, f_curve* f, glm::vec2 p) {
+                                         const layer_pick_index& map, f_curve* f, glm::vec2 p) {
   return quarter_probe_search<float>(t0, t1, *squared_distance, [&](float t) {
     return squared_distance_to_bezier_at(map, f, p, t);
   });
 }
 
 float nearest_parameter_on_bezier_in_copy(float t0, float t1, float* squared_distance,
-                                          pick_map map, f_curve* f, glm::vec2 p) {
+                                          layer_pick_index map, f_curve* f, glm::vec2 p) {
   return quarter_probe_search<float>(t0, t1, *squared_distance, [&](float t) {
     return squared_distance_to_bezier_at(map, f, p, t);
   });

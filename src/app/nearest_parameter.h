@@ -13,9 +13,9 @@ struct layer_graph;
 
 // One layer's pick index: the first fragment of each curve to a copy of the control
 // points of that curve's first segment (image pixels, the sketch doubled).
-using pick_map = std::map<f_curve*, std::vector<glm::dvec2>>;
-// The view's pick index, one pick_map per layer graph.
-using pick_index_map = std::map<layer_graph*, pick_map>;
+using layer_pick_index = std::map<f_curve*, std::vector<glm::dvec2>>;
+// The view's pick index, one layer_pick_index per layer graph.
+using pick_index_map = std::map<layer_graph*, layer_pick_index>;
 
 // Squared distance (pixels^2) from p to the point at t of the Bézier of ctrl, whose degree
 // is its point count minus 1; the curve point is narrowed to float first. Infinity for an
@@ -24,19 +24,19 @@ float squared_distance_to_bezier(const std::vector<glm::dvec2>& ctrl, glm::vec2 
 
 // The same for the control points of fragment f in map. Throws
 // std::out_of_range("invalid map<K, T> key") when f is not a key.
-float squared_distance_to_bezier_at(const pick_map& map, f_curve* f, glm::vec2 p, float t);
+float squared_distance_to_bezier_at(const layer_pick_index& map, f_curve* f, glm::vec2 p, float t);
 
 // Parameter in [t0, t1] of the point of the entry's curve nearest to p, found by the
 // quarter-probe search (margin 0.01 pixels^2, at most 100 steps); the squared distance
 // there goes to *squared_distance.
 float nearest_parameter_on_bezier(float t0, float t1, float* squared_distance,
-                                  const pick_map::value_type& entry, glm::vec2 p);
+                                  const layer_pick_index::value_type& entry, glm::vec2 p);
 
 // The same with the control points looked up by f in map at every evaluation. Throws
 // std::out_of_range("invalid map<K, T> key") when f is not a key.
 float nearest_parameter_on_bezier_by_key(float t0, float t1, float* squared_distance,
-                                         const pick_map& map, f_curve* f, glm::vec2 p);
+                                         const layer_pick_index& map, f_curve* f, glm::vec2 p);
 
 // The same on a copy of a layer's map (squared_distance_to_bezier_at per evaluation).
 float nearest_parameter_on_bezier_in_copy(float t0, float t1, float* squared_distance,
-                                          pick_map map, f_curve* f, glm::vec2 p);
+                                          layer_pick_index map, f_curve* f, glm::vec2 p);

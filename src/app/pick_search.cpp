@@ -37,8 +37,8 @@ candidate first_fragment_candidate(curve_network& network, const pick_index_map&
   return best;
 }
 
-void take_nearer_entries(layer_graph* L, const pick_map& map, glm::vec2 p, candidate& best) {
-  for (const pick_map::value_type& entry : map) {
+void take_nearer_entries(layer_graph* L, const layer_pick_index& map, glm::vec2 p, candidate& best) {
+  for (const layer_pick_index::value_type& entry : map) {
     float d = 0;
     nearest_parameter_on_bezier(0, 1, &d, entry, p);
     if (d < best.squared_distance) best = {{L, entry.first}, d};
@@ -60,7 +60,7 @@ selection_entry pick_in_layer(layer_graph* layer, const pick_index_map& index, g
   std::cout << "select nearest vertex" << std::endl;
   const auto it = index.find(layer);
   if (it == index.end() || it->second.empty()) return {nullptr, nullptr};
-  const pick_map& map = it->second;
+  const layer_pick_index& map = it->second;
   candidate best;
   best.pick = {layer, map.begin()->first};
   nearest_parameter_on_bezier_by_key(0, 1, &best.squared_distance, map, map.begin()->first, p);

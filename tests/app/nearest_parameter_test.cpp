@@ -22,7 +22,7 @@ TEST(NearestParameterOnBezier, FindsTheFootOfThePerpendicularForEveryDegree) {
   f_curve* key = nullptr;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const pick_map::value_type entry(key, c.ctrl);
+    const layer_pick_index::value_type entry(key, c.ctrl);
     float d2 = -1;
     const float t = nearest_parameter_on_bezier(0, 1, &d2, entry, c.p);
     // The search stops once no probe wins by 0.01 px^2, a few hundredths in t here.
@@ -33,17 +33,17 @@ TEST(NearestParameterOnBezier, FindsTheFootOfThePerpendicularForEveryDegree) {
 
 TEST(NearestParameterOnBezier, StopsAtTheMiddleWhenTheProbesTie) {
   // A curve of one point: every probe is at the same distance.
-  const pick_map::value_type entry(nullptr, {{5, 5}});
+  const layer_pick_index::value_type entry(nullptr, {{5, 5}});
   float d2 = 0;
   EXPECT_EQ(nearest_parameter_on_bezier(0, 1, &d2, entry, {8, 9}), 0.5f);
   EXPECT_FLOAT_EQ(d2, 25.0f);
   // The interval given is searched, not [0, 1].
-  const pick_map::value_type line(nullptr, straight_cubic());
+  const layer_pick_index::value_type line(nullptr, straight_cubic());
   EXPECT_NEAR(nearest_parameter_on_bezier(0.5f, 1, &d2, line, {0, 0}), 0.5f, 0.02f);
 }
 
 TEST(NearestParameterOnBezier, AnEntryWithoutPointsIsInfinitelyFar) {
-  const pick_map::value_type entry(nullptr, {});
+  const layer_pick_index::value_type entry(nullptr, {});
   float d2 = 0;
   nearest_parameter_on_bezier(0, 1, &d2, entry, {0, 0});
   EXPECT_TRUE(std::isinf(d2));
@@ -52,7 +52,7 @@ TEST(NearestParameterOnBezier, AnEntryWithoutPointsIsInfinitelyFar) {
 TEST(NearestParameterOnBezier, LookupFormsAgreeAndRejectAFragmentWithoutEntry) {
   f_curve* a = reinterpret_cast<f_curve*>(0x10);
   f_curve* b = reinterpret_cast<f_curve*>(0x20);
-  const pick_map map{{a, straight_cubic()}, {b, {{0, 10}, {30, 40}}}};
+  const layer_pick_index map{{a, straight_cubic()}, {b, {{0, 10}, {30, 40}}}};
   const glm::vec2 p(12, 7);
   for (const auto& entry : map) {
     float d_plain = 0, d_key = 0, d_copy = 0;
