@@ -1,0 +1,433 @@
+// Opening a sketch or a .graph file, saving, and the confirmation of every worker step.
+#include "app/gl_widget.h"
+
+#include <cmath>
+#include <fstream>
+#include <iostream>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "app/q_slider_change_alpha.h"
+#include "io/graph_stream.h"
+#include "io/output_names.h"
+#include "pipeline/load_sketch.h"
+
+namespace {
+
+// Display sliders in the order the main window appends them.
+enum display_slider { input_slider = 0, region_slider = 1, initial_slider = 2, output_slider = 3 };
+
+const glm::vec3 red(1, 0, 0);
+const glm::vec3 blue(0, 0, 1);
+const glm::vec3 black(0, 0, 0);
+
+// First word of config/default_dir_open.conf; empty without the file.
+QString start_folder() {
+  std::ifstream in("config/default_dir_open.conf");
+  std::string folder;
+  in >> folder;
+  return QString::fromStdString(folder);
+}
+
+// A problem the user must see: one line on standard error and a message box.
+void report(QWidget* parent, const std::string& text) {
+  std::cerr << text << std::endl;
+  QMessageBox::warning(parent, "Vellumtrace", QString::fromStdString(text));
+}
+
+}  // namespace
+
+// ---- worker control ----------------------------------------------------------------
+
+void gl_widget::request_worker_stop() {
+  std::lock_guard<std::mutex> lock(worker.mtx);
+  worker.stop = true;
+  worker.go = true;
+  worker.cv.notify_all();
+}
+
+void gl_widget::join_worker_threads() {
+  for (std::thread& t : threads) t.join();
+  threads.clear();
+  worker_released_ = false;
+  // A confirmation the old worker queued before it left would release the next one
+  // without its step being shown.
+  QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+}
+
+void gl_widget::start_worker_thread() {
+  threads.emplace_back(&data_thread::run, &worker);
+  worker_released_ = true;
+}
+
+void gl_widget::disconnect_optimiser_controls() {
+  disconnect(lambda_spin_box, SIGNAL(valueChanged(double)), this, SLOT(on_change_nb_lambda_1(double)));
+  disconnect(iteration_slider, SIGNAL(valueChanged(int)), this, SLOT(on_change_nb_iteration(int)));
+}
+
+// The optimiser's set-up (step 10) hands over its iteration count and lambda.
+void gl_widget::set_optimiser_controls(int nb_it, float lambda) {
+  iteration_slider->setMaximum(nb_it);
+  iteration_slider->setMinimum(0);
+  iteration_slider->setValue(0);
+  iteration_slider->setMaximum(nb_it);
+  iteration_slider->setMinimum(0);
+  lambda_spin_box->setDecimals(2);
+  lambda_spin_box->setSingleStep(0.01);
+  lambda_spin_box->setMinimum(0);
+  lambda_spin_box->setMaximum(1000);
+  lambda_spin_box->setValue(lambda);
+  disconnect(lambda_spin_box, SIGNAL(valueChanged(double)), this, SLOT(on_change_nb_lambda_1(double)));
+  pending_lambda = -1;
+  connect(lambda_spin_box, SIGNAL(valueChanged(double)), this, SLOT(on_change_nb_lambda_1(double)));
+  disconnect(iteration_slider, SIGNAL(valueChanged(int)), this, SLOT(on_change_nb_iteration(int)));
+  pending_iteration = -1;
+  connect(iteration_slider, SIGNAL(valueChanged(int)), this, SLOT(on_change_nb_iteration(int)));
+}
+
+// Network, selection, constraint sets and pick index emptied.
+void gl_widget::clear_drawing() {
+  network.clear();
+  must_split.clear();
+  must_merge.clear();
+  fixed_curves.clear();
+  selection.clear();
+  pick_index.clear();
+}
+
+void gl_widget::rebuild_pick_index() { pick_index = build_pick_index(network); }
+
+void gl_widget::show_input_image() {
+  resizeGL(width(), height());
+  if (gl_ready_) {
+    makeCurrent();
+    Image_tex* image = make_image_tex(input_image, "input_image", 0.9f);
+    if (alpha_sliders.size() > input_slider) alpha_sliders[input_slider]->set_target(&image->alpha);
+  }
+  updateGL();
+}
+
+// ---- opening -----------------------------------------------------------------------
+
+void gl_widget::open_file(bool ask_for_new_file) {
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  request_worker_stop();
+  view_transforms.clear();
+  draw_list.clear();
+  disconnect_optimiser_controls();
+
+  if (ask_for_new_file) {
+    const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
+                                                        tr("Images (*.png *.jpg);;All (*.*)"));
+    image_path = answer.toStdString();
+    image_stem = QFileInfo(answer).completeBaseName().toStdString();
+    set_current_sketch(image_stem);
+  }
+  // Before the image is replaced: the old worker's first step reads it.
+  join_worker_threads();
+  pending_iteration = -1;
+  pending_lambda = -1;
+  if (image_path.empty()) {
+    updateGL();
+    return;
+  }
+
+  QDir().mkdir(QString::fromStdString(output_root));
+  QDir().mkdir(QString::fromStdString(output_root + image_stem));
+
+  std::cout << "Open file:" << std::endl;
+  const bool loaded = load_sketch(image_path.c_str(), &input_image);
+  clear_drawing();
+  disconnect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+  worker.reset();
+  if (!loaded) {
+    const std::string path = image_path;
+    forget_image();
+    report(parentWidget(), "Cannot read the image " + path + "; nothing is opened.");
+    return;
+  }
+  std::cout << image_path << std::endl << std::endl;
+  show_input_image();
+  connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+
+  // A pause left from the last drawing would hold this extraction after its first step.
+  paused = false;
+  worker.stop = false;
+  worker.go = false;
+  worker.rows = input_image.rows;
+  worker.cols = input_image.cols;
+  start_worker_thread();
+}
+
+void gl_widget::forget_image() {
+  input_image = cv::Mat(0, 0, CV_32FC1);
+  image_path.clear();
+  image_stem.clear();
+  clear_current_sketch();
+  resizeGL(width(), height());
+  updateGL();
+}
+
+void gl_widget::open_graph() {
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  request_worker_stop();
+  view_transforms.clear();
+  draw_list.clear();
+  disconnect_optimiser_controls();
+  join_worker_threads();
+  pending_iteration = -1;
+  pending_lambda = -1;
+  clear_drawing();
+  worker.reset();
+  disconnect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+
+  const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
+                                                      tr("Graph (*.graph *.graph);;All (*.*)"));
+  if (answer.isEmpty()) {
+    updateGL();
+    return;
+  }
+  const std::string path = answer.toStdString();
+  std::string stored_path, stored_stem;
+  std::string problem;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    problem = "Cannot open the graph file " + path + ".";
+  } else {
+    try {
+      read_string(in, stored_path);
+      read_string(in, stored_stem);
+      const std::uint64_t nb_layer = read_count(in);
+      for (std::uint64_t i = 0; i < nb_layer; ++i) network.emplace_back(in);
+      worker.load(in);
+    } catch (const std::exception& e) {
+      problem = "Cannot read the graph file " + path + " (" + e.what() + ").";
+    }
+  }
+  if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image))
+    problem = "Cannot read the image " + stored_path + " of the graph file " + path + ".";
+  if (!problem.empty()) {
+    // Nothing half-loaded stays behind.
+    clear_drawing();
+    worker.reset();
+    forget_image();
+    report(parentWidget(), problem + " Nothing is opened.");
+    return;
+  }
+  image_path = stored_path;
+  image_stem = stored_stem;
+  set_current_sketch(image_stem);
+
+  for (layer_graph& lg : network) lg.fit_joined_curves();
+  iteration_slider->setValue(worker.optimiser.k);
+  std::cout << image_path << std::endl;
+  show_input_image();
+  connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+  if (gl_ready_) {
+    makeCurrent();
+    const std::array<float*, 4> alphas = build_curve_drawables(&vbo_initial, "bezier_ctp_ini", 0.8f, red);
+    if (alpha_sliders.size() > initial_slider) alpha_sliders[initial_slider]->set_targets(alphas);
+  }
+  rebuild_pick_index();
+
+  paused = false;
+  worker.stop = false;
+  worker.go = true;
+  start_worker_thread();
+}
+
+// ---- saving ------------------------------------------------------------------------
+
+void gl_widget::save_graph() {
+  const QString answer = QFileDialog::getSaveFileName(parentWidget(), tr("Save File"), start_folder(),
+                                                      tr("Graph (*.graph *.graph);;All (*.*)"));
+  if (answer.isEmpty()) return;
+  const std::string path = answer.toStdString();
+  wait_for_worker_to_wait();
+  const bool written = write_graph_file(path);
+  if (holding_for_save_) {
+    holding_for_save_ = false;
+    on_thread_end();  // the confirmation that the save held back
+  }
+  if (!written) report(parentWidget(), "Cannot write the graph file " + path + ".");
+}
+
+// A step in progress changes the network and the layers: let it finish, and hold the
+// worker at its confirmation until the file is written.
+void gl_widget::wait_for_worker_to_wait() {
+  if (threads.empty() || !worker_released_) return;
+  holding_for_save_ = true;
+  while (worker_released_ && !threads.empty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool gl_widget::write_graph_file(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  write_string(out, image_path);
+  write_string(out, image_stem);
+  write_count(out, network.size());
+  for (const layer_graph& lg : network) lg.write(out);
+  worker.save(out);
+  out.close();
+  return static_cast<bool>(out);
+}
+
+// ---- the handshake -----------------------------------------------------------------
+
+void gl_widget::on_change_nb_iteration(int n) {
+  pending_iteration = n;
+  // Only a drawing past the optimiser's set-up can continue its run.
+  if (threads.empty() && worker.step > 10 && !input_image.empty()) {
+    worker.stop = false;
+    start_worker_thread();
+  }
+}
+
+void gl_widget::on_thread_end() {
+  // The worker has finished a step and waits (or is about to).
+  worker_released_ = false;
+  if (holding_for_save_) return;
+  if (worker.step == 11) return;
+  if (paused) {
+    print_energy_and_curve_count();
+    return;
+  }
+  {
+    std::lock_guard<std::mutex> lock(worker.mtx);
+    apply_pending_values();
+    if (!worker.stop) {
+      if (worker.optimiser.k == worker.optimiser.nb_it)
+        end_run_under_lock();
+      else
+        refresh_step_display(worker.step - 1);
+    }
+    worker.go = true;
+    worker_released_ = !worker.stop;
+    worker.cv.notify_all();
+  }
+  updateGL();
+  if (worker.stop) finish_run();
+}
+
+void gl_widget::apply_pending_values() {
+  if (pending_iteration != -1) {
+    worker.optimiser.k = pending_iteration;
+    pending_iteration = -1;
+  }
+  if (pending_lambda != -1) {
+    worker.optimiser.lambda = pending_lambda;
+    pending_lambda = -1;
+  }
+  // The slider follows the counter; that echo is no choice of the user's.
+  const QSignalBlocker quiet(iteration_slider);
+  iteration_slider->setValue(worker.optimiser.k);
+}
+
+void gl_widget::print_energy_and_curve_count() const {
+  std::size_t nb_curve = 0;
+  for (const layer_graph& lg : network) nb_curve += lg.curves.size();
+  std::cout << std::endl << std::endl << "Energy: " << worker.optimiser.E << std::endl
+            << "Number of curves:" << nb_curve << std::endl << std::endl;
+}
+
+void gl_widget::refresh_step_display(int finished_step) {
+  if (gl_ready_) makeCurrent();
+  switch (finished_step) {
+    case 5:
+      if (gl_ready_) {
+        Image_tex* regions = make_image_tex_colour(region_image, "img_region_color_border", 0.84f);
+        if (alpha_sliders.size() > region_slider) alpha_sliders[region_slider]->set_target(&regions->alpha);
+      }
+      break;
+    case 9:
+      for (layer_graph& lg : network) lg.fit_joined_curves();
+      if (gl_ready_) {
+        const std::array<float*, 4> alphas = build_curve_drawables(&vbo_initial, "bezier_ctp_ini", 0.8f, red);
+        if (alpha_sliders.size() > initial_slider) alpha_sliders[initial_slider]->set_targets(alphas);
+      }
+      rebuild_pick_index();
+      break;
+    case 11:
+      if (gl_ready_) {
+        const std::array<float*, 4> alphas = build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.78f, blue);
+        if (alpha_sliders.size() > output_slider) alpha_sliders[output_slider]->set_targets(alphas);
+      }
+      break;
+    default:
+      if (finished_step == 10 || finished_step > 11) {
+        if (gl_ready_) build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.0f, black);
+      }
+      break;
+  }
+}
+
+// ---- the end of a run --------------------------------------------------------------
+
+// Under the worker's mutex, the worker waiting.
+void gl_widget::end_run_under_lock() {
+  for (layer_graph& lg : network) lg.fit_joined_curves();
+  for (layer_graph& lg : network) {
+    lg.fit_joined_curves();
+    lg.slide_one_lone_end();
+    lg.slide_both_lone_ends();
+    lg.slide_one_lone_end();
+    lg.slide_both_lone_ends();
+  }
+  if (gl_ready_) {
+    makeCurrent();
+    build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.0f, black);
+  }
+  worker.stop = true;
+  network.write_recuit_end("");
+  print_fit_statistics();
+}
+
+void gl_widget::print_fit_statistics() const {
+  float sum = 0, sum_sqrt = 0;
+  std::size_t nb_curve = 0;
+  for (const layer_graph& lg : network) {
+    for (const curve& c : lg.curves) {
+      ++nb_curve;
+      const float e = static_cast<float>(c.mean_error);
+      if (!std::isfinite(e)) continue;
+      sum += e;
+      const float r = std::sqrt(e);
+      if (std::isfinite(r)) sum_sqrt += r;
+    }
+  }
+  const float n = static_cast<float>(nb_curve);
+  std::cout << "U_data=" << sum << " with /nb_curve: " << sum / n << std::endl;
+  std::cout << "U_data_sqrt=" << sum_sqrt << " with /nb_curve: " << sum_sqrt / n << std::endl;
+}
+
+// After the worker was released with stop set.
+void gl_widget::finish_run() {
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  for (layer_graph& lg : network) lg.refit_curves();
+  const float e1 = network.energy_recomputed(0.99f, 1e-5f);
+  for (layer_graph& lg : network) {
+    lg.fit_joined_curves();
+    lg.slide_one_lone_end();
+    lg.slide_one_lone_end();
+  }
+  const float e2 = network.energy_recomputed(0.99f, 1e-5f);
+  std::cout << "energy : " << e1 << " " << e2 << std::endl;
+  for (layer_graph& lg : network) {
+    lg.fit_joined_curves();
+    lg.slide_one_lone_end();
+    lg.slide_both_lone_ends();
+  }
+  network.save_curves_svg(output_root + image_stem + "/" + image_stem + "_bezier_end.svg", false);
+  for (std::thread& t : threads) t.join();
+  print_energy_and_curve_count();
+  threads.clear();
+  worker_released_ = false;
+}

@@ -1,0 +1,9 @@
+#pragma once
+// PNG files of read-back GL pixels. GL returns rows bottom-up; the files are upright.
+
+#include <string>
+
+// Four bytes per pixel in OpenCV's blue, green, red, alpha order; always true.
+bool save_rgba_png(const std::string& path, const unsigned char* data, int& width, int& height);
+// One byte per pixel; always true.
+bool save_gray_png(const std::string& path, const unsigned char* data, int& width, int& height);

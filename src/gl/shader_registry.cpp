@@ -1,0 +1,3 @@
+#include "gl/shader_registry.h"
+
+std::map<std::type_index, Shader> shader_registry;
