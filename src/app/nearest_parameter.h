@@ -2,20 +2,11 @@
 // Nearest point of a picked curve to the pointer: the pick index and the three forms of
 // the nearest-parameter search on a Bézier curve.
 
-#include <map>
-#include <utility>
 #include <vector>
 
 #include <glm/vec2.hpp>
 
-struct f_curve;
-struct layer_graph;
-
-// One layer's pick index: the first fragment of each curve to a copy of the control
-// points of that curve's first segment (image pixels, the sketch doubled).
-using layer_pick_index = std::map<f_curve*, std::vector<glm::dvec2>>;
-// The view's pick index, one layer_pick_index per layer graph.
-using pick_index_map = std::map<layer_graph*, layer_pick_index>;
+#include "app/pick_index.h"
 
 // Squared distance (pixels^2) from p to the point at t of the Bézier of ctrl, whose degree
 // is its point count minus 1; the curve point is narrowed to float first. Infinity for an
