@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QWheelEvent>
@@ -137,7 +139,12 @@ void window_session::press(const QString& button_text) const {
 bool window_session::open_sketch(const std::string& path) {
   dialogs.files.push_back(path);
   QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-  return wait_for([&] { return gl->worker.step == 11 && !gl->pick_index.empty(); });
+  // Step 11 is reached on the worker thread before the GUI thread has taken the set-up's
+  // queued calls (controls, then the confirmation that builds the pick index).
+  return wait_for([&] {
+    return gl->worker.step == 11 && !gl->pick_index.empty() &&
+           gl->iteration_slider->maximum() == gl->worker.optimiser.nb_it;
+  });
 }
 
 bool window_session::wait_for(const std::function<bool()>& done, int timeout_ms) const {
@@ -200,6 +207,20 @@ cv::Mat window_session::read_frame() const {
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   cv::flip(frame, frame, 0);
   return frame;
+}
+
+cv::Mat window_session::screenshot() const {
+  const cv::Mat frame = read_frame();
+  QPixmap shot = window->grab();
+  {
+    QPainter painter(&shot);
+    const QImage view(frame.data, frame.cols, frame.rows, static_cast<int>(frame.step), QImage::Format_RGB32);  // the window shows no alpha
+    painter.drawImage(gl->mapTo(window.get(), QPoint(0, 0)), view);
+  }
+  const QImage image = shot.toImage().convertToFormat(QImage::Format_ARGB32);
+  return cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.bits()),
+                 static_cast<std::size_t>(image.bytesPerLine()))
+      .clone();
 }
 
 std::string save_test_picture(const cv::Mat& picture, const std::string& name) {

@@ -87,6 +87,9 @@ struct window_session {
 
   // The view's frame read back from its frame buffer: BGRA, first row on top.
   cv::Mat read_frame() const;
+  // The whole window as the user sees it, BGRA (QWidget::grab, with the view's frame
+  // painted in, since a GL view grabs black).
+  cv::Mat screenshot() const;
 };
 
 // Writes a picture under the build folder's window_test_pictures/; returns its path.
