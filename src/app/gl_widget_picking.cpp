@@ -1,6 +1,7 @@
 // The view's mouse, wheel and keys: pan, zoom, snapshots and picking, and the edits and
 // constraints that the Split, Merge and Freeze buttons make of the picks.
 
+#include <cmath>
 #include <cstdlib>
 #include <iostream>
 
@@ -32,6 +33,8 @@ void gl_widget::mousePressEvent(QMouseEvent* event) {
   if (!picking || pick_index.empty()) return;
   const glm::vec2 p = pick_point(event->x(), event->y(), viewport, zoom, pan_x, pan_y,
                                  input_image.cols, input_image.rows);
+  // At zoom 0 (the - key has no lower bound) the drawing is one point: nothing to pick.
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
   const bool second_of_pair = selection.size() % 2 == 1;
   const selection_entry picked = second_of_pair ? pick_in_layer(selection.back().first, pick_index, p)
                                                 : pick_in_all_layers(network, pick_index, p);

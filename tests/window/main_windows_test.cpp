@@ -100,7 +100,7 @@ TEST(MainWindows, ExitAndTitleBarCloseBothStopAndJoinARunningWorker) {
     QTest::qWait(200);
     ASSERT_FALSE(s.gl->threads.empty());
     if (exit_action)
-      QTest::keyClick(s.window.get(), Qt::Key_Escape);
+      s.type(Qt::Key_Escape);
     else
       s.window->close();
     EXPECT_TRUE(s.gl->threads.empty());

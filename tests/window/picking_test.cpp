@@ -1,5 +1,6 @@
 #include "window_session.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QPushButton>
@@ -13,13 +14,15 @@ namespace {
 using window_test::on_one_curve;
 using window_test::window_session;
 
-// Up to n index keys spread over the drawing.
+// Up to n index keys spread over the drawing, in fragment-list order (the index's own
+// order is that of addresses, which changes from run to run).
 std::vector<f_curve*> some_keys(const gl_widget& gl, std::size_t n) {
   std::vector<f_curve*> keys;
   for (const auto& [layer, entries] : gl.pick_index)
-    for (const auto& [f, points] : entries) keys.push_back(f);
+    for (f_curve& f : layer->f_curves)
+      if (entries.count(&f)) keys.push_back(&f);
   std::vector<f_curve*> out;
-  for (std::size_t i = 0; i < n && !keys.empty(); ++i) out.push_back(keys[i * keys.size() / n]);
+  for (std::size_t i = 0; i < std::min(n, keys.size()); ++i) out.push_back(keys[i * keys.size() / std::min(n, keys.size())]);
   return out;
 }
 
@@ -28,7 +31,7 @@ std::vector<f_curve*> some_keys(const gl_widget& gl, std::size_t n) {
 TEST(Picking, AClickOnADrawnCurvePicksItsFragmentAlsoAfterZoomAndPan) {
   window_session s(200);
   ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
-  const std::vector<f_curve*> all = some_keys(*s.gl, 24);
+  const std::vector<f_curve*> all = some_keys(*s.gl, 1000);
   std::vector<f_curve*> keys = some_keys(*s.gl, 6);
   ASSERT_EQ(keys.size(), 6u);
   auto check_views = [&](const char* view) {
@@ -105,6 +108,8 @@ TEST(Picking, WheelAndKeysZoomAndPanAsSpecified) {
   EXPECT_EQ(s.gl->zoom, 1.0f);
   QTest::keyRelease(s.gl, Qt::Key_Minus);
   EXPECT_EQ(s.gl->zoom, 0.0f);  // the keys have no lower bound
+  s.ctrl_click(QPoint(s.gl->width() / 2, s.gl->height() / 2));
+  EXPECT_TRUE(s.gl->selection.empty());  // the drawing is one point: nothing to pick
   QTest::keyRelease(s.gl, Qt::Key_Plus);
   QTest::keyRelease(s.gl, Qt::Key_Plus);
   EXPECT_EQ(s.gl->zoom, 2.0f);

@@ -13,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "app/selection_edits.h"
+#include "support/network_checker.h"
 
 namespace {
 
@@ -110,6 +111,35 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   EXPECT_EQ(s.gl->selection.size(), 1u);
 }
 
+// Buttons pressed while the optimiser runs its slices edit the network only while the
+// worker waits, and the run goes on afterwards.
+TEST(WindowSession, EditsDuringARunWaitForTheWorker) {
+  window_session s(1000000);
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  const auto [p, q] = window_test::neighbouring_keys(*s.gl);
+  ASSERT_TRUE(p && q);
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
+  QTest::qWait(100);
+  ASSERT_FALSE(s.gl->threads.empty());
+  const int k_before = s.gl->worker.optimiser.k;
+  s.ctrl_click(s.widget_point(s.index_midpoint(p)));
+  s.ctrl_click(s.widget_point(s.index_midpoint(q)));
+  s.press("Merge");
+  s.press("Freeze");
+  s.ctrl_click(s.widget_point(s.index_midpoint(p)));
+  s.action("Clear constraints")->trigger();
+  s.ctrl_click(s.widget_point(s.index_midpoint(q)));
+  s.press("Freeze");
+  QTest::qWait(100);
+  EXPECT_GT(s.gl->worker.optimiser.k, k_before);  // the run went on
+  pause_and_wait(s);
+  EXPECT_EQ(check_network(s.gl->network.front()), "");
+  // Cleared after the merge; the optimiser's lookups since have added empty entries only.
+  for (const auto& [f, partners] : s.gl->must_merge) EXPECT_TRUE(partners.empty());
+  EXPECT_EQ(s.gl->fixed_curves.size(), q->v_curve.size());
+  for (curve* c : q->v_curve) EXPECT_TRUE(s.gl->fixed_curves.count(c));
+}
+
 // One session from start to end, and the screenshot of the README.
 TEST(WindowSession, OpenOptimizeBalancePickSplitSaveAndReopen) {
   window_session s(30000, 1024);
@@ -183,10 +213,10 @@ TEST(WindowSession, OpenOptimizeBalancePickSplitSaveAndReopen) {
   const std::size_t fragments = s.gl->network.front().f_curves.size();
   const std::string saved = s.folder.path("in/house_end.graph");
   s.dialogs.files.push_back(saved);
-  QTest::keyClick(s.window.get(), Qt::Key_S, Qt::ControlModifier);
+  s.type(Qt::Key_S, Qt::ControlModifier);
   ASSERT_TRUE(std::filesystem::exists(saved));
   s.dialogs.files.push_back(saved);
-  QTest::keyClick(s.window.get(), Qt::Key_G, Qt::ControlModifier);
+  s.type(Qt::Key_G, Qt::ControlModifier);
   ASSERT_TRUE(s.wait_for([&] { return s.gl->threads.empty(); }));
   EXPECT_TRUE(s.dialogs.messages.empty());
   EXPECT_EQ(s.gl->image_stem, "house");

@@ -138,7 +138,7 @@ void window_session::press(const QString& button_text) const {
 
 bool window_session::open_sketch(const std::string& path) {
   dialogs.files.push_back(path);
-  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  type(Qt::Key_O, Qt::ControlModifier);
   // Step 11 is reached on the worker thread before the GUI thread has taken the set-up's
   // queued calls (controls, then the confirmation that builds the pick index).
   return wait_for([&] {
@@ -168,6 +168,13 @@ glm::dvec2 window_session::index_midpoint(f_curve* f) const {
   }
   ADD_FAILURE() << "fragment without index entry";
   return {};
+}
+
+void window_session::type(int key, Qt::KeyboardModifiers modifiers) const {
+  // Shortcuts reach only the active window; other test processes on the same display
+  // may hold the display's focus.
+  QApplication::setActiveWindow(window.get());
+  QTest::keyClick(window.get(), static_cast<Qt::Key>(key), modifiers);
 }
 
 void window_session::ctrl_click(QPoint at) const {

@@ -80,6 +80,8 @@ struct window_session {
   // Midpoint (t = 0.5) of the index curve of fragment f.
   glm::dvec2 index_midpoint(f_curve* f) const;
 
+  // A key with modifiers as the window's user types it (menu shortcuts included).
+  void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const;
   void ctrl_click(QPoint at) const;
   void right_click(QPoint at) const;
   void wheel(int delta) const;
