@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <iostream>
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>

@@ -45,14 +45,17 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   // Checked at every confirmation, before the view's own slot releases the worker.
   f_curve* a = nullptr;
   f_curve* b = nullptr;
+  f_curve* c = nullptr;
+  f_curve* d = nullptr;
   curve* frozen = nullptr;
   std::vector<glm::dvec2> frozen_points;
-  int confirmations = 0, joined = 0, frozen_changed = 0;
+  int confirmations = 0, joined = 0, parted = 0, frozen_changed = 0;
   QObject probe;
   QObject::connect(&s.gl->worker, &data_thread::job_end, &probe, [&] {
     if (!a || !frozen || s.gl->worker.step <= 12) return;
     ++confirmations;
     if (on_one_curve(a, b)) ++joined;
+    if (!on_one_curve(c, d)) ++parted;
     if (!in_layer(s.gl->network.front(), frozen) || frozen->v_segment[0].v_ctrl_point != frozen_points) ++frozen_changed;
   }, Qt::QueuedConnection);
 
@@ -77,10 +80,18 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   EXPECT_TRUE(s.gl->must_split[p].count(q));
   EXPECT_TRUE(s.gl->must_split[q].count(p));
 
+  // A second pair merged stays merged.
+  const auto [m, n] = window_test::neighbouring_keys(*s.gl, {p, q});
+  ASSERT_TRUE(m && n);
+  s.ctrl_click(s.widget_point(s.index_midpoint(m)));
+  s.ctrl_click(s.widget_point(s.index_midpoint(n)));
+  s.press("Merge");
+  ASSERT_TRUE(on_one_curve(m, n));
+
   // Freeze: the next pick freezes the curve of the picked fragment at once.
   f_curve* r = nullptr;
   for (const auto& [f, points] : s.gl->pick_index.begin()->second)
-    if (f != p && f != q && f->v_curve.size() == 1) r = f;
+    if (f != p && f != q && f != m && f != n && f->v_curve.size() == 1 && !r) r = f;
   ASSERT_NE(r, nullptr);
   s.press("Freeze");
   s.ctrl_click(s.widget_point(s.index_midpoint(r)));
@@ -90,6 +101,8 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   frozen_points = frozen->v_segment[0].v_ctrl_point;
   a = p;
   b = q;
+  c = m;
+  d = n;
 
   QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
   EXPECT_EQ(s.gl->optimize_button->text(), "Pause");
@@ -97,8 +110,10 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   ASSERT_TRUE(s.wait_for([&] { return s.gl->threads.empty(); }));
   EXPECT_GT(confirmations, 3);
   EXPECT_EQ(joined, 0);
+  EXPECT_EQ(parted, 0);
   EXPECT_EQ(frozen_changed, 0);
   EXPECT_FALSE(on_one_curve(p, q));
+  EXPECT_TRUE(on_one_curve(m, n));
   EXPECT_LT(curve_count(s.gl->network), s.gl->network.front().f_curves.size());  // the run did join curves
 
   // Clear constraints empties the three sets and leaves the selection alone.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ struct work_folder {
 };
 
 // The main window as gui_main makes it (main_gl_widget set by its constructor), shown
-// at size x size and active.
+// at size x size and the application's active window.
 struct window_session {
   work_folder folder;
   dialog_answerer dialogs;
@@ -99,7 +100,8 @@ std::string save_test_picture(const cv::Mat& picture, const std::string& name);
 
 // The first fragment of the pick index that meets another key of the index at a
 // junction, with that other one; both null when there is none.
-std::pair<f_curve*, f_curve*> neighbouring_keys(const gl_widget& gl);
+// Fragments in `besides` are passed over.
+std::pair<f_curve*, f_curve*> neighbouring_keys(const gl_widget& gl, const std::set<f_curve*>& besides = {});
 
 // True when one curve holds both fragments.
 bool on_one_curve(const f_curve* a, const f_curve* b);
