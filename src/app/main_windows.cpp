@@ -51,9 +51,9 @@ MainWindows::MainWindows(QWidget* parent) : QMainWindow(parent) {
   setCentralWidget(central);
 
   make_file_menu();
-  QMenu* option = menuBar()->addMenu("Option");
   QWidget* option_panel = make_option_panel();
   QWidget* display_panel = make_display_panel();
+  QMenu* option = menuBar()->addMenu("Option");
   QMenu* display = menuBar()->addMenu("Display");
   for (auto [menu, content] : {std::pair{option, option_panel}, std::pair{display, display_panel}}) {
     QWidgetAction* action = new QWidgetAction(menu);
