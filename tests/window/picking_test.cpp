@@ -28,16 +28,19 @@ std::vector<f_curve*> some_keys(const gl_widget& gl, std::size_t n) {
 
 // Ctrl+click and right click on a drawn curve pick its fragment, in the start view and
 // after zooming and panning: the pick inverts the mapping the curves are drawn with.
-TEST(Picking, AClickOnADrawnCurvePicksItsFragmentAlsoAfterZoomAndPan) {
+class PickingOnExamples : public testing::TestWithParam<const char*> {};
+
+TEST_P(PickingOnExamples, AClickOnADrawnCurvePicksItsFragmentAlsoAfterZoomAndPan) {
   window_session s(200);
-  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  const std::string name = GetParam();
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example(name + ".png")));
   const std::vector<f_curve*> all = some_keys(*s.gl, 1000);
   std::vector<f_curve*> keys = some_keys(*s.gl, 6);
   ASSERT_EQ(keys.size(), 6u);
   auto check_views = [&](const char* view) {
     SCOPED_TRACE(view);
     const cv::Mat frame = s.read_frame();
-    window_test::save_test_picture(frame, std::string("picking_") + view + ".png");
+    window_test::save_test_picture(frame, "picking_" + name + "_" + view + ".png");
     for (std::size_t i = 0; i < keys.size(); ++i) {
       const QPoint at = s.widget_point(s.index_midpoint(keys[i]));
       ASSERT_TRUE(s.gl->rect().contains(at));
@@ -78,6 +81,8 @@ TEST(Picking, AClickOnADrawnCurvePicksItsFragmentAlsoAfterZoomAndPan) {
   ASSERT_GE(keys.size(), 4u);
   check_views("zoomed_and_panned");
 }
+
+INSTANTIATE_TEST_SUITE_P(Sketches, PickingOnExamples, testing::Values("house", "fish", "boat"));
 
 TEST(Picking, PlainLeftPressesAndCtrlShiftDoNotPick) {
   window_session s(200);
