@@ -144,6 +144,13 @@ class gl_widget : public QGLWidget,
   // interaction_mode (0 split, 1 merge, 2 freeze), then empties the selection.
   void apply_selection();
 
+  // ---- picking side: edits that must not race the worker (gl_widget_picking.cpp) ----
+  // Runs edit on the GUI thread while the worker waits between steps: a worker inside a
+  // step is held at its next confirmation, which runs once edit has returned. Calls nest;
+  // only the outermost one holds and releases the worker.
+  void with_worker_waiting(const std::function<void()>& edit);
+  // ---- end of the picking side ----
+
  public slots:
   // Slots in this order (the meta-object table's indices 0 to 15).
   void on_change_nb_iteration(int n);

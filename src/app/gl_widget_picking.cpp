@@ -1,16 +1,112 @@
-// Mouse, wheel and keys of the view, the selection and the constraints it records.
-#include "app/gl_widget.h"
+// The view's mouse, wheel and keys: pan, zoom, snapshots and picking, and the edits and
+// constraints that the Split, Merge and Freeze buttons make of the picks.
+
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-void gl_widget::mousePressEvent(QMouseEvent* event) { (void)event; }
+#include "app/gl_widget.h"
+#include "app/pick_search.h"
+#include "app/selection_edits.h"
 
-void gl_widget::mouseMoveEvent(QMouseEvent* event) { (void)event; }
+void gl_widget::with_worker_waiting(const std::function<void()>& edit) {
+  // Only the outermost call holds and releases the worker.
+  const bool hold = !threads.empty() && worker_released_;
+  if (hold) wait_for_worker_to_wait();
+  edit();
+  if (hold && holding_for_save_) {
+    holding_for_save_ = false;
+    on_thread_end();  // the confirmation held back while editing
+  }
+}
 
-void gl_widget::wheelEvent(QWheelEvent* event) { (void)event; }
+void gl_widget::mousePressEvent(QMouseEvent* event) {
+  last_mouse[0] = event->x();
+  last_mouse[1] = event->y();
+  const bool picking = event->modifiers() == Qt::ControlModifier || event->button() == Qt::RightButton;
+  // Before the first curves exist the worker may still be building the network.
+  if (!picking || pick_index.empty()) return;
+  const glm::vec2 p = pick_point(event->x(), event->y(), viewport, zoom, pan_x, pan_y,
+                                 input_image.cols, input_image.rows);
+  // At zoom 0 (the - key has no lower bound) the drawing is one point: nothing to pick.
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+  const bool second_of_pair = selection.size() % 2 == 1;
+  const selection_entry picked = second_of_pair ? pick_in_layer(selection.back().first, pick_index, p)
+                                                : pick_in_all_layers(network, pick_index, p);
+  if (!picked.second) return;
+  selection.push_back(picked);
+  if (second_of_pair) std::cout << "fc_selected filled" << std::endl;
+  update_selected_drawable(&vbo_selected);
+  if (selection.size() % 2 == 1 && interaction_mode == mode_freeze) {
+    with_worker_waiting([this] { freeze_curves_of(selection.back().second, fixed_curves); });
+    selection.clear();
+    update_selected_drawable(&vbo_selected);
+  }
+}
 
-void gl_widget::keyReleaseEvent(QKeyEvent* event) { (void)event; }
+void gl_widget::mouseMoveEvent(QMouseEvent* event) {
+  const float dx = (event->x() - last_mouse[0]) * view_scale_x / width() * 2;
+  const float dy = (event->y() - last_mouse[1]) * view_scale_y / height() * 2;
+  last_mouse[0] = event->x();
+  last_mouse[1] = event->y();
+  if (event->buttons() != Qt::LeftButton || event->modifiers() == Qt::ControlModifier) return;
+  pan_x += dx / zoom;
+  pan_y -= dy / zoom;
+  apply_view_to_drawables();
+  update();
+}
 
-void gl_widget::apply_selection() {}
+void gl_widget::wheelEvent(QWheelEvent* event) {
+  event->accept();
+  const QPoint angle = event->angleDelta();
+  if (std::abs(angle.x()) > std::abs(angle.y())) return;  // a horizontal wheel
+  const int steps = angle.y() / 8 / 15;
+  if (zoom > 1 || (zoom == 1 && steps > 0)) {
+    zoom += steps;
+    if (zoom <= 0) zoom = 1;
+  } else {
+    zoom_out_steps -= steps;
+    if (zoom_out_steps <= 0) zoom_out_steps = 1;
+    zoom = 1.0f / zoom_out_steps;
+  }
+  apply_view_to_drawables();
+  update();
+}
+
+void gl_widget::keyReleaseEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Left: pan_x += 5 / widget_width / zoom; break;
+    case Qt::Key_Right: pan_x -= 5 / widget_width / zoom; break;
+    case Qt::Key_Up: pan_y -= 5 / widget_height / zoom; break;
+    case Qt::Key_Down: pan_y += 5 / widget_height / zoom; break;
+    case Qt::Key_Plus: zoom += 1; break;
+    case Qt::Key_Minus: zoom -= 1; break;
+    case Qt::Key_T:
+      update();
+      [[fallthrough]];
+    case Qt::Key_Y:
+      makeCurrent();
+      fbo.save_texture(snapshot_prefix, "color");
+      fbo.save_render_buffer(snapshot_prefix, "depth");
+      return;
+    default:
+      return;
+  }
+  apply_view_to_drawables();
+  update();
+}
+
+void gl_widget::apply_selection() {
+  // The drawables read the network too, so they are refreshed before the worker goes on.
+  with_worker_waiting([this] {
+    apply_picked_pairs(selection, interaction_mode, *this);
+    selection.clear();
+    update_selected_drawable(&vbo_selected);
+    refresh_step_display(worker.step - 1);
+  });
+  update();
+}

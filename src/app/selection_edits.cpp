@@ -1,0 +1,114 @@
+#include "app/selection_edits.h"
+
+#include <algorithm>
+#include <iostream>
+#include <list>
+
+#include "app/fragment_chain.h"
+#include "graph/layer_graph.h"
+#include "pipeline/view_settings.h"
+
+namespace {
+
+bool holds(const curve* c, const f_curve* f) {
+  return std::find(c->v_f_curve.begin(), c->v_f_curve.end(), f) != c->v_f_curve.end();
+}
+
+// Curves of f that do not hold g.
+std::vector<curve*> curves_without(const f_curve* f, const f_curve* g) {
+  std::vector<curve*> out;
+  for (curve* c : f->v_curve)
+    if (!holds(c, g)) out.push_back(c);
+  return out;
+}
+
+void detach_all(layer_graph& G, const std::vector<curve*>& curves, std::set<curve*>& fixed) {
+  for (curve* c : curves) {
+    fixed.erase(c);
+    c->detach(G, 0);
+  }
+}
+
+void pair_chain_with_ends(const std::list<f_curve*>& chain, f_curve* a, f_curve* b,
+                          fragment_pairs& must_merge) {
+  for (f_curve* m : chain) {
+    must_merge[m].insert(a);
+    must_merge[m].insert(b);
+    must_merge[a].insert(m);
+    must_merge[b].insert(m);
+  }
+}
+
+void add_chain_to_first_curve_of(layer_graph& G, f_curve* a, const std::list<f_curve*>& chain,
+                                 f_curve* b) {
+  if (a->v_curve.empty()) return;
+  for (const curve* c : a->v_curve)
+    if (holds(c, b)) return;
+  curve* target = a->v_curve[0];
+  for (f_curve* m : chain) target->add_fragment(G, m);
+  target->add_fragment(G, b);
+  std::cout << std::endl << "merging" << std::endl;
+}
+
+}  // namespace
+
+std::size_t complete_pair_count(const std::vector<selection_entry>& selection) {
+  return selection.size() / 2;
+}
+
+bool usable_pair(f_curve* a, f_curve* b) {
+  return a && b && a != b && fragments_connected(a, b);
+}
+
+std::size_t record_picked_pairs(const std::vector<selection_entry>& selection, fragment_pairs& pairs) {
+  std::size_t recorded = 0;
+  for (std::size_t k = 0; k < complete_pair_count(selection); ++k) {
+    f_curve* a = selection[2 * k].second;
+    f_curve* b = selection[2 * k + 1].second;
+    if (!usable_pair(a, b)) continue;
+    pairs[a].insert(b);
+    pairs[b].insert(a);
+    ++recorded;
+  }
+  return recorded;
+}
+
+void merge_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& settings) {
+  std::list<f_curve*> chain;
+  shortest_fragment_chain(a, b, chain);
+  pair_chain_with_ends(chain, a, b, settings.must_merge);
+  std::vector<curve*> apart = curves_without(a, b);
+  const std::vector<curve*> of_b = curves_without(b, a);
+  apart.insert(apart.end(), of_b.begin(), of_b.end());
+  detach_all(G, apart, settings.fixed_curves);
+  add_chain_to_first_curve_of(G, a, chain, b);
+}
+
+void split_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& settings) {
+  std::vector<curve*> together;
+  for (curve* c : a->v_curve)
+    if (holds(c, b)) together.push_back(c);
+  detach_all(G, together, settings.fixed_curves);
+}
+
+void apply_picked_pairs(const std::vector<selection_entry>& selection, int mode,
+                        view_settings& settings) {
+  if (mode != mode_merge && mode != mode_split) return;
+  if (mode == mode_split) std::cout << "split" << std::endl;
+  for (std::size_t k = 0; k < complete_pair_count(selection); ++k) {
+    layer_graph* G = selection[2 * k].first;
+    f_curve* a = selection[2 * k].second;
+    f_curve* b = selection[2 * k + 1].second;
+    if (!G || !usable_pair(a, b)) continue;
+    if (mode == mode_merge)
+      merge_picked_pair(*G, a, b, settings);
+    else
+      split_picked_pair(*G, a, b, settings);
+  }
+  if (mode == mode_split) std::cout << "split done" << std::endl;
+}
+
+void freeze_curves_of(const f_curve* f, std::set<curve*>& fixed_curves) {
+  if (!f) return;
+  fixed_curves.insert(f->v_curve.begin(), f->v_curve.end());
+}

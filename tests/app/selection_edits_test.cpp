@@ -1,0 +1,162 @@
+#include "app/selection_edits.h"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "pipeline/recuit.h"
+#include "pipeline/view_settings.h"
+#include "support/linked_lattice.h"
+#include "support/network_checker.h"
+
+namespace {
+
+// Lattice of 3 x 2 nodes: f0 0-1, f1 0-3, f2 1-2, f3 1-4, f4 2-5, f5 3-4, f6 4-5.
+struct Lattice : testing::Test {
+  curve_network net;
+  layer_graph* lg = nullptr;
+  view_settings settings;
+  void SetUp() override { lg = &add_linked_lattice(net, 3, 2, 9); }
+  f_curve* f(int i) { return fragment_at(*lg, i); }
+  std::vector<selection_entry> picks(std::initializer_list<int> ids) {
+    std::vector<selection_entry> out;
+    for (int i : ids) out.emplace_back(lg, f(i));
+    return out;
+  }
+  bool together(f_curve* a, f_curve* b) const {
+    for (const curve* c : a->v_curve)
+      if (std::count(c->v_f_curve.begin(), c->v_f_curve.end(), b)) return true;
+    return false;
+  }
+  void apply(std::initializer_list<int> ids, int mode) {
+    testing::internal::CaptureStdout();
+    apply_picked_pairs(picks(ids), mode, settings);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(check_network(*lg), "");
+  }
+};
+
+TEST_F(Lattice, MergeOfNeighboursPutsThemOnOneCurve) {
+  apply({0, 2}, mode_merge);
+  EXPECT_TRUE(together(f(0), f(2)));
+  EXPECT_TRUE(settings.must_merge.empty());  // no fragment lies between them
+}
+
+TEST_F(Lattice, MergeAlongAChainTakesTheChainAndPairsItWithBothEnds) {
+  apply({1, 4}, mode_merge);
+  const curve* c = f(1)->v_curve[0];
+  for (int i : {0, 1, 2, 4}) EXPECT_TRUE(std::count(c->v_f_curve.begin(), c->v_f_curve.end(), f(i))) << i;
+  EXPECT_EQ(settings.must_merge[f(0)], (std::set<f_curve*>{f(1), f(4)}));
+  EXPECT_EQ(settings.must_merge[f(2)], (std::set<f_curve*>{f(1), f(4)}));
+  EXPECT_EQ(settings.must_merge[f(1)], (std::set<f_curve*>{f(0), f(2)}));
+  EXPECT_EQ(settings.must_merge[f(4)], (std::set<f_curve*>{f(0), f(2)}));
+}
+
+TEST_F(Lattice, MergeOfFragmentsAlreadyOnOneCurveOnlyDropsTheirOtherCurves) {
+  apply({0, 2}, mode_merge);
+  const curve* merged = f(0)->v_curve[0];
+  const std::size_t curves = lg->curves.size();
+  apply({0, 2}, mode_merge);
+  EXPECT_TRUE(together(f(0), f(2)));
+  EXPECT_EQ(f(0)->v_curve[0], merged);
+  // f2 kept its own curve beside the merged one; it had no partner and leaves.
+  EXPECT_EQ(lg->curves.size(), curves - 1);
+  EXPECT_EQ(f(2)->v_curve.size(), 1u);
+}
+
+TEST_F(Lattice, SplitSeparatesPicksOnOneCurveAndLeavesOthersAlone) {
+  apply({0, 2}, mode_merge);
+  apply({0, 2}, mode_split);
+  EXPECT_FALSE(together(f(0), f(2)));
+  // Already apart: nothing changes.
+  const std::size_t curves = lg->curves.size();
+  apply({3, 6}, mode_split);
+  EXPECT_EQ(lg->curves.size(), curves);
+}
+
+TEST_F(Lattice, OnlyCompleteUsablePairsCount) {
+  f_curve& loose = lg->f_curves.emplace_back();
+  struct Case { const char* name; std::vector<selection_entry> sel; std::size_t recorded; };
+  const Case cases[] = {
+      {"no pick", {}, 0},
+      {"one pick", picks({0}), 0},
+      {"odd count: the trailing pick has no partner", picks({0, 2, 4}), 1},
+      {"a fragment with itself", picks({3, 3}), 0},
+      {"no chain between them", {{lg, f(0)}, {lg, &loose}}, 0},
+      {"two pairs", picks({0, 2, 5, 6}), 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fragment_pairs pairs;
+    EXPECT_EQ(record_picked_pairs(c.sel, pairs), c.recorded);
+    std::size_t links = 0;
+    for (const auto& [a, partners] : pairs) links += partners.size();
+    EXPECT_EQ(links, 2 * c.recorded);  // both ways
+  }
+  lg->f_curves.pop_back();
+  const std::size_t curves = lg->curves.size();
+  apply({0, 2, 4}, mode_merge);  // the pair merges, f4 stays alone
+  EXPECT_TRUE(together(f(0), f(2)));
+  EXPECT_EQ(f(4)->v_curve.size(), 1u);
+  EXPECT_EQ(f(4)->v_curve[0]->v_f_curve.size(), 1u);
+  EXPECT_LE(lg->curves.size(), curves);
+  apply({3, 3}, mode_split);
+  EXPECT_EQ(f(3)->v_curve.size(), 1u);
+  apply({0, 2}, mode_freeze);
+  EXPECT_TRUE(together(f(0), f(2)));
+}
+
+TEST_F(Lattice, FreezeTakesEveryCurveOfTheFragmentAndEditsDropErasedCurves) {
+  apply({0, 2}, mode_merge);  // f2 is now held twice
+  freeze_curves_of(f(2), settings.fixed_curves);
+  EXPECT_EQ(settings.fixed_curves, (std::set<curve*>(f(2)->v_curve.begin(), f(2)->v_curve.end())));
+  EXPECT_EQ(settings.fixed_curves.size(), 2u);
+  apply({0, 2}, mode_split);  // the merged curve leaves the network
+  for (curve* c : settings.fixed_curves) {
+    const bool alive = std::any_of(lg->curves.begin(), lg->curves.end(), [&](const curve& k) { return &k == c; });
+    EXPECT_TRUE(alive);
+  }
+  freeze_curves_of(nullptr, settings.fixed_curves);
+}
+
+// The optimiser keeps the recorded constraints through every later move.
+TEST_F(Lattice, TheOptimiserKeepsSplitsMergesAndFrozenCurves) {
+  apply({0, 2}, mode_merge);
+  apply({0, 2}, mode_split);
+  settings.must_split[f(0)].insert(f(2));
+  settings.must_split[f(2)].insert(f(0));
+  apply({5, 6}, mode_merge);
+  settings.must_merge[f(5)].insert(f(6));
+  settings.must_merge[f(6)].insert(f(5));
+  freeze_curves_of(f(4), settings.fixed_curves);
+  curve* frozen = f(4)->v_curve[0];
+  const std::vector<f_curve*> frozen_fragments = frozen->v_f_curve;
+  const std::vector<glm::dvec2> frozen_points = frozen->v_segment[0].v_ctrl_point;
+  const int frozen_degree = frozen->v_segment[0].degree;
+
+  main_gl_widget = &settings;
+  testing::internal::CaptureStdout();
+  recuit opt(&net);
+  opt.read_config_v2(0.9f, 0.999f);  // a high lambda favours long curves: many joins tried
+  opt.gen.seed(7);
+  bool joined = false, parted = false;
+  for (int i = 0; i < 3000 && !joined && !parted; ++i) {
+    opt.step();
+    joined = together(f(0), f(2));
+    parted = !together(f(5), f(6));
+  }
+  testing::internal::GetCapturedStdout();
+  main_gl_widget = nullptr;
+  EXPECT_FALSE(joined);
+  EXPECT_FALSE(parted);
+  EXPECT_EQ(check_network(*lg), "");
+  ASSERT_EQ(f(4)->v_curve.size(), 1u);
+  EXPECT_EQ(f(4)->v_curve[0], frozen);
+  EXPECT_EQ(frozen->v_f_curve, frozen_fragments);
+  EXPECT_EQ(frozen->v_segment[0].v_ctrl_point, frozen_points);
+  EXPECT_EQ(frozen->v_segment[0].degree, frozen_degree);
+  // The run did change the network: other curves joined.
+  EXPECT_LT(lg->curves.size(), 7u);
+}
+
+}  // namespace
