@@ -182,15 +182,17 @@ TEST(PixelGraphExtraction, StrokeWithAFreeEndIsTracedAsAnOpenEdge) {
   EXPECT_FALSE(l.traced_pixels.empty());
 
   // The open stroke runs between its free tip (a node of one edge) and the node where
-  // it meets the ring. The ring's boundary leaves and re-enters that node, so it keeps
-  // one node and is not split.
-  ASSERT_EQ(g.v_node_pixel.size(), 2u);
+  // it meets the ring. The ring's boundary leaves and re-enters that node: it gets a
+  // second node across the ring and becomes two arcs between the two, so that it is not
+  // lost at step 7.
+  ASSERT_EQ(g.v_node_pixel.size(), 3u);
   const ids& stroke = g.edges_of_pair.at({inside, inside});
   ASSERT_EQ(stroke.size(), 1u);
   EXPECT_EQ(g.nodes_of_edge.at(*stroke.begin()).size(), 2u);
   const ids& ring = g.edges_of_pair.at({1, inside});
-  ASSERT_EQ(ring.size(), 1u);
-  EXPECT_EQ(g.nodes_of_edge.at(*ring.begin()).size(), 1u);
+  ASSERT_EQ(ring.size(), 2u);
+  for (int32_t arc : ring) EXPECT_EQ(g.nodes_of_edge.at(arc), g.nodes_of_edge.at(*ring.begin()));
+  EXPECT_EQ(g.nodes_of_edge.at(*ring.begin()).size(), 2u);
   std::size_t tips = 0;
   for (const auto& [n, edges] : g.edges_of_node) tips += edges.size() == 1;
   EXPECT_EQ(tips, 1u);
@@ -209,18 +211,20 @@ TEST(PixelGraphExtraction, SecondOpenStrokeJoinsTheFirstAtAFork) {
   cv::line(sketch, cv::Point(80, 10), cv::Point(80, 90), cv::Scalar(0), 3);
   cv::line(sketch, cv::Point(80, 50), cv::Point(105, 75), cv::Scalar(0), 3);
 
+  // The ring, touched once, gets a second node across it (two arcs between the two).
   fixtures::extraction one = run_steps(sketch, 1, 15);
-  EXPECT_EQ(one.layers.front().graph.v_node_pixel.size(), 2u);
+  EXPECT_EQ(one.layers.front().graph.v_node_pixel.size(), 3u);
 
   fixtures::extraction e = run_steps(sketch, 3, 15);
   const pixel_graph& g = e.layers.front().graph;
   check_pixel_graph(e.layers.front());
-  ASSERT_EQ(g.v_node_pixel.size(), 4u);
+  ASSERT_EQ(g.v_node_pixel.size(), 5u);
   std::multiset<std::size_t> degrees;
   for (const auto& [n, edges] : g.edges_of_node) degrees.insert(edges.size());
-  // The ring's node, the fork and the two tips.
-  EXPECT_EQ(degrees, (std::multiset<std::size_t>{1, 1, 2, 3}));
-  EXPECT_EQ(nb_edges(g), 4u);
+  // The two tips, the ring's second node, the fork, and the node where the stroke meets
+  // the ring (the stroke and both arcs).
+  EXPECT_EQ(degrees, (std::multiset<std::size_t>{1, 1, 2, 3, 3}));
+  EXPECT_EQ(nb_edges(g), 5u);
 }
 
 }  // namespace
