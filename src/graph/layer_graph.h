@@ -109,10 +109,14 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // network region whose connection and boundary-piece counts differ. Repairs nothing.
   void check();
 
-  // Fills an empty layer_graph from a raster layer whose only kept region is the
-  // outside one: one fragment through all its ink (image coordinates, weights 1,
-  // parameters growing from the ink pixel farthest from the farthest one), one edge,
-  // two nodes, two junctions and no region. The caller fits the fragment.
+  // Adds, for a raster layer whose only kept region is the outside one, one fragment per
+  // 8-connected ink component (in the order of their first ink pixels) that holds no
+  // pixel of the layer's pixel graph (no traced stroke): its ink pixels in set order
+  // (image coordinates, weights 1), each with the parameter walking distance (8-neighbour
+  // steps through the component) from the end e over the greatest such distance, e being
+  // the pixel farthest, walking, from the pixel farthest from the component's first pixel;
+  // with its edge, two nodes and two junctions (end 0 at e), and no region. The caller
+  // fits the fragments.
   void build_single_region(const layer& raster);
 
   // Empties the eight element lists and shared_fragments; height, width, owner and topo

@@ -228,3 +228,61 @@ TEST(PixelGraphExtraction, SecondOpenStrokeJoinsTheFirstAtAFork) {
 }
 
 }  // namespace
+
+namespace {
+
+// Largest distance from an ink pixel of the sketch to the nearest edge or node pixel of
+// the layer's graph (window pixels taken back to the image, which is the sketch here).
+double farthest_ink_from_graph(const cv::Mat& sketch, const layer& l) {
+  cv::Mat away(sketch.size(), CV_8UC1, cv::Scalar(255));
+  const glm::ivec2 offset(l.offset_x, l.offset_y);
+  auto mark = [&](glm::ivec2 w) {
+    const glm::ivec2 p = w - offset;
+    if (p.x >= 0 && p.y >= 0 && p.x < sketch.cols && p.y < sketch.rows) away.at<uchar>(p.y, p.x) = 0;
+  };
+  for (const auto& entry : l.graph.edge_of_pixel) mark(entry.first);
+  for (const auto& entry : l.graph.node_of_pixel) mark(entry.first);
+  cv::Mat distance;
+  cv::distanceTransform(away, distance, cv::DIST_L2, 5);
+  double worst = 0;
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (sketch.at<uchar>(y, x) < 128) worst = std::max(worst, double(distance.at<float>(y, x)));
+  return worst;
+}
+
+TEST(PixelGraphExtraction, StrokesThatBoundNoRegionAreTracedAlongTheirInk) {
+  // Strokes that touch no boundary are traced from one of their own ends; a stroke
+  // between two parts of the graph is traced down both sides of its middle, so that no
+  // piece too short to trace is left over. Stroke width 3: every ink pixel within
+  // 1.5 + 2 pixels of the graph.
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    int passes;
+    std::size_t nb_edges;
+    std::multiset<std::size_t> degrees;  // edges per node
+  };
+  const drawing drawings[] = {
+      {"three wavy lines", fixtures::wavy_lines(), 10, 3, {1, 1, 1, 1, 1, 1}},
+      {"T", fixtures::open_t(), 10, 3, {1, 1, 1, 3}},
+      // Two rings joined through the hub by one straight stroke: one pass traces all of
+      // it; each ring keeps two arcs.
+      {"two rings joined", fixtures::rings_on_a_hub(3, 40, 2), 1, 6, {2, 2, 2, 3, 3}},
+  };
+  for (const drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    fixtures::extraction e = run_steps(d.sketch, d.passes);
+    ASSERT_EQ(e.layers.size(), 1u);
+    const layer& l = e.layers.front();
+    check_pixel_graph(l);
+    for (const auto& [id, nodes] : l.graph.nodes_of_edge) EXPECT_EQ(nodes.size(), 2u) << id;
+    EXPECT_EQ(nb_edges(l.graph), d.nb_edges);
+    std::multiset<std::size_t> degrees;
+    for (const auto& [n, edges] : l.graph.edges_of_node) degrees.insert(edges.size());
+    EXPECT_EQ(degrees, d.degrees);
+    EXPECT_LE(farthest_ink_from_graph(d.sketch, l), 3.5);
+  }
+}
+
+}  // namespace
