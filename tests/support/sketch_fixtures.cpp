@@ -108,6 +108,34 @@ cv::Mat random_drawing(int size, int nb_strokes, unsigned seed) {
   return s;
 }
 
+cv::Mat as_input_image(const cv::Mat& sketch) {
+  cv::Mat out(sketch.rows, sketch.cols, CV_32FC1);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x) out.at<float>(y, x) = sketch.at<uchar>(y, x) * 0.003921569f;
+  return out;
+}
+
+extraction run_region_steps(const cv::Mat& input_image, const region_params& p, int last_step) {
+  extraction e;
+  cv::Mat input = input_image;
+  extract_layers(&input, &e.layers, &e.region_image, 100, false);
+  compute_ink_distance(e.layers, input.rows, input.cols);
+  if (last_step >= 1) label_regions(e.region_image, e.layers, p.least_depth, p.least_size);
+  if (last_step >= 2) {
+    split_regions(&e.region_image, e.layers, p.least_depth, p.least_size, p.neck_ratio, p.neck_margin);
+    compute_stroke_depth(e.layers);
+  }
+  if (last_step >= 3) grow_regions(e.layers, &e.region_image);
+  return e;
+}
+
+std::string temp_path(const std::string& name) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("vellumtrace_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  return (dir / name).string();
+}
+
 cv::Mat wavy_lines(int width, int cols) {
   const int gap = std::max(24, 5 * width);
   cv::Mat s = blank_sketch(3 * gap + 20, cols);
@@ -152,34 +180,6 @@ cv::Mat rings_on_a_hub(int width, int radius, int nb_rings) {
     cv::line(s, hub, rim, ink, width);
   }
   return s;
-}
-
-cv::Mat as_input_image(const cv::Mat& sketch) {
-  cv::Mat out(sketch.rows, sketch.cols, CV_32FC1);
-  for (int y = 0; y < sketch.rows; ++y)
-    for (int x = 0; x < sketch.cols; ++x) out.at<float>(y, x) = sketch.at<uchar>(y, x) * 0.003921569f;
-  return out;
-}
-
-extraction run_region_steps(const cv::Mat& input_image, const region_params& p, int last_step) {
-  extraction e;
-  cv::Mat input = input_image;
-  extract_layers(&input, &e.layers, &e.region_image, 100, false);
-  compute_ink_distance(e.layers, input.rows, input.cols);
-  if (last_step >= 1) label_regions(e.region_image, e.layers, p.least_depth, p.least_size);
-  if (last_step >= 2) {
-    split_regions(&e.region_image, e.layers, p.least_depth, p.least_size, p.neck_ratio, p.neck_margin);
-    compute_stroke_depth(e.layers);
-  }
-  if (last_step >= 3) grow_regions(e.layers, &e.region_image);
-  return e;
-}
-
-std::string temp_path(const std::string& name) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("vellumtrace_test_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
 }
 
 }  // namespace fixtures
