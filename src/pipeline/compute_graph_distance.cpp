@@ -25,8 +25,8 @@ void flood_strokes(const layer& l, cv::Mat& dist, std::vector<glm::ivec2> seeds)
   });
 }
 
-// The pixel of `component` (8-connected stroke pixels) farthest from `from`, walking
-// through the component; `walk` is -1 on the component and is left so.
+// The pixel farthest from `from` walking through the stroke (8-connected stroke pixels)
+// that holds it: the last the walk reaches. `walk` is -1 on the stroke and is left so.
 glm::ivec2 farthest_by_walking(const layer& l, cv::Mat& walk, glm::ivec2 from) {
   const int rows = walk.rows, cols = walk.cols;
   std::vector<glm::ivec2> reached{from};

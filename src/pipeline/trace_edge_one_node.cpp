@@ -21,15 +21,6 @@ void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p) {
   g.junction_pixels_by_pair[key].insert(p);
 }
 
-// One ridge walk from the tip down to the graph, one graph-distance level at a time from
-// `first_level`: its last front, the pixel it ended at and its fronts in order. `path`
-// holds the pixels not to step on and gains the fronts.
-struct ridge_walk {
-  pixel_set front;
-  glm::ivec2 end;
-  std::vector<glm::ivec2> path_queue;
-};
-
 // The pixels of `set` 8-connected to `start` through `set` (all of `set` when start is
 // not in it).
 pixel_set connected_part(const pixel_set& set, glm::ivec2 start) {
@@ -48,6 +39,17 @@ pixel_set connected_part(const pixel_set& set, glm::ivec2 start) {
   return part;
 }
 
+// Where a ridge walk ended: its last front, the pixel it ended at (the last that met or
+// raised the deepest stroke depth) and all its fronts in order.
+struct ridge_walk {
+  pixel_set front;
+  glm::ivec2 end;
+  std::vector<glm::ivec2> path_queue;
+};
+
+// One ridge walk from the tip down to the graph, one graph-distance level at a time from
+// `first_level`, along the deepest stroke pixels. `path` holds the pixels not to step on
+// and gains the fronts.
 ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel_set& path) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
