@@ -40,29 +40,44 @@ pixel_set connected_part(const pixel_set& set, glm::ivec2 start) {
 }
 
 // Where a ridge walk ended: its last front, the pixel it ended at (the last that met or
-// raised the deepest stroke depth) and all its fronts in order.
+// raised the deepest stroke depth), all its fronts in order, and where its first step
+// went.
 struct ridge_walk {
   pixel_set front;
   glm::ivec2 end;
   std::vector<glm::ivec2> path_queue;
+  glm::ivec2 first_step;
+};
+
+// Keeps a walk off the way another walk left the tip: within `radius` (chessboard) of the
+// tip, pixels on that walk's side of the tip are not stepped on. A radius below 0 keeps
+// nothing off.
+struct other_side {
+  glm::ivec2 tip{0, 0}, away{0, 0};
+  int radius = -1;
+  bool blocks(glm::ivec2 q) const {
+    const glm::ivec2 v = q - tip;
+    return std::max(std::abs(v.x), std::abs(v.y)) <= radius && v.x * away.x + v.y * away.y > 0;
+  }
 };
 
 // One ridge walk from the tip down to the graph, one graph-distance level at a time from
 // `first_level`, along the deepest stroke pixels. `path` holds the pixels not to step on
 // and gains the fronts.
-ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel_set& path) {
+ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel_set& path,
+                     const other_side& side = other_side()) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
   auto s = [&](glm::ivec2 q) { return l.stroke_depth.at<int32_t>(q.y, q.x); };
-  ridge_walk walk{{best}, best, {}};
+  ridge_walk walk{{best}, best, {}, best};
   pixel_set candidates;
   for (int32_t k = first_level; k >= 0; --k) {
     int32_t deepest = -1;
     candidates.clear();
     for (const glm::ivec2& p : walk.front)
       for (glm::ivec2 q : window_3x3(p, rows, cols))
-        if (d(q) <= k && !path.count(q) && s(q) >= deepest) {
+        if (d(q) <= k && !path.count(q) && s(q) >= deepest && !side.blocks(q)) {
           deepest = s(q);
           walk.end = q;
           candidates.insert(q);
@@ -78,6 +93,7 @@ ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel
     // Keep to one side: at the middle of a stroke between two parts of the graph both
     // ways lead down, and a front on both would leave two half-walked ends.
     walk.front = connected_part(next, walk.end);
+    if (k == first_level) walk.first_step = walk.end;
     path.insert(walk.front.begin(), walk.front.end());
     walk.path_queue.insert(walk.path_queue.end(), walk.front.begin(), walk.front.end());
   }
@@ -208,8 +224,10 @@ bool trace_layer(layer& l, int least_distance) {
   // traced piecemeal from its own middle, and its last short piece not at all.
   pixel_set other_path = path;
   other_path.insert(walk.front.begin(), walk.front.end());
-  // The other side may start on the tip's plateau, one step past the tip's window.
-  ridge_walk other = walk_down(l, best, m, other_path);
+  // The other side may start on the tip's plateau, one step past the tip's window, and
+  // must not run back along the first walk's flank.
+  const int32_t width = 2 * std::max(l.stroke_depth.at<int32_t>(best.y, best.x), 1);
+  ridge_walk other = walk_down(l, best, m, other_path, {best, walk.first_step - best, 2 * width + 2});
   const bool bridge = reaches_graph_elsewhere(l, walk, other, best);
   if (bridge) {
     ends.insert(other.front.begin(), other.front.end());
