@@ -85,6 +85,9 @@ void compute_graph_distance(std::list<layer>& layers) {
     // A stroke that touches no boundary (a drawing without enclosed regions, or a stroke
     // standing alone in one) is measured from one of its own ends, so that the trace
     // runs from the other end back along it.
+    // (Only with the stroke images of step 2 in place, as a layer read from a file may
+    // lack them.)
+    if (l.stroke_depth.size() != dist.size() || l.region_mask.size() != dist.size()) continue;
     std::vector<glm::ivec2> ends = ends_of_unreached_strokes(l, dist);
     for (const glm::ivec2& p : ends) dist.at<int32_t>(p.y, p.x) = 0;
     flood_strokes(l, dist, std::move(ends));
