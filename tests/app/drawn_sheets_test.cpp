@@ -183,7 +183,7 @@ result run_batch(const std::string& path, const cv::Mat& sketch, const cv::Mat& 
 result run_worker(const std::string& path, const cv::Mat& sketch) {
   view_settings view;
   view.nb_edge_one_node = 20;
-  view.image_stem = "drawn_sheet";  // refine's picture goes to a folder that does not exist
+  view.image_stem = "drawn_sheet";  // refine's picture: a folder that does not exist
   main_gl_widget = &view;
   curve_network network;
   cv::Mat input, region;
@@ -218,9 +218,12 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
       // Width 6 goes through JPEG, with its noise around the strokes.
       const std::string path = fixtures::temp_path(std::string("sheet") + (width == 6 ? ".jpg" : ".png"));
       ASSERT_TRUE(cv::imwrite(path, s.sketch));
+      // Progress lines, and the step-8 picture that finds no folder, are not looked at.
       testing::internal::CaptureStdout();
+      testing::internal::CaptureStderr();
       const result batch = run_batch(path, s.sketch, s.bounding);
       const result worker = run_worker(path, s.sketch);
+      testing::internal::GetCapturedStderr();
       testing::internal::GetCapturedStdout();
       std::cout << d.name << ", width " << width << ": batch " << batch.curves << " curves, uncovered "
                 << batch.uncovered << ", off ink " << batch.off_ink << "; worker " << worker.curves
