@@ -206,9 +206,10 @@ double farthest_off_ink(const f_curve& f, const cv::Mat& sketch) {
 TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSplit) {
   // Without an enclosed region, each ink component is one fragment parameterised by the
   // walking distance from one of its ends (batch form, no open-stroke pass), or the
-  // strokes are traced (interactive form). Either way the parameters rise along the
-  // stroke, so the split cuts it into pieces that are each one run of the stroke, and no
-  // cubic crosses the paper between strokes or between the lobes of a wave.
+  // strokes are traced (interactive form), or both when the passes trace only some.
+  // Either way the parameters rise along the stroke, so the split cuts it into pieces
+  // that are each one run of the stroke, and no cubic crosses the paper between strokes
+  // or between the lobes of a wave.
   struct drawing {
     const char* name;
     cv::Mat sketch;
@@ -220,8 +221,9 @@ TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSpl
       {"wide wave", fixtures::half_circle_wave(6, 24, 3), 1},
   };
   for (const drawing& d : drawings)
-    for (int passes : {0, 10}) {
-      SCOPED_TRACE(std::string(d.name) + (passes ? ", traced" : ", batch form"));
+    for (int passes : {0, 1, 10}) {
+      // One pass traces one stroke; the strokes left untraced get a fragment each.
+      SCOPED_TRACE(std::string(d.name) + ", " + std::to_string(passes) + " open-stroke passes");
       testing::internal::CaptureStdout();
       auto ex = fixtures::extract_network(d.sketch, true, region_params{}, passes);
       testing::internal::GetCapturedStdout();
