@@ -365,35 +365,102 @@ void add_component_fragment(layer_graph& lg, const std::vector<glm::ivec2>& pixe
 
 }  // namespace
 
+namespace {
+
+// Walking distance from `from` to each of `pixels` (which hold -2 in the grid, as no
+// other ink does), read back in the order of `pixels`; the pixels hold -2 again after.
+std::vector<int32_t> walking_distances(ink_grid& grid, const std::vector<glm::ivec2>& pixels,
+                                       glm::ivec2 from, glm::ivec2* farthest) {
+  const std::vector<glm::ivec2> reached = walk_through_ink(grid, from);
+  *farthest = reached.back();
+  std::vector<int32_t> distance;
+  distance.reserve(pixels.size());
+  for (glm::ivec2 p : pixels) distance.push_back(grid.at(p));
+  forget_walk(grid, reached);
+  return distance;
+}
+
+// Fragments for one stroke whose pixels (in set order) hold -2 in the grid, as no other
+// ink does. The main run goes from end to end; a branch that leaves it (the stem of a T)
+// would fold the parameters back, so each branch longer than a few stroke widths gets
+// fragments of its own.
+void add_stroke_fragments(layer_graph& lg, ink_grid& grid, const std::vector<glm::ivec2>& pixels,
+                          int depth) {
+  // Ends: the pixel farthest from the first, walking through the ink, and the pixel
+  // farthest from that one. Straight-line distances would fold back on a curved stroke
+  // and jump between strokes.
+  auto index = [&](glm::ivec2 p) {
+    return static_cast<std::size_t>(
+        std::lower_bound(pixels.begin(), pixels.end(), p, std::less<glm::ivec2>()) - pixels.begin());
+  };
+  glm::ivec2 c, e, unused;
+  walking_distances(grid, pixels, pixels.front(), &c);
+  const std::vector<int32_t> from_c = walking_distances(grid, pixels, c, &e);
+  const std::vector<int32_t> from_e = walking_distances(grid, pixels, e, &unused);
+  const int32_t length = from_c[index(e)];
+
+  // A pixel of the main run lies on a shortest walk from c to e, give or take the
+  // stroke's width (its pixel count over its length).
+  const int32_t width = static_cast<int32_t>(pixels.size()) / (length + 1) + 1;
+  std::vector<char> on_main(pixels.size(), 1);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    if (from_c[i] + from_e[i] - length > width + 2) on_main[i] = 0;
+
+  // The pixels off the main run, in runs; a short one stays with the main run.
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    if (on_main[i]) grid.at(pixels[i]) = -4;
+  std::vector<glm::ivec2> main;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    if (on_main[i]) {
+      main.push_back(pixels[i]);
+      continue;
+    }
+    if (grid.at(pixels[i]) != -2) continue;
+    std::vector<glm::ivec2> branch = walk_through_ink(grid, pixels[i]);
+    forget_walk(grid, branch);
+    int32_t reach = 0;
+    for (glm::ivec2 p : branch) reach = std::max(reach, from_c[index(p)] + from_e[index(p)] - length);
+    std::sort(branch.begin(), branch.end(), std::less<glm::ivec2>());
+    if (depth < 8 && reach > 4 * width + 4) {
+      add_stroke_fragments(lg, grid, branch, depth + 1);
+    } else {
+      for (glm::ivec2 p : branch) grid.at(p) = -4;
+      main.insert(main.end(), branch.begin(), branch.end());
+    }
+  }
+  std::sort(main.begin(), main.end(), std::less<glm::ivec2>());
+  for (glm::ivec2 p : main) grid.at(p) = -3;
+
+  // Parameter: walking distance from e over the greatest one, so it rises along the
+  // stroke: 0 at e, 1 at the far end.
+  std::vector<double> t;
+  int32_t longest = 0;
+  for (glm::ivec2 p : main) {
+    t.push_back(from_e[index(p)]);
+    longest = std::max(longest, from_e[index(p)]);
+  }
+  const double s = longest > 0 ? 1.0 / longest : 1.0;
+  for (double& v : t) v *= s;
+  add_component_fragment(lg, main, t);
+}
+
+}  // namespace
+
 void layer_graph::build_single_region(const layer& raster) {
   if (raster.ink_pixels.empty()) return;
   ink_grid grid(raster.ink_pixels);
-  std::vector<glm::ivec2> component;
-  std::vector<double> t;
   for (glm::ivec2 first : raster.ink_pixels) {
     if (grid.at(first) != -2) continue;
-    // Ends: the pixel farthest from the first, walking through the ink, and the pixel
-    // farthest from that one. Straight-line distances would fold back on a curved
-    // stroke and jump between strokes.
-    component = walk_through_ink(grid, first);
-    forget_walk(grid, component);
-    const glm::ivec2 c = component.back();
-    const glm::ivec2 e = walk_through_ink(grid, c).back();
-    forget_walk(grid, component);
-    walk_through_ink(grid, e);
-    // A traced stroke is built from the pixel graph already.
+    std::vector<glm::ivec2> component = walk_through_ink(grid, first);
     std::sort(component.begin(), component.end(), std::less<glm::ivec2>());
-    if (!holds_graph_pixel(raster, component)) {
-      // Parameter: walking distance from e over the component's length, so it rises
-      // along the stroke: 0 at e, 1 at the far end.
-      int32_t length = 0;
-      for (glm::ivec2 p : component) length = std::max(length, grid.at(p));
-      const double s = length > 0 ? 1.0 / length : 1.0;
-      t.clear();
-      for (glm::ivec2 p : component) t.push_back(grid.at(p) * s);
-      add_component_fragment(*this, component, t);
+    // A traced stroke is built from the pixel graph already.
+    if (holds_graph_pixel(raster, component)) {
+      for (glm::ivec2 p : component) grid.at(p) = -3;
+      continue;
     }
-    for (glm::ivec2 p : component) grid.at(p) = -3;
+    // Only this stroke's pixels hold -2 while its fragments are made.
+    for (glm::ivec2 p : component) grid.at(p) = -2;
+    add_stroke_fragments(*this, grid, component, 0);
   }
 }
 

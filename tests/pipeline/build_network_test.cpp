@@ -214,14 +214,20 @@ TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSpl
     const char* name;
     cv::Mat sketch;
     std::size_t nb_components;
+    bool batch_form_only = false;
   };
   const drawing drawings[] = {
       {"three wavy lines", fixtures::wavy_lines(), 3},
       {"wave of half circles", fixtures::half_circle_wave(3, 20, 4), 1},
       {"wide wave", fixtures::half_circle_wave(6, 24, 3), 1},
+      // Branched: in the batch form the branch off the main run gets fragments of its
+      // own. (Traced, its fork is judged on whole runs, with the drawn sheets.)
+      {"T", fixtures::open_t(3, 100), 2, true},
+      {"wide T", fixtures::open_t(6, 140), 2, true},
   };
   for (const drawing& d : drawings)
     for (int passes : {0, 1, 10}) {
+      if (d.batch_form_only && passes != 0) continue;
       // One pass traces one stroke; the strokes left untraced get a fragment each.
       SCOPED_TRACE(std::string(d.name) + ", " + std::to_string(passes) + " open-stroke passes");
       testing::internal::CaptureStdout();
