@@ -46,6 +46,16 @@ std::string parameter_part(float lambda, float dt) {
   return s.str();
 }
 
+// Whether no pixel of the input image is paper.
+bool holds_no_paper(const cv::Mat& input_image) {
+  for (int y = 0; y < input_image.rows; ++y) {
+    const float* row = input_image.ptr<float>(y);
+    for (int x = 0; x < input_image.cols; ++x)
+      if (!is_ink(row[x])) return false;
+  }
+  return true;
+}
+
 // Creates the folders that will hold `path`. The writers do not create folders, and a
 // missing one would lose the result without a word.
 void make_parent_folder(const std::string& path) {
@@ -71,16 +81,6 @@ bool read_graph_input(const std::string& path, int test, curve_network& network,
     std::cerr << path << ": not a readable graph file (" << e.what() << "); test " << test
               << " skipped" << std::endl;
     return false;
-  }
-  return true;
-}
-
-// Whether no pixel of the input image is paper.
-bool holds_no_paper(const cv::Mat& input_image) {
-  for (int y = 0; y < input_image.rows; ++y) {
-    const float* row = input_image.ptr<float>(y);
-    for (int x = 0; x < input_image.cols; ++x)
-      if (!is_ink(row[x])) return false;
   }
   return true;
 }
