@@ -44,17 +44,6 @@ cv::Mat split_box(int width, int rows = 40, int cols = 60);
 // size x size sketch, from a fixed seed.
 cv::Mat random_drawing(int size, int nb_strokes, unsigned seed = 1);
 
-// Strokes that enclose nothing, `width` pixels wide: three separate wavy lines; a wave of
-// `halves` half circles of radius `radius`, alternately up and down; a T (a bar with a
-// stem from its middle).
-cv::Mat wavy_lines(int width = 3, int cols = 160);
-cv::Mat half_circle_wave(int width = 3, int radius = 20, int halves = 4);
-cv::Mat open_t(int width = 3, int size = 100);
-
-// Rings joined by open strokes that close no region: `nb_rings` rings (2 or 3) of radius
-// `radius` whose centres are joined to one hub by straight strokes ("network" icon).
-cv::Mat rings_on_a_hub(int width = 3, int radius = 18, int nb_rings = 3);
-
 // The extraction's input image of a sketch, pixel for pixel (no doubling): grey g becomes
 // g x (1/255) as a float.
 cv::Mat as_input_image(const cv::Mat& sketch);
@@ -69,5 +58,16 @@ extraction run_region_steps(const cv::Mat& input_image, const region_params& par
 
 // A writable temporary path for a file named `name`, removed by the caller if it cares.
 std::string temp_path(const std::string& name);
+
+// Strokes that enclose nothing, `width` pixels wide: three separate wavy lines; a wave of
+// `halves` half circles of radius `radius`, alternately up and down; a T (a bar with a
+// stem from its middle).
+cv::Mat wavy_lines(int width = 3, int cols = 160);
+cv::Mat half_circle_wave(int width = 3, int radius = 20, int halves = 4);
+cv::Mat open_t(int width = 3, int size = 100);
+
+// Rings joined by open strokes that close no region: `nb_rings` rings (2 or 3) of radius
+// `radius` whose centres are joined to one hub by straight strokes ("network" icon).
+cv::Mat rings_on_a_hub(int width = 3, int radius = 18, int nb_rings = 3);
 
 }  // namespace fixtures
