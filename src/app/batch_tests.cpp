@@ -47,12 +47,12 @@ std::string parameter_part(float lambda, float dt) {
   return s.str();
 }
 
-// Whether no pixel of the input image is paper.
-bool holds_no_paper(const cv::Mat& input_image) {
+// Whether no pixel of the input image is paper under the ink threshold.
+bool holds_no_paper(const cv::Mat& input_image, float threshold) {
   for (int y = 0; y < input_image.rows; ++y) {
     const float* row = input_image.ptr<float>(y);
     for (int x = 0; x < input_image.cols; ++x)
-      if (!is_ink(row[x])) return false;
+      if (!is_ink(row[x], threshold)) return false;
   }
   return true;
 }
@@ -139,7 +139,9 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker) {
   if (!load_sketch(path.c_str(), &input_image)) return false;
-  if (holds_no_paper(input_image)) {
+  const float threshold = read_ink_threshold();
+  report_mostly_ink(input_image, threshold, path);
+  if (holds_no_paper(input_image, threshold)) {
     // One solid blob with nothing around it draws no stroke, and its hundreds of
     // thousands of samples would keep the annealing busy for minutes.
     std::cerr << path << ": every pixel is ink, so there is no stroke to trace" << std::endl;
@@ -153,8 +155,6 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   const region_params& rp = worker.region_params;
   std::list<layer>& layers = worker.layers;
 
-  const float threshold = read_ink_threshold();
-  report_mostly_ink(input_image, threshold, path);
   extract_layers(&input_image, &layers, &region_image, 100, false, threshold);
   compute_ink_distance(layers, input_image.rows, input_image.cols);
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
