@@ -239,6 +239,18 @@ TEST(SplitFragments, CutsUntilEveryPieceFitsAndRefitsAll) {
   }
 }
 
+TEST(SplitFragments, TailsAreTriedInTheSameSweepHeadsInTheNext) {
+  // A zigzag of four legs, first cut at its middle corner. The tail is cut again in the
+  // same sweep (its pieces follow it in the list); the head waits for the next sweep, so
+  // its own tail comes last. Fragments are named by their first sample.
+  layer_graph lg;
+  fill_polyline(lg.f_curves.emplace_back(), {{0, 0}, {40, 0}, {40, 40}, {80, 40}, {80, 0}}, 40);
+  lg.split_fragments();
+  std::vector<glm::vec2> starts;
+  for (const f_curve& f : lg.f_curves) starts.push_back(f.v_point.front());
+  EXPECT_EQ(starts, (std::vector<glm::vec2>{{0, 0}, {40, 40}, {80, 40}, {40, 0}}));
+}
+
 TEST(LayerPasses, EmptyLayerPassesDoNothing) {
   layer_graph lg;
   lg.height = 7;
