@@ -2,6 +2,7 @@
 #include <climits>
 #include <cmath>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,80 @@ TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
   EXPECT_EQ(opt.k, 2);  // steps never advance k
   // Whether the move stood or was undone, E is the network's energy.
   EXPECT_NEAR(opt.E, net.energy(opt.lambda, opt.mu), 1e-4f * std::fabs(opt.E));
+}
+
+TEST(AnnealingStep, TemperatureIsTakenInSinglePrecision) {
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 3);
+  recuit opt = seeded_optimiser(net, 5);
+  opt.Ti = 3.0f;
+  opt.dt = 0.97f;
+  opt.k = 2;
+  testing::internal::CaptureStdout();
+  opt.step_batch();
+  testing::internal::GetCapturedStdout();
+  // dt * dt rounded to float, then times Ti in float: one unit in the last place below
+  // the product taken in double.
+  const float dt2 = opt.dt * opt.dt;
+  const float expected = opt.Ti * dt2;
+  EXPECT_EQ(opt.T, expected);
+  EXPECT_NE(opt.T, static_cast<float>(3.0 * 0.97f * 0.97f));
+}
+
+TEST(AnnealingStep, DrawsPickLayerCurveAndMoveInTheirOrder) {
+  // Layers of 3, 1 and 2 lone straight fragments: every curve end is free, so only the
+  // degree moves change anything, and at a temperature this high each one stands. A
+  // second engine with the same seed replays the draws in the order the iteration
+  // makes them and predicts every curve's degree.
+  const int sizes[] = {3, 1, 2};
+  curve_network net;
+  for (int n : sizes) {
+    layer_graph& L = net.emplace_back();
+    for (int i = 0; i < n; ++i)
+      topology_builder::add_fragment(L, topology_builder::add_junction(L), topology_builder::add_junction(L),
+                                     {20.0 * i, 0}, {20.0 * i + 6, 9}, 12);
+    fixture::link_one_curve_per_fragment(L);
+  }
+  recuit opt = seeded_optimiser(net, 77);
+  opt.Ti = 1e9f;
+  opt.dt = 1.0f;
+  std::mt19937 replay = opt.gen;
+  auto fragment = opt.fragment_dist;
+  auto unit = opt.unit_dist;
+  auto move = opt.move_dist;
+  auto end = opt.end_dist;
+  auto degree = opt.degree_dist;
+  ASSERT_EQ(opt.cumulative_fcurves, (std::vector<int>{3, 4, 6}));
+
+  auto degrees = [&net] {
+    std::vector<std::vector<int>> d;
+    for (const layer_graph& L : net) {
+      d.emplace_back();
+      for (const curve& c : L.curves) d.back().push_back(c.v_segment[0].degree);
+    }
+    return d;
+  };
+  std::vector<std::vector<int>> expected = degrees();
+  testing::internal::CaptureStdout();
+  for (int it = 0; it < 300; ++it) {
+    opt.step_batch();
+    const int r = fragment(replay);
+    const std::size_t layer = r < 3 ? 0 : r < 4 ? 1 : 2;
+    unit(replay);
+    if (sizes[layer] == 1) {
+      expected[layer][0] = degree(replay);
+    } else {
+      const int m = move(replay);
+      const int c = fragment(replay) % sizes[layer];
+      if (m == 3)
+        expected[layer][c] = degree(replay);
+      else
+        end(replay);  // the end of a free end: nothing more
+    }
+    ASSERT_EQ(degrees(), expected) << "iteration " << it;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(opt.gen, replay);
 }
 
 TEST(AnnealingStep, BothFormsDrawAlikeWithoutConstraints) {
