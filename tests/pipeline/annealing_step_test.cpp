@@ -295,6 +295,54 @@ TEST(AnnealingStep, DrawsPickLayerCurveMoveEndAndPartnerInTheirOrder) {
   }
 }
 
+TEST(AnnealingStep, InteractivePickCountsOnlyTheCurvesThatAreNotFrozen) {
+  // Five lone straight fragments, the second and fourth curves frozen: only degree
+  // moves change anything. The replayed curve draw names the i-th free curve.
+  scoped_view view;
+  curve_network net;
+  layer_graph& L = net.emplace_back();
+  for (int i = 0; i < 5; ++i)
+    topology_builder::add_fragment(L, topology_builder::add_junction(L), topology_builder::add_junction(L),
+                                   {20.0 * i, 0}, {20.0 * i + 9, 9});
+  fixture::link_one_curve_per_fragment(L);
+  std::vector<curve*> curves, free_curves;
+  for (curve& c : L.curves) curves.push_back(&c);
+  for (std::size_t i = 0; i < curves.size(); ++i) {
+    if (i == 1 || i == 3)
+      view.settings.fixed_curves.insert(curves[i]);
+    else
+      free_curves.push_back(curves[i]);
+  }
+  recuit opt = seeded_optimiser(net, 9);
+  opt.Ti = 1e9f;
+  opt.dt = 1.0f;
+  std::mt19937 replay = opt.gen;
+  auto fragment = opt.fragment_dist;
+  auto unit = opt.unit_dist;
+  auto move = opt.move_dist;
+  auto end = opt.end_dist;
+  auto degree = opt.degree_dist;
+  std::map<curve*, int> expected;
+  for (curve* c : curves) expected[c] = c->v_segment[0].degree;
+  int first_wrong = -1;
+  testing::internal::CaptureStdout();
+  for (int it = 0; it < 200 && first_wrong < 0; ++it) {
+    fragment(replay);
+    unit(replay);
+    const int m = move(replay);
+    curve* C = free_curves[static_cast<std::size_t>(fragment(replay)) % free_curves.size()];
+    if (m == 3)
+      expected[C] = degree(replay);
+    else
+      end(replay);
+    opt.step();
+    for (curve* c : curves)
+      if (c->v_segment[0].degree != expected[c]) first_wrong = it;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(first_wrong, -1) << "first iteration that went otherwise than the draws say";
+}
+
 TEST(AnnealingStep, BothFormsDrawAlikeWithoutConstraints) {
   scoped_view view;  // empty constraint sets: the interactive form may run
   curve_network a, b;
