@@ -70,10 +70,7 @@ TEST(AnnealingRun, FirstPictureShowsTheFinishingPassesInOrderBeforeTheRefit) {
   for (curve_network* net : {&run, &by_hand}) {
     layer_graph& T = net->emplace_back();
     fixture::t_junction(T);
-    // Wavy arms that stop short of the centre: fitted alone, they miss each other there.
-    for (f_curve& f : T.f_curves)
-      for (std::size_t i = 0; i < f.v_point.size(); ++i) f.v_point[i] += glm::vec2(0.8f * std::sin(1.7f * i), 0.6f);
-    T.refit_curves();
+    fixture::make_wavy(T);
   }
   recuit a(&run), b(&by_hand);
   a.read_config_v2(0.5f, 0.999f);
