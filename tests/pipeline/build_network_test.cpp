@@ -244,6 +244,18 @@ TEST(BuildNetwork, HandWrittenPixelGraphComesOutInIdOrder) {
     EXPECT_EQ(e.v_region, (std::vector<region*>{&outside, &inside}));
     EXPECT_TRUE(e.on_background);
   }
+  // Each region got its boundary in edge id order, the arch first; the loop walk then
+  // starts from that first entry and puts it last.
+  edge* arch_edge = &lg.edges.front();
+  edge* line_edge = &lg.edges.back();
+  for (const region* r : {&outside, &inside}) {
+    ASSERT_EQ(r->v_region_edge.size(), 2u);
+    EXPECT_EQ(r->v_region_edge[0].edge, line_edge);
+    EXPECT_EQ(r->v_region_edge[1].edge, arch_edge);
+    EXPECT_EQ(r->v_node, (std::vector<node*>{&n0, &n1}));
+  }
+  EXPECT_EQ(n0.v_edge, (std::vector<edge*>{arch_edge, line_edge}));
+  EXPECT_EQ(n0.v_region, (std::vector<region*>{&outside, &inside}));
 
   // Linked: curves in fragment order, each connection lists them in its junction's
   // end order.
