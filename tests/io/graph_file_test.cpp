@@ -1,6 +1,10 @@
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -238,22 +242,37 @@ void build_golden_layer(layer_graph& lg) {
   c.nb_point = 4;
   c.mean_error = 0.375;
   c.class_score = -2;
+
+  // Kept only by the single-layer file.
+  nr0.v_nconnection = {&k};
+  nr0.v_region = {&r1};
+  nr1.v_region = {&r0, &r1};
 }
 
-TEST(GraphFile, GoldenRecordOfOneFragmentJunctionAndCurve) {
+// The bytes of build_golden_layer's record, field by field: the .graph form, or the
+// single-layer file form (4-byte counts, no weights, no class score, the network
+// regions' links at the end).
+golden_bytes golden_layer_record(bool single_file) {
   golden_bytes g;
   const std::pair<const char*, std::uint64_t> counts[] = {
       {"fragments", 1}, {"junctions", 1}, {"edges", 2}, {"nodes", 3},
       {"regions", 2},   {"connections", 1}, {"curves", 1}, {"network regions", 2}};
-  for (const auto& [list, n] : counts) g.u64(std::string(list) + " count", n);
+  for (const auto& [list, n] : counts) {
+    if (single_file)
+      g.pod<std::uint32_t>(std::string(list) + " count", static_cast<std::uint32_t>(n));
+    else
+      g.u64(std::string(list) + " count", n);
+  }
   g.i32("height", 7).i32("width", 9);
 
   g.u64("fragment points count", 4);
   for (float v : {1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f, 8.5f}) g.f32("fragment point", v);
   g.u64("fragment parameters count", 4);
   for (double v : {0.0, 0.25, 0.75, 1.0}) g.f64("fragment parameter", v);
-  g.u64("fragment weights count", 4);
-  for (float v : {0.5f, 2.0f, 3.0f, 4.0f}) g.f32("fragment weight", v);
+  if (!single_file) {
+    g.u64("fragment weights count", 4);
+    for (float v : {0.5f, 2.0f, 3.0f, 4.0f}) g.f32("fragment weight", v);
+  }
   g.u64("fragment control points count", 2);
   for (double v : {10.0, 20.0, 30.0, 40.0}) g.f64("fragment control point", v);
   g.index_list("fragment curves", {0}).index_list("fragment edges", {1}).index_list("fragment junctions", {0, 0});
@@ -285,8 +304,19 @@ TEST(GraphFile, GoldenRecordOfOneFragmentJunctionAndCurve) {
 
   g.index_list("curve connections", {0, 0}).index_list("curve network regions", {1});
   g.index_list("curve fragments", {0});
-  g.u64("curve sample count", 4).f64("curve mean error", 0.375).i32("curve class score", -2);
+  g.u64("curve sample count", 4).f64("curve mean error", 0.375);
+  if (!single_file) {
+    g.i32("curve class score", -2);
+  } else {
+    g.index_list("network region 0 connections", {0}).index_list("network region 0 regions", {1});
+    g.index_list("network region 1 connections", {}).index_list("network region 1 regions", {0, 1});
+  }
 
+  return g;
+}
+
+TEST(GraphFile, GoldenRecordOfOneFragmentJunctionAndCurve) {
+  const golden_bytes g = golden_layer_record(false);
   layer_graph lg;
   build_golden_layer(lg);
   EXPECT_EQ(g.compare(bytes_of(lg)), "");
@@ -330,6 +360,28 @@ TEST(GraphFile, GoldenRecordOfOneFragmentJunctionAndCurve) {
   EXPECT_EQ(c.v_nregion, std::vector<nregion*>{&back.nregions.back()});
   EXPECT_EQ(c.nb_point, 4u);
   EXPECT_EQ(c.class_score, -2);
+}
+
+TEST(GraphFile, GoldenSingleLayerFile) {
+  const golden_bytes g = golden_layer_record(true);
+  layer_graph lg;
+  build_golden_layer(lg);
+  const std::string path = testing::TempDir() + "golden_single_layer_" + std::to_string(::getpid()) + ".bin";
+  ASSERT_TRUE(lg.write_file(path));
+  std::string written;
+  {
+    std::ifstream in(path, std::ios::binary);
+    written.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_EQ(g.compare(written), "");
+  layer_graph back;
+  ASSERT_TRUE(back.read_file(path));
+  std::remove(path.c_str());
+  ASSERT_EQ(back.nregions.size(), 2u);
+  EXPECT_EQ(back.nregions.front().v_nconnection, std::vector<nconnection*>{&back.nconnections.front()});
+  EXPECT_EQ(back.nregions.front().v_region, std::vector<region*>{&back.regions.back()});
+  EXPECT_EQ(back.nregions.back().v_region.size(), 2u);
+  EXPECT_EQ(back.curves.front().nb_point, 4u);
 }
 
 TEST(GraphFile, CountsInRecordOrder) {
