@@ -1,7 +1,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -59,7 +58,13 @@ std::string geometry_of(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
-  return std::regex_replace(text.str(), std::regex("(stroke|fill)=\"[^\"]*\""), "$1=\"\"");
+  std::string s = text.str();
+  for (const std::string key : {" stroke=\"", " fill=\""})
+    for (std::size_t at = s.find(key); at != std::string::npos; at = s.find(key, at + key.size())) {
+      const std::size_t value = at + key.size();
+      s.erase(value, s.find('"', value) - value);
+    }
+  return s;
 }
 
 TEST(AnnealingRun, FirstPictureShowsTheFinishingPassesInOrderBeforeTheRefit) {
