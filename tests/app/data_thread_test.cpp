@@ -365,6 +365,18 @@ TEST(DataThread, GoldenWorkerBlockOfATinyDrawing) {
   EXPECT_EQ(b.end_dist.b(), 5);
   EXPECT_EQ(b.degree_dist.a(), 1);
   EXPECT_EQ(b.unit_dist.b(), 0.75);
+
+  // Of three differing copies of the step, the last one read stays.
+  std::string copies = g.bytes();
+  for (int32_t i = 0; i < 3; ++i) {
+    const int32_t step = 12 + i;
+    std::memcpy(&copies[24 + 4 * i], &step, 4);
+  }
+  worker_fixture k;
+  k.network.emplace_back().f_curves.resize(2);
+  std::istringstream in3(copies, std::ios::binary);
+  k.w.load(in3);
+  EXPECT_EQ(k.w.step, 14);
 }
 
 }  // namespace
