@@ -156,6 +156,122 @@ TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
   EXPECT_LT(worst_sample_distance(f), 3.0);
 }
 
+// A pixel graph written by hand, in window coordinates: an arch (edge id 3) and a line
+// (edge id 7) between node 1 at (2, 5) and node 0 at (10, 5), enclosing region label 2
+// inside outside label 1. Node 0 lies at the right, so the seed of every walk (the
+// smaller node id) is the last sample in pixel order.
+layer arch_over_line() {
+  layer l;
+  l.margin = 1;
+  l.offset_x = 1;
+  l.offset_y = 2;
+  l.ink_dist = cv::Mat(8, 13, CV_32SC1, cv::Scalar(1));
+  l.labels = cv::Mat(8, 13, CV_32SC1, cv::Scalar(1));
+  l.v_discarded = {1, 0, 0};
+  l.v_peak.resize(3);
+  pixel_graph& g = l.graph;
+  const std::vector<glm::ivec2> arch = {{3, 4}, {4, 3}, {5, 2}, {6, 2}, {7, 2}, {8, 3}, {9, 4}};
+  std::vector<glm::ivec2> line;
+  for (int x = 3; x <= 9; ++x) line.emplace_back(x, 5);
+  for (glm::ivec2 p : arch) g.edge_of_pixel[p] = 3;
+  for (glm::ivec2 p : line) g.edge_of_pixel[p] = 7;
+  for (const auto& [p, id] : g.edge_of_pixel) {
+    g.edge_pixels.insert(p);
+    g.edge_pixels_by_pair[{1, 2}].insert(p);
+    l.sample_weight[p] = 1.0f;
+  }
+  g.node_of_pixel = {{{10, 5}, 0}, {{2, 5}, 1}};
+  g.junction_pixels = {{10, 5}, {2, 5}};
+  l.sample_weight[{10, 5}] = 0.25f;
+  l.sample_weight[{2, 5}] = 0.5f;
+  g.v_node_centroid = {{10, 5}, {2, 5}};
+  g.v_node_pixel = {{10, 5}, {2, 5}};
+  g.edges_of_node = {{0, {3, 7}}, {1, {3, 7}}};
+  g.nodes_of_edge = {{3, {0, 1}}, {7, {0, 1}}};
+  g.edges_of_pair[{1, 2}] = {3, 7};
+  return l;
+}
+
+TEST(BuildNetwork, HandWrittenPixelGraphComesOutInIdOrder) {
+  std::list<layer> layers{arch_over_line()};
+  curve_network net;
+  net.build(&layers, 16, 20);
+  ASSERT_EQ(net.size(), 1u);
+  layer_graph& lg = net.front();
+  ASSERT_EQ(lg.f_curves.size(), 2u);
+  ASSERT_EQ(lg.frag_conns.size(), 2u);
+  ASSERT_EQ(lg.regions.size(), 2u);
+  ASSERT_EQ(lg.nodes.size(), 2u);
+  EXPECT_EQ(lg.height, 16);
+  EXPECT_EQ(lg.width, 20);
+
+  // Fragments in edge id order: the arch, then the line. The line's samples are its own
+  // pixels in x order, then the node pixels in pixel order (node 1, then node 0), in
+  // image coordinates; parameters count 8-neighbour steps from node 0.
+  f_curve& arch = lg.f_curves.front();
+  f_curve& line = lg.f_curves.back();
+  EXPECT_EQ(arch.v_point.front(), glm::vec2(2, 2));
+  std::vector<glm::vec2> points;
+  for (int x = 3; x <= 9; ++x) points.emplace_back(x - 1, 3);
+  points.emplace_back(1, 3);
+  points.emplace_back(9, 3);
+  EXPECT_EQ(line.v_point, points);
+  EXPECT_EQ(line.v_t, (std::vector<double>{7 / 8.0, 6 / 8.0, 5 / 8.0, 4 / 8.0, 3 / 8.0, 2 / 8.0, 1 / 8.0, 1, 0}));
+  EXPECT_EQ(line.v_weight, (std::vector<float>{1, 1, 1, 1, 1, 1, 1, 0.5f, 0.25f}));
+  EXPECT_EQ(arch.v_t.front(), 7 / 8.0);
+
+  // Junctions in node id order, each listing its edges in id order; node 0 holds the
+  // seed, so both fragments start there.
+  frag_conn& j0 = lg.frag_conns.front();
+  frag_conn& j1 = lg.frag_conns.back();
+  node& n0 = lg.nodes.front();
+  node& n1 = lg.nodes.back();
+  EXPECT_EQ(j0.v_node, std::vector<node*>{&n0});
+  ASSERT_EQ(j0.v_frag_end.size(), 2u);
+  ASSERT_EQ(j1.v_frag_end.size(), 2u);
+  EXPECT_EQ(j0.v_frag_end[0].fragment, &arch);
+  EXPECT_EQ(j0.v_frag_end[0].end, 0);
+  EXPECT_EQ(j0.v_frag_end[1].fragment, &line);
+  EXPECT_EQ(j0.v_frag_end[1].end, 0);
+  EXPECT_EQ(j1.v_frag_end[1].end, 3);
+  EXPECT_EQ(line.v_frag_conn, (std::vector<frag_conn*>{&j0, &j1}));
+
+  // Each edge lists its nodes in id order and its regions in label-pair order: the
+  // outside (background) first.
+  region& outside = lg.regions.front();
+  region& inside = lg.regions.back();
+  EXPECT_TRUE(outside.background);
+  for (const edge& e : lg.edges) {
+    EXPECT_EQ(e.v_node, (std::vector<node*>{&n0, &n1}));
+    EXPECT_EQ(e.v_region, (std::vector<region*>{&outside, &inside}));
+    EXPECT_TRUE(e.on_background);
+  }
+  // Each region got its boundary in edge id order, the arch first; the loop walk then
+  // starts from that first entry and puts it last.
+  edge* arch_edge = &lg.edges.front();
+  edge* line_edge = &lg.edges.back();
+  for (const region* r : {&outside, &inside}) {
+    ASSERT_EQ(r->v_region_edge.size(), 2u);
+    EXPECT_EQ(r->v_region_edge[0].edge, line_edge);
+    EXPECT_EQ(r->v_region_edge[1].edge, arch_edge);
+    EXPECT_EQ(r->v_node, (std::vector<node*>{&n0, &n1}));
+  }
+  EXPECT_EQ(n0.v_edge, (std::vector<edge*>{arch_edge, line_edge}));
+  EXPECT_EQ(n0.v_region, (std::vector<region*>{&outside, &inside}));
+
+  // Linked: curves in fragment order, each connection lists them in its junction's
+  // end order.
+  testing::internal::CaptureStdout();
+  net.link();
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(lg.curves.size(), 2u);
+  EXPECT_EQ(lg.curves.front().v_f_curve, std::vector<f_curve*>{&arch});
+  const nconnection& k0 = lg.nconnections.front();
+  EXPECT_EQ(k0.v_frag_conn, std::vector<frag_conn*>{&j0});
+  EXPECT_EQ(k0.v_curve, (std::vector<curve*>{&lg.curves.front(), &lg.curves.back()}));
+  EXPECT_EQ(check_network(lg), "");
+}
+
 TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
   std::list<layer> layers(1);
   layers.front().ink_pixels.insert(glm::ivec2(20, 20));
