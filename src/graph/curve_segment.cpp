@@ -1,11 +1,15 @@
 // Ordering of a segment's fragments along their chain, its least-squares fit and error.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include <Eigen/Dense>
@@ -251,12 +255,15 @@ void keep_previous(std::vector<glm::dvec2>& ctrl, std::size_t k) {
   ctrl.assign(k, p);
 }
 
+// determined: whether the samples fixed the points (false: previous points were kept).
 template <int K>
-float fit_least_squares(curve_segment& seg) {
+float fit_least_squares(curve_segment& seg, bool* determined = nullptr) {
   normal_equations<K> ne;
   accumulate<K>(seg, ne);
   glm::dvec2 pts[K];
-  if (fit_points<K>(seg, ne, pts)) {
+  const bool fitted = fit_points<K>(seg, ne, pts);
+  if (determined) *determined = fitted;
+  if (fitted) {
     seg.v_ctrl_point.resize(K);
     for (int j = 0; j < K; ++j) seg.v_ctrl_point[j] = pts[j];
   } else {
@@ -543,7 +550,86 @@ bool curve_segment::is_chained() {
   return true;
 }
 
+struct segment_fit_memo::table {
+  struct hash {
+    std::size_t operator()(const std::vector<std::uint64_t>& key) const {
+      std::uint64_t h = 1469598103934665603ull;
+      for (std::uint64_t w : key) h = (h ^ w) * 1099511628211ull ^ (w >> 29);
+      return static_cast<std::size_t>(h);
+    }
+  };
+  struct fit_result {
+    std::array<glm::dvec2, 4> points;
+    float sum;
+  };
+  // Kept fits, keyed by the points' count and each frag_ref's fragment, range bits,
+  // share bits and flag.
+  std::unordered_map<std::vector<std::uint64_t>, fit_result, hash> fits;
+  std::vector<std::uint64_t> key;  // reused for lookups
+  // Enough for the chains of a long run; past it the table starts afresh.
+  static constexpr std::size_t capacity = 1 << 18;
+};
+
+namespace {
+
+thread_local segment_fit_memo::table* active_fit_memo = nullptr;
+
+std::uint64_t float_pair(float a, float b) {
+  std::uint32_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return static_cast<std::uint64_t>(x) << 32 | y;
+}
+
+template <int K>
+float fit_remembered(curve_segment& seg, segment_fit_memo::table& memo) {
+  std::vector<std::uint64_t>& key = memo.key;
+  key.clear();
+  key.push_back(K);
+  for (const frag_ref& r : seg.v_frag_ref) {
+    key.push_back(reinterpret_cast<std::uintptr_t>(r.fragment));
+    key.push_back(float_pair(r.t0, r.t1));
+    key.push_back(float_pair(r.u0, r.u1));
+    key.push_back(r.reversed);
+  }
+  const auto found = memo.fits.find(key);
+  if (found != memo.fits.end()) {
+    seg.v_ctrl_point.resize(K);
+    for (int j = 0; j < K; ++j) seg.v_ctrl_point[j] = found->second.points[j];
+    return found->second.sum;
+  }
+  bool determined = false;
+  const float sum = fit_least_squares<K>(seg, &determined);
+  if (determined) {
+    if (memo.fits.size() >= segment_fit_memo::table::capacity) memo.fits.clear();
+    segment_fit_memo::table::fit_result kept{};
+    for (int j = 0; j < K; ++j) kept.points[j] = seg.v_ctrl_point[j];
+    kept.sum = sum;
+    memo.fits.emplace(key, kept);
+  }
+  return sum;
+}
+
+}  // namespace
+
+segment_fit_memo::segment_fit_memo() : table_(new table), outer_(active_fit_memo) {
+  active_fit_memo = table_;
+}
+
+segment_fit_memo::~segment_fit_memo() {
+  active_fit_memo = outer_;
+  delete table_;
+}
+
 float curve_segment::fit() {
+  if (segment_fit_memo::table* memo = active_fit_memo) {
+    switch (degree) {
+      case 0: return fit_centroid(*this);
+      case 1: return fit_remembered<2>(*this, *memo);
+      case 2: return fit_remembered<3>(*this, *memo);
+      default: return fit_remembered<4>(*this, *memo);
+    }
+  }
   switch (degree) {
     case 0: return fit_centroid(*this);
     case 1: return fit_least_squares<2>(*this);

@@ -16,6 +16,8 @@ void recuit::run_time_slice() {
   using clock = std::chrono::steady_clock;
   const auto start = clock::now();
   if (k >= nb_it) return;
+  // The view may edit fragments between slices: fits are remembered within one only.
+  const segment_fit_memo memo;
   // The clock is read after each iteration, so a slice overruns by at most one.
   do {
     step();
@@ -31,6 +33,8 @@ void recuit::run_all() {
   // Room for the whole run, within reason: a huge count from a configuration file
   // should not fail here before the first iteration.
   if (nb_it > k) energies.reserve(std::min(nb_it - k, 1 << 24));
+  // The moves and passes regroup fragments but never change their samples.
+  const segment_fit_memo memo;
   while (k < nb_it) {
     step_batch();
     energies.push_back(E);
