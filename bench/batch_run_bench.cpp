@@ -15,6 +15,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/batch_tests.h"
+#include "app/blas_threads.h"
 #include "app/data_thread.h"
 #include "graph/curve_network.h"
 #include "support/sketch_fixtures.h"
@@ -36,6 +37,7 @@ int curve_count(const curve_network& net) {
 }
 
 void batch_run(benchmark::State& state, const std::string& name, const cv::Mat& sketch) {
+  use_single_threaded_blas();  // as the programs do at start-up
   const fs::path here = fs::current_path();
   const fs::path scratch = fs::temp_directory_path() / ("batch_run_bench_" + name);
   fs::remove_all(scratch);
