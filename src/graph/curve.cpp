@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -122,12 +123,24 @@ void release_fragment(curve_graph& g, f_curve* f, int degree, int class_score) {
   }
 }
 
+// Searches from both ends at once: the curves a move's undo erases are the ones its
+// detach has just appended.
 void erase_curve(curve_graph& g, const curve* c) {
-  for (auto it = g.curves.begin(); it != g.curves.end(); ++it) {
-    if (&*it == c) {
-      g.curves.erase(it);
+  if (g.curves.empty()) return;
+  auto front = g.curves.begin();
+  auto back = std::prev(g.curves.end());
+  while (true) {
+    if (&*front == c) {
+      g.curves.erase(front);
       return;
     }
+    if (&*back == c) {
+      g.curves.erase(back);
+      return;
+    }
+    if (front == back || std::next(front) == back) return;
+    ++front;
+    --back;
   }
 }
 

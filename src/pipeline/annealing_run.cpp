@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "graph/curve_moves.h"
 #include "graph/curve_network.h"
 #include "io/output_names.h"
 #include "pipeline/recuit.h"
@@ -36,9 +37,12 @@ void recuit::run_all() {
   // The moves and passes regroup fragments but never change their samples.
   const segment_fit_memo memo;
   while (k < nb_it) {
+    const unsigned long long undone = undone_move_count();
     step_batch();
+    energy_is_current = undone_move_count() == undone;
     energies.push_back(E);
     if (k % 10000 == 0) {
+      energy_is_current = false;  // the passes move control points
       for (layer_graph& L : *network) {
         L.fit_joined_curves();
         L.slide_one_lone_end();
@@ -49,6 +53,7 @@ void recuit::run_all() {
     }
     ++k;
   }
+  energy_is_current = false;
   std::ofstream out("energy_decrease.csv");
   if (!out) {
     std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
