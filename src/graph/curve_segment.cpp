@@ -6,9 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <limits>
-#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -432,6 +430,23 @@ bool same_end_at(const f_curve* a, const f_curve* b, const frag_conn* j) {
   return (end_a != 0) == (end_b != 0);
 }
 
+namespace {
+
+// Buffers of the ordering, reused from call to call: it runs in every annealing move.
+struct ordering_scratch {
+  std::vector<int> count;
+  std::vector<long> position;
+  std::vector<char> placed;
+  std::vector<const frag_conn*> visited;
+  std::vector<std::pair<std::size_t, frag_conn*>> queue;
+  std::vector<std::size_t> order;
+  std::vector<frag_ref> ordered;
+};
+
+thread_local ordering_scratch ordering;
+
+}  // namespace
+
 void curve_segment::order_fragments() {
   const std::size_t n = v_frag_ref.size();
   if (n == 0) return;
@@ -441,7 +456,9 @@ void curve_segment::order_fragments() {
     return;
   }
 
-  std::vector<int> count(n);
+  ordering_scratch& o = ordering;
+  std::vector<int>& count = o.count;
+  count.assign(n, 0);
   int total = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const frag_ref& r = v_frag_ref[i];
@@ -457,24 +474,29 @@ void curve_segment::order_fragments() {
 
   // Breadth-first walks from frag_ref 0 through shared junctions; forward positions
   // count up, backward ones down, one step per pop.
-  std::vector<long> position(n, 0);
-  std::vector<bool> placed(n, false);
-  placed[0] = true;
-  std::set<const frag_conn*> visited;
+  std::vector<long>& position = o.position;
+  position.assign(n, 0);
+  std::vector<char>& placed = o.placed;
+  placed.assign(n, 0);
+  placed[0] = 1;
+  std::vector<const frag_conn*>& visited = o.visited;  // few: a linear search will do
+  visited.clear();
   auto walk = [&](frag_conn* start, long step) {
-    std::deque<std::pair<std::size_t, frag_conn*>> queue;
+    std::vector<std::pair<std::size_t, frag_conn*>>& queue = o.queue;
+    queue.clear();
+    std::size_t head = 0;
     if (start) queue.emplace_back(0, start);
     long p = 0;
-    while (!queue.empty()) {
-      const auto [r, j] = queue.front();
-      queue.pop_front();
+    while (head < queue.size()) {
+      const auto [r, j] = queue[head++];
       p += step;
-      if (!visited.insert(j).second) continue;
+      if (std::find(visited.begin(), visited.end(), j) != visited.end()) continue;
+      visited.push_back(j);
       for (const frag_end& e : j->v_frag_end) {
         if (e.fragment == v_frag_ref[r].fragment) continue;
         for (std::size_t k = 0; k < n; ++k) {
           if (placed[k] || v_frag_ref[k].fragment != e.fragment) continue;
-          placed[k] = true;
+          placed[k] = 1;
           position[k] = p;
           const std::vector<frag_conn*>& js = e.fragment->v_frag_conn;
           frag_conn* next = nullptr;
@@ -490,7 +512,8 @@ void curve_segment::order_fragments() {
   walk(js0.size() > 1 ? js0[1] : nullptr, 1);
   walk(!js0.empty() ? js0[0] : nullptr, -1);
 
-  std::vector<std::size_t> order;
+  std::vector<std::size_t>& order = o.order;
+  order.clear();
   for (std::size_t i = 0; i < n; ++i)
     if (placed[i]) order.push_back(i);
   std::stable_sort(order.begin(), order.end(),
@@ -500,8 +523,8 @@ void curve_segment::order_fragments() {
                           [&](std::size_t a, std::size_t b) { return position[a] == position[b]; }),
               order.end());
 
-  std::vector<frag_ref> ordered;
-  ordered.reserve(order.size());
+  std::vector<frag_ref>& ordered = o.ordered;
+  ordered.clear();
   if (total > 0) {
     const float s = 1 / static_cast<float>(total);
     float u = 0;
@@ -522,7 +545,7 @@ void curve_segment::order_fragments() {
       ordered.push_back(r);
     }
   }
-  v_frag_ref = std::move(ordered);
+  v_frag_ref.assign(ordered.begin(), ordered.end());
   set_reversed();
 }
 

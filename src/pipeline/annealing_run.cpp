@@ -2,6 +2,7 @@
 // and energy file, and the end-of-run passes and pictures.
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -59,7 +60,18 @@ void recuit::run_all() {
     std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
     return;
   }
-  for (float e : energies) out << e << '\n';
+  // to_chars in general form with six digits writes what the stream's default format
+  // writes, without a locale lookup per number.
+  std::string text;
+  text.reserve(energies.size() * 12);
+  char buffer[64];
+  for (float e : energies) {
+    const std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof buffer, e, std::chars_format::general, 6);
+    text.append(buffer, r.ptr);
+    text.push_back('\n');
+  }
+  out << text;
 }
 
 void recuit::run() {
