@@ -1,10 +1,11 @@
 // Seeded batch runs give the same files, byte for byte, as the stored ones in
-// tests/fixtures/batch/: the result SVG, the ".error" file and energy_decrease.csv of
-// three drawings taken through the batch path (extraction, annealing with a shortened
-// schedule, finishing passes). Any change of the results shows here, so work that is
-// meant to change only the speed can be checked against the files.
+// tests/fixtures/batch/: the result SVG, the ".error" file, energy_decrease.csv and the
+// picture after the 10000th iteration of three drawings taken through the batch path
+// (extraction, annealing with a shortened schedule, finishing passes). Any change of the
+// results shows here, so work that is meant to change only the speed can be checked
+// against the files.
 //
-// The SVG's curve colours come from a std::random_device; they are replaced by
+// The SVGs' curve colours come from a std::random_device; they are replaced by
 // "#colour" before the comparison, so only the geometry and the order count.
 //
 // After a change that is meant to change the results, write the files again with
@@ -54,6 +55,7 @@ bool updating() {
 
 struct run_files {
   std::string svg, error, energies;
+  std::string picture;  // the run's picture after the 10000th iteration, "10000.svg"
 };
 
 // One batch test on the sketch file at `path` (absolute), in a scratch working folder
@@ -83,6 +85,7 @@ run_files seeded_batch_run(const std::string& path, float lambda, float dt, unsi
   files.svg = std::regex_replace(slurp("result.svg"), colour, "stroke=\"#colour\"");
   files.error = slurp("result.error");
   files.energies = slurp("energy_decrease.csv");
+  files.picture = std::regex_replace(slurp("10000.svg"), colour, "stroke=\"#colour\"");
   return files;
 }
 
@@ -91,6 +94,7 @@ void check_or_update(const std::string& name, const run_files& files) {
       {name + ".svg", &files.svg},
       {name + ".error", &files.error},
       {name + "_energy_decrease.csv", &files.energies},
+      {name + "_10000.svg", &files.picture},
   };
   for (const auto& [file, bytes] : parts) {
     SCOPED_TRACE(file);
