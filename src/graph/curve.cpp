@@ -11,6 +11,7 @@
 #include <set>
 
 #include "graph/bezier.h"
+#include "graph/curve_network.h"
 #include "graph/edge.h"
 #include "graph/f_curve.h"
 #include "graph/layer_graph.h"
@@ -34,6 +35,7 @@ void curve::refit() {
   mean_error = 0;
   for (curve_segment& s : v_segment) mean_error += static_cast<double>(s.fit());
   mean_error /= static_cast<double>(nb_point);
+  note_curve_refitted(this);
 }
 
 curve::curve(f_curve* f, int degree) { add_fragment_to_last_segment(f, degree); }
@@ -127,6 +129,7 @@ void release_fragment(curve_graph& g, f_curve* f, int degree, int class_score) {
 // detach has just appended.
 void erase_curve(curve_graph& g, const curve* c) {
   if (g.curves.empty()) return;
+  note_curve_erased(c);
   auto front = g.curves.begin();
   auto back = std::prev(g.curves.end());
   while (true) {

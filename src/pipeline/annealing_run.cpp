@@ -18,8 +18,10 @@ void recuit::run_time_slice() {
   using clock = std::chrono::steady_clock;
   const auto start = clock::now();
   if (k >= nb_it) return;
-  // The view may edit fragments between slices: fits are remembered within one only.
+  // The view may edit fragments and curves between slices: fits are remembered, and
+  // energy terms kept, within one slice only.
   const segment_fit_memo memo;
+  const energy_tracking tracking(network);
   // The clock is read after each iteration, so a slice overruns by at most one.
   do {
     step();
@@ -37,6 +39,7 @@ void recuit::run_all() {
   if (nb_it > k) energies.reserve(std::min(nb_it - k, 1 << 24));
   // The moves and passes regroup fragments but never change their samples.
   const segment_fit_memo memo;
+  energy_tracking tracking(network);
   while (k < nb_it) {
     const unsigned long long undone = undone_move_count();
     step_batch();
@@ -51,6 +54,7 @@ void recuit::run_all() {
       }
       network->save_curves_svg(std::to_string(k) + ".svg", false);
       for (layer_graph& L : *network) L.refit_curves();
+      tracking.forget();  // every curve was refitted
     }
     ++k;
   }
