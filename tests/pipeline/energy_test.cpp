@@ -1,12 +1,15 @@
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "graph/curve_network.h"
+#include "pipeline/recuit.h"
 #include "pipeline/view_settings.h"
 #include "support/layer_fixtures.h"
+#include "support/wavy_grid.h"
 
 namespace {
 
@@ -97,6 +100,40 @@ TEST(NetworkEnergy, RecomputedMeasuresTheFirstSegmentAfresh) {
   for (curve& c : net.front().curves) c.mean_error += 10.0;
   EXPECT_NEAR(net.energy(lambda, mu) - stored, 3 * 10.0f * (1 - lambda), 1e-3f);
   EXPECT_NEAR(net.energy_recomputed(lambda, mu), stored, 1e-4f * std::fabs(stored) + 1e-6f);
+}
+
+// With the terms kept between evaluations, every evaluation during a run of moves must
+// give the bits of a full evaluation: two layers (the sums run across the layer
+// boundary), a seeded run of batch steps with the view's degree penalty changed midway.
+TEST(EnergyTracking, EveryEvaluationEqualsAFullOneThroughARunOfMoves) {
+  curve_network net;
+  fixture::wavy_grid(net.emplace_back(), 5, 4);
+  fixture::wavy_grid(net.emplace_back(), 4, 4);
+  view_settings view;
+  recuit opt(&net);
+  opt.read_config_v2(0.5f, 0.99f);
+  opt.gen.seed(14);
+  testing::internal::CaptureStdout();
+  const energy_tracking tracking(&net);
+  int mismatches = 0;
+  for (int i = 0; i < 1500; ++i) {
+    if (i == 700) main_gl_widget = &view;  // another weight table from here on
+    opt.step_batch();
+    ++opt.k;
+    const float tracked = net.energy(opt.lambda, opt.mu);
+    float full;
+    {
+      const energy_tracking none(nullptr);  // the innermost scope serves: no terms kept
+      full = net.energy(opt.lambda, opt.mu);
+    }
+    if (std::memcmp(&tracked, &full, sizeof full) != 0 && ++mismatches <= 3)
+      ADD_FAILURE() << "step " << i << ": tracked " << tracked << ", full " << full;
+  }
+  main_gl_widget = nullptr;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(mismatches, 0);
+  // The moves did change the network (31 and 24 one-fragment curves to begin with).
+  EXPECT_TRUE(net.front().curves.size() != 31u || net.back().curves.size() != 24u);
 }
 
 }  // namespace
