@@ -93,13 +93,25 @@ struct energy_tracking::state {
   std::vector<float> sum_weight;  // degree weights up to and including the entry
   std::vector<int> non_finite;    // non-finite fit terms up to and including the entry
   std::vector<std::size_t> layer_end;  // one past each layer's last entry
+  // Curves are only appended to their layer's list, so numbers given in list order
+  // (the layer's index in the high bits) keep the network's order: an entry's place is
+  // a binary search of its number.
+  std::vector<std::uint64_t> number;  // per entry, increasing
+  std::unordered_map<const curve*, std::uint64_t> number_of;
+  std::vector<std::uint64_t> next_number;  // per layer
+
+  std::uint64_t new_number(std::size_t layer) {
+    return static_cast<std::uint64_t>(layer) << 40 | next_number[layer]++;
+  }
   std::vector<const curve*> touched, erased;  // since the last evaluation
   // Scratch of update().
-  std::vector<char> state_of;  // per entry: 0 as it was, 1 refitted, 2 erased
+  std::vector<std::pair<std::size_t, char>> marks;  // entry, 1 refitted or 2 erased
+  std::vector<char> state_of;  // per entry from the first mark: 0 as it was, 1, 2
   std::vector<std::vector<const curve*>> appended;
   std::vector<const curve*> tail_order;
   std::vector<int> tail_degree;
   std::vector<float> tail_fit;
+  std::vector<std::uint64_t> tail_number;
 
   // Past this many notes a walk over the network is as cheap as sorting them out.
   static constexpr std::size_t most_notes = 32;
@@ -138,8 +150,12 @@ struct energy_tracking::state {
     degree.clear();
     fit.clear();
     layer_end.clear();
+    number.clear();
+    number_of.clear();
+    next_number.assign(net.size(), 0);
     for (const layer_graph& L : net) {
       for (const curve& c : L.curves) {
+        number_of[&c] = number.emplace_back(new_number(layer_end.size()));
         order.push_back(&c);
         degree.push_back(first_degree_or_none(c));
         fit.push_back(static_cast<float>(c.mean_error));
@@ -160,30 +176,25 @@ struct energy_tracking::state {
     const std::size_t n = order.size();
     if (net.size() != layer_end.size()) return false;
     if (touched.size() + erased.size() > most_notes) return false;
-    // One pass over the entries finds the noted curves. Erasures first: a refit noted
-    // before an erasure is void, and a pointer erased may come back as a new curve.
+    // Erasures first: a refit noted before an erasure is void, and a pointer erased may
+    // come back as a new curve.
+    marks.clear();
+    auto place = [&](const curve* c, char kind, bool forget) {
+      const auto it = number_of.find(c);
+      if (it == number_of.end()) return;  // appended since, or not of this network
+      const auto at = std::lower_bound(number.begin(), number.end(), it->second);
+      marks.emplace_back(static_cast<std::size_t>(at - number.begin()), kind);
+      if (forget) number_of.erase(it);
+    };
+    for (const curve* c : erased) place(c, 2, true);
+    for (const curve* c : touched) place(c, 1, false);
     std::size_t p = n;
-    state_of.assign(n, 0);
-    if (!touched.empty() || !erased.empty()) {
-      // A 64-bit filter of the noted pointers spares most entries the two searches.
-      auto bit = [](const curve* c) {
-        return std::uint64_t{1} << ((reinterpret_cast<std::uintptr_t>(c) >> 4) * 0x9E3779B97F4A7C15ull >> 58);
-      };
-      std::uint64_t filter = 0;
-      for (const curve* c : erased) filter |= bit(c);
-      for (const curve* c : touched) filter |= bit(c);
-      for (std::size_t i = 0; i < n; ++i) {
-        const curve* c = order[i];
-        if ((filter & bit(c)) == 0) continue;
-        if (std::find(erased.begin(), erased.end(), c) != erased.end()) {
-          state_of[i] = 2;
-        } else if (std::find(touched.begin(), touched.end(), c) != touched.end()) {
-          state_of[i] = 1;
-        } else {
-          continue;
-        }
-        p = std::min(p, i);
-      }
+    for (const auto& m : marks) p = std::min(p, m.first);
+    const std::size_t first_marked = p;
+    state_of.assign(n - first_marked, 0);
+    for (const auto& m : marks) {
+      char& mark = state_of[m.first - first_marked];
+      mark = std::max(mark, m.second);
     }
     // Curves are only ever appended: each list's new curves are its last ones.
     appended.resize(layer_end.size());
@@ -192,14 +203,19 @@ struct energy_tracking::state {
     for (const layer_graph& L : net) {
       appended[li].clear();
       std::size_t alive = 0;
-      for (std::size_t i = std::max(start, p); i < layer_end[li]; ++i) alive += state_of[i] != 2;
+      for (std::size_t i = std::max(start, p); i < layer_end[li]; ++i)
+        alive += (i >= first_marked ? state_of[i - first_marked] : 0) != 2;
       if (p > start) alive += std::min(p, layer_end[li]) - start;
       if (L.curves.size() < alive) return false;
       const std::size_t extra = L.curves.size() - alive;
       if (extra > most_notes) return false;
       if (extra > 0) {
         auto it = L.curves.end();
-        for (std::size_t k = 0; k < extra; ++k) appended[li].push_back(&*--it);
+        for (std::size_t k = 0; k < extra; ++k) {
+          const curve* c = &*--it;
+          if (number_of.count(c) != 0) return false;  // not new after all
+          appended[li].push_back(c);
+        }
         std::reverse(appended[li].begin(), appended[li].end());
         p = std::min(p, layer_end[li]);
       }
@@ -215,14 +231,17 @@ struct energy_tracking::state {
     tail_order.clear();
     tail_degree.clear();
     tail_fit.clear();
+    tail_number.clear();
     start = 0;
     for (li = 0; li < layer_end.size(); ++li) {
       const std::size_t end = layer_end[li];
       for (std::size_t i = std::max(start, p); i < end; ++i) {
-        if (state_of[i] == 2) continue;
+        const char mark = i >= first_marked ? state_of[i - first_marked] : 0;
+        if (mark == 2) continue;
         const curve* c = order[i];
         tail_order.push_back(c);
-        if (state_of[i] == 1) {
+        tail_number.push_back(number[i]);
+        if (mark == 1) {
           tail_degree.push_back(first_degree_or_none(*c));
           tail_fit.push_back(static_cast<float>(c->mean_error));
         } else {
@@ -231,6 +250,7 @@ struct energy_tracking::state {
         }
       }
       for (const curve* c : appended[li]) {
+        number_of[c] = tail_number.emplace_back(new_number(li));
         tail_order.push_back(c);
         tail_degree.push_back(first_degree_or_none(*c));
         tail_fit.push_back(static_cast<float>(c->mean_error));
@@ -241,6 +261,8 @@ struct energy_tracking::state {
     order.resize(p);
     degree.resize(p);
     fit.resize(p);
+    number.resize(p);
+    number.insert(number.end(), tail_number.begin(), tail_number.end());
     order.insert(order.end(), tail_order.begin(), tail_order.end());
     degree.insert(degree.end(), tail_degree.begin(), tail_degree.end());
     fit.insert(fit.end(), tail_fit.begin(), tail_fit.end());
