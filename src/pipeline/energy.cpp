@@ -115,6 +115,8 @@ struct energy_tracking::state {
 
   // Past this many notes a walk over the network is as cheap as sorting them out.
   static constexpr std::size_t most_notes = 32;
+  // Below this many curves the walk is cheaper anyway.
+  static constexpr std::size_t fewest_curves = 128;
 
   void clear_notes() {
     touched.clear();
@@ -300,6 +302,16 @@ void note_curve_erased(const curve* c) {
 
 float curve_network::energy(float lambda, float mu) const {
   energy_tracking::state* s = active_tracking;
+  if (s && s->network == this) {
+    // A walk over a few dozen curves costs less than sorting out what changed.
+    std::size_t curves = 0;
+    for (const layer_graph& L : *this) curves += L.curves.size();
+    if (curves < energy_tracking::state::fewest_curves) {
+      s->valid = false;  // notes stop until the network grows again
+      s->clear_notes();
+      s = nullptr;
+    }
+  }
   if (!s || s->network != this || empty())
     return network_energy(*this, lambda, mu, true, [](const curve& c) { return c.mean_error; });
   const degree_weights w;
