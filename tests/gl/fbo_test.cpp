@@ -39,13 +39,6 @@ public:
   }
 };
 
-fs::path scratch_folder(const std::string& name) {
-  fs::path folder = fs::temp_directory_path() / (name + "_" + std::to_string(getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
 }  // namespace
 
 class fbo_test : public gl_test {};
