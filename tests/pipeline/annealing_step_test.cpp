@@ -34,6 +34,19 @@ recuit seeded_optimiser(curve_network& net, unsigned seed, float lambda = 0.5f,
   return opt;
 }
 
+// The seeded optimiser on net after one batch step (output dropped) at iteration k of the
+// schedule from Ti with factor dt.
+recuit stepped_once(curve_network& net, float Ti, float dt, int k) {
+  recuit opt = seeded_optimiser(net, 5);
+  opt.Ti = Ti;
+  opt.dt = dt;
+  opt.k = k;
+  testing::internal::CaptureStdout();
+  opt.step_batch();
+  testing::internal::GetCapturedStdout();
+  return opt;
+}
+
 // Each curve of each layer as its fragment list and first-segment degree.
 using shape = std::vector<std::pair<std::vector<f_curve*>, int>>;
 shape network_shape(const curve_network& net) {
@@ -142,13 +155,7 @@ TEST(AnnealingStep, OneFragmentLayerOnlyChangesTheDegree) {
 TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
   curve_network net;
   fixture::wavy_grid(net.emplace_back(), 4);
-  recuit opt = seeded_optimiser(net, 5);
-  opt.Ti = 2.0f;
-  opt.dt = 0.5f;
-  opt.k = 2;
-  testing::internal::CaptureStdout();
-  opt.step_batch();
-  testing::internal::GetCapturedStdout();
+  recuit opt = stepped_once(net, 2.0f, 0.5f, 2);
   EXPECT_EQ(opt.T, 0.5f);
   EXPECT_EQ(opt.k, 2);  // steps never advance k
   // Whether the move stood or was undone, E is the network's energy.
@@ -158,13 +165,7 @@ TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
 TEST(AnnealingStep, TemperatureIsTakenInSinglePrecision) {
   curve_network net;
   fixture::wavy_grid(net.emplace_back(), 3);
-  recuit opt = seeded_optimiser(net, 5);
-  opt.Ti = 3.0f;
-  opt.dt = 0.97f;
-  opt.k = 2;
-  testing::internal::CaptureStdout();
-  opt.step_batch();
-  testing::internal::GetCapturedStdout();
+  recuit opt = stepped_once(net, 3.0f, 0.97f, 2);
   // dt * dt rounded to float, then times Ti in float: one unit in the last place below
   // the product taken in double.
   const float dt2 = opt.dt * opt.dt;
