@@ -34,6 +34,19 @@ recuit seeded_optimiser(curve_network& net, unsigned seed, float lambda = 0.5f,
   return opt;
 }
 
+// The seeded optimiser on net after one batch step (output dropped) at iteration k of the
+// schedule from Ti with factor dt.
+recuit stepped_once(curve_network& net, float Ti, float dt, int k) {
+  recuit opt = seeded_optimiser(net, 5);
+  opt.Ti = Ti;
+  opt.dt = dt;
+  opt.k = k;
+  testing::internal::CaptureStdout();
+  opt.step_batch();
+  testing::internal::GetCapturedStdout();
+  return opt;
+}
+
 // Each curve of each layer as its fragment list and first-segment degree.
 using shape = std::vector<std::pair<std::vector<f_curve*>, int>>;
 shape network_shape(const curve_network& net) {
@@ -142,13 +155,7 @@ TEST(AnnealingStep, OneFragmentLayerOnlyChangesTheDegree) {
 TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
   curve_network net;
   fixture::wavy_grid(net.emplace_back(), 4);
-  recuit opt = seeded_optimiser(net, 5);
-  opt.Ti = 2.0f;
-  opt.dt = 0.5f;
-  opt.k = 2;
-  testing::internal::CaptureStdout();
-  opt.step_batch();
-  testing::internal::GetCapturedStdout();
+  recuit opt = stepped_once(net, 2.0f, 0.5f, 2);
   EXPECT_EQ(opt.T, 0.5f);
   EXPECT_EQ(opt.k, 2);  // steps never advance k
   // Whether the move stood or was undone, E is the network's energy.
@@ -158,13 +165,7 @@ TEST(AnnealingStep, TemperatureOfTheIterationAndItsEnergy) {
 TEST(AnnealingStep, TemperatureIsTakenInSinglePrecision) {
   curve_network net;
   fixture::wavy_grid(net.emplace_back(), 3);
-  recuit opt = seeded_optimiser(net, 5);
-  opt.Ti = 3.0f;
-  opt.dt = 0.97f;
-  opt.k = 2;
-  testing::internal::CaptureStdout();
-  opt.step_batch();
-  testing::internal::GetCapturedStdout();
+  recuit opt = stepped_once(net, 3.0f, 0.97f, 2);
   // dt * dt rounded to float, then times Ti in float: one unit in the last place below
   // the product taken in double.
   const float dt2 = opt.dt * opt.dt;
@@ -193,12 +194,28 @@ struct constraints {
   }
 };
 
+// A second engine with the seed of an optimiser and copies of its distributions, taken
+// before the optimiser draws, so that a test can predict each draw of the iteration.
+struct draw_replay {
+  std::mt19937 gen;
+  std::uniform_int_distribution<int> fragment_dist, move_dist, end_dist, degree_dist;
+  std::uniform_real_distribution<double> unit_dist;
+
+  explicit draw_replay(const recuit& opt)
+      : gen(opt.gen), fragment_dist(opt.fragment_dist), move_dist(opt.move_dist), end_dist(opt.end_dist),
+        degree_dist(opt.degree_dist), unit_dist(opt.unit_dist) {}
+  int fragment() { return fragment_dist(gen); }
+  int move() { return move_dist(gen); }
+  int end() { return end_dist(gen); }
+  int degree() { return degree_dist(gen); }
+  double unit() { return unit_dist(gen); }
+};
+
 // The fragments that the end move of curve C is to bring onto one curve, read off the
 // network before the iteration, for extension or bridge (m = 1) and merge draws; empty
 // when the move is forbidden or has no partner (no further draw is then made).
 std::vector<f_curve*> end_move_fragments(const curve& C, const nconnection& K, int m, const constraints& rules,
-                                         std::uniform_int_distribution<int>& fragment,
-                                         std::uniform_int_distribution<int>& move, std::mt19937& replay) {
+                                         draw_replay& draws) {
   std::vector<f_curve*> joined = C.v_f_curve;
   const frag_conn& J = *K.v_frag_conn[0];
   if (m == 1) {
@@ -207,10 +224,10 @@ std::vector<f_curve*> end_move_fragments(const curve& C, const nconnection& K, i
       if (std::find(fe.fragment->v_curve.begin(), fe.fragment->v_curve.end(), &C) == fe.fragment->v_curve.end())
         candidates.push_back(fe.fragment);
     if (candidates.empty()) return {};
-    f_curve* H = candidates[static_cast<std::size_t>(fragment(replay)) % candidates.size()];
+    f_curve* H = candidates[static_cast<std::size_t>(draws.fragment()) % candidates.size()];
     if (!rules.allows(H, C)) return {};
     joined.push_back(H);
-    const int p = move(replay);
+    const int p = draws.move();
     // The moves themselves leave a frozen curve's fragment where it is.
     if (rules.frozen(H->v_curve[0])) return {};
     const bool bridge = p % 2 == 1 && H->v_frag_conn[0]->v_frag_end.size() == 3 &&
@@ -224,7 +241,7 @@ std::vector<f_curve*> end_move_fragments(const curve& C, const nconnection& K, i
     return joined;
   }
   if (K.v_curve.size() < 2) return {};
-  std::size_t i = static_cast<std::size_t>(fragment(replay)) % (K.v_curve.size() - 1);
+  std::size_t i = static_cast<std::size_t>(draws.fragment()) % (K.v_curve.size() - 1);
   for (const curve* D : K.v_curve) {
     if (D == &C) continue;
     if (i-- == 0) {
@@ -264,12 +281,7 @@ std::string replay_until_first_join(curve_network& net, recuit& opt, const const
   const int sizes[] = {5, 1, 2};
   opt.Ti = 1e9f;
   opt.dt = 1.0f;
-  std::mt19937 replay = opt.gen;
-  auto fragment = opt.fragment_dist;
-  auto unit = opt.unit_dist;
-  auto move = opt.move_dist;
-  auto end = opt.end_dist;
-  auto degree = opt.degree_dist;
+  draw_replay draws(opt);
   if (opt.cumulative_fcurves != std::vector<int>{5, 6, 8}) return "unexpected fragment tables";
 
   auto degrees = [&net] {
@@ -293,28 +305,28 @@ std::string replay_until_first_join(curve_network& net, recuit& opt, const const
   std::string wrong;
   testing::internal::CaptureStdout();
   for (int it = 0; it < 300 && wrong.empty() && joined.empty(); ++it) {
-    const int r = fragment(replay);
+    const int r = draws.fragment();
     const std::size_t layer = r < 5 ? 0 : r < 6 ? 1 : 2;
-    unit(replay);
+    draws.unit();
     layer_graph& L = *std::next(net.begin(), static_cast<std::ptrdiff_t>(layer));
     if (sizes[layer] == 1) {
-      expected[layer][0] = degree(replay);
+      expected[layer][0] = draws.degree();
     } else {
-      const int m = move(replay);
+      const int m = draws.move();
       std::vector<std::size_t> pickable;
       std::size_t position = 0;
       for (const curve& c : L.curves) {
         if (!rules.frozen(&c)) pickable.push_back(position);
         ++position;
       }
-      const std::size_t c = pickable[static_cast<std::size_t>(fragment(replay)) % pickable.size()];
+      const std::size_t c = pickable[static_cast<std::size_t>(draws.fragment()) % pickable.size()];
       if (m == 3) {
-        expected[layer][c] = degree(replay);
+        expected[layer][c] = draws.degree();
       } else {
         const curve& C = *std::next(L.curves.begin(), static_cast<std::ptrdiff_t>(c));
-        const nconnection& K = *C.v_nconnection[static_cast<std::size_t>(end(replay)) % C.v_nconnection.size()];
+        const nconnection& K = *C.v_nconnection[static_cast<std::size_t>(draws.end()) % C.v_nconnection.size()];
         if (K.v_frag_conn[0]->v_frag_end.size() > 1)
-          joined = end_move_fragments(C, K, m, rules, fragment, move, replay);
+          joined = end_move_fragments(C, K, m, rules, draws);
       }
     }
     if (rules.view)
@@ -377,25 +389,20 @@ TEST(AnnealingStep, InteractivePickCountsOnlyTheCurvesThatAreNotFrozen) {
   recuit opt = seeded_optimiser(net, 9);
   opt.Ti = 1e9f;
   opt.dt = 1.0f;
-  std::mt19937 replay = opt.gen;
-  auto fragment = opt.fragment_dist;
-  auto unit = opt.unit_dist;
-  auto move = opt.move_dist;
-  auto end = opt.end_dist;
-  auto degree = opt.degree_dist;
+  draw_replay draws(opt);
   std::map<curve*, int> expected;
   for (curve* c : curves) expected[c] = c->v_segment[0].degree;
   int first_wrong = -1;
   testing::internal::CaptureStdout();
   for (int it = 0; it < 200 && first_wrong < 0; ++it) {
-    fragment(replay);
-    unit(replay);
-    const int m = move(replay);
-    curve* C = free_curves[static_cast<std::size_t>(fragment(replay)) % free_curves.size()];
+    draws.fragment();
+    draws.unit();
+    const int m = draws.move();
+    curve* C = free_curves[static_cast<std::size_t>(draws.fragment()) % free_curves.size()];
     if (m == 3)
-      expected[C] = degree(replay);
+      expected[C] = draws.degree();
     else
-      end(replay);
+      draws.end();
     opt.step();
     for (curve* c : curves)
       if (c->v_segment[0].degree != expected[c]) first_wrong = it;

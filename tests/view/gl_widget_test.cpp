@@ -78,7 +78,7 @@ glm::vec2 image_point(const gl_widget& view, int column, int row) {
 // ---- construction and drawing without an image -------------------------------------
 
 TEST(GlWidgetConstruction, SettingsControlsAndCameraFromTheConfigurationFiles) {
-  view_test::work_folder folder(100);
+  view_test::work_folder folder("view", 100);
   std::ofstream("config/region.conf") << "150 40 0.5 3\n";
   std::ofstream("config/min_nb_pixel_in_layer.conf") << "25\n";
   std::ofstream("config/merge_all_layer.conf") << "0\n";
