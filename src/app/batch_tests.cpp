@@ -47,6 +47,16 @@ std::string parameter_part(float lambda, float dt) {
   return s.str();
 }
 
+// Whether no pixel of the input image is paper.
+bool holds_no_paper(const cv::Mat& input_image) {
+  for (int y = 0; y < input_image.rows; ++y) {
+    const float* row = input_image.ptr<float>(y);
+    for (int x = 0; x < input_image.cols; ++x)
+      if (!is_ink(row[x])) return false;
+  }
+  return true;
+}
+
 // Creates the folders that will hold `path`. The writers do not create folders, and a
 // missing one would lose the result without a word.
 void make_parent_folder(const std::string& path) {
@@ -124,9 +134,18 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
 
 }  // namespace
 
+// Also false, after one line on standard error naming the file, when every pixel of the
+// sketch is ink.
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker) {
   if (!load_sketch(path.c_str(), &input_image)) return false;
+  if (holds_no_paper(input_image)) {
+    // One solid blob with nothing around it draws no stroke, and its hundreds of
+    // thousands of samples would keep the annealing busy for minutes.
+    std::cerr << path << ": every pixel is ink, so there is no stroke to trace" << std::endl;
+    input_image.release();
+    return false;
+  }
   worker.reset();
   worker.rows = input_image.rows;
   worker.cols = input_image.cols;

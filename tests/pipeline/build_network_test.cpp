@@ -60,7 +60,9 @@ TEST(BuildNetwork, EveryDrawingLinksConsistentlyAndFollowsItsStrokes) {
       {"ring", [] { return fixtures::closed_ring(); }, 2},
       {"T", [] { return fixtures::boxed_t(); }, 4},
       {"cross", cross_in_box, 5},
-      {"open stroke", open_stroke, 0},
+      // Traced by the open-stroke pass: built from the pixel graph, with the outside as
+      // its one region.
+      {"open stroke", open_stroke, 1},
   };
   for (const Drawing& d : drawings) {
     SCOPED_TRACE(d.name);
@@ -139,7 +141,7 @@ TEST(BuildNetwork, EveryFragmentHasOneEndAtEachJunction) {
 }
 
 TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
-  auto ex = fixtures::extract_network(open_stroke(), false);
+  auto ex = fixtures::extract_network(open_stroke(), false, region_params{}, 0);
   const layer_graph& lg = ex->network.front();
   ASSERT_EQ(lg.f_curves.size(), 1u);
   EXPECT_EQ(lg.edges.size(), 1u);
@@ -161,6 +163,114 @@ TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
   lg.build_single_region(layers.front());
   ASSERT_EQ(lg.f_curves.front().v_t.size(), 1u);
   EXPECT_EQ(lg.f_curves.front().v_t[0], 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether the fragment's sample pixels form one 8-connected run.
+bool samples_form_one_run(const f_curve& f) {
+  std::set<glm::ivec2> left;
+  for (const glm::vec2& p : f.v_point) left.insert(glm::ivec2(std::lround(p.x), std::lround(p.y)));
+  std::vector<glm::ivec2> stack{*left.begin()};
+  left.erase(left.begin());
+  while (!stack.empty()) {
+    const glm::ivec2 p = stack.back();
+    stack.pop_back();
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const auto it = left.find(p + glm::ivec2(dx, dy));
+        if (it == left.end()) continue;
+        stack.push_back(*it);
+        left.erase(it);
+      }
+  }
+  return left.empty();
+}
+
+// Largest distance from a point of the fragment's cubic to the sketch's ink, in pixels.
+double farthest_off_ink(const f_curve& f, const cv::Mat& sketch) {
+  cv::Mat to_ink;
+  cv::distanceTransform(sketch > 127, to_ink, cv::DIST_L2, 5);
+  double worst = 0;
+  for (int i = 0; i <= 200; ++i) {
+    const glm::dvec2 p = bezier_eval(3, f.v_ctrl_point.data(), i / 200.0);
+    const int x = int(std::lround(p.x)), y = int(std::lround(p.y));
+    if (x < 0 || y < 0 || x >= sketch.cols || y >= sketch.rows) return 1e9;
+    worst = std::max(worst, double(to_ink.at<float>(y, x)));
+  }
+  return worst;
+}
+
+TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSplit) {
+  // Without an enclosed region, each ink component is one fragment parameterised by the
+  // walking distance from one of its ends (batch form, no open-stroke pass), or the
+  // strokes are traced (interactive form), or both when the passes trace only some.
+  // Either way the parameters rise along the stroke, so the split cuts it into pieces
+  // that are each one run of the stroke, and no cubic crosses the paper between strokes
+  // or between the lobes of a wave.
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    std::size_t nb_components;
+    bool batch_form_only = false;
+  };
+  const drawing drawings[] = {
+      {"three wavy lines", fixtures::wavy_lines(), 3},
+      {"wave of half circles", fixtures::half_circle_wave(3, 20, 4), 1},
+      {"wide wave", fixtures::half_circle_wave(6, 24, 3), 1},
+      // Branched: in the batch form the branch off the main run gets fragments of its
+      // own. (Traced, its fork is judged on whole runs, with the drawn sheets.)
+      {"T", fixtures::open_t(3, 100), 2, true},
+      {"wide T", fixtures::open_t(6, 140), 2, true},
+  };
+  for (const drawing& d : drawings)
+    for (int passes : {0, 1, 10}) {
+      if (d.batch_form_only && passes != 0) continue;
+      // One pass traces one stroke; the strokes left untraced get a fragment each.
+      SCOPED_TRACE(std::string(d.name) + ", " + std::to_string(passes) + " open-stroke passes");
+      testing::internal::CaptureStdout();
+      auto ex = fixtures::extract_network(d.sketch, true, region_params{}, passes);
+      testing::internal::GetCapturedStdout();
+      const layer_graph& lg = ex->network.front();
+      EXPECT_GE(lg.f_curves.size(), d.nb_components);
+      for (const f_curve& f : lg.f_curves) {
+        EXPECT_TRUE(samples_form_one_run(f));
+        EXPECT_LE(farthest_off_ink(f, d.sketch), 2.0);
+      }
+      EXPECT_EQ(check_network(lg), "");
+    }
+}
+
+TEST(BuildNetwork, SingleRegionFragmentsRunFromOneEndOfEachComponent) {
+  // Two strokes: one fragment each, in the order of their first pixels; parameter 0 at
+  // one end, 1 at the other, walking through the ink.
+  cv::Mat sketch = fixtures::blank_sketch(40, 60);
+  cv::line(sketch, {5, 5}, {30, 5}, cv::Scalar(0), 1);
+  cv::line(sketch, {10, 20}, {10, 35}, cv::Scalar(0), 1);
+  std::list<layer> layers(1);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+  layer_graph lg;
+  lg.build_single_region(layers.front());
+  ASSERT_EQ(lg.f_curves.size(), 2u);
+  EXPECT_EQ(lg.frag_conns.size(), 4u);
+  EXPECT_EQ(lg.edges.size(), 2u);
+  EXPECT_EQ(lg.nodes.size(), 4u);
+  const f_curve& bar = lg.f_curves.front();
+  ASSERT_EQ(bar.v_point.size(), 26u);
+  for (std::size_t i = 0; i < bar.v_point.size(); ++i) {
+    const double along = (bar.v_point[i].x - 5) / 25.0;
+    EXPECT_NEAR(std::min(bar.v_t[i], 1 - bar.v_t[i]), std::min(along, 1 - along), 1e-12);
+  }
+  EXPECT_EQ(lg.f_curves.back().v_point.size(), 16u);
+  for (const f_curve& f : lg.f_curves) {
+    EXPECT_EQ(f.v_frag_conn.size(), 2u);
+    EXPECT_EQ(f.v_frag_conn[0]->v_frag_end[0].end, 0);
+    EXPECT_EQ(f.v_frag_conn[1]->v_frag_end[0].end, 3);
+  }
 }
 
 }  // namespace
