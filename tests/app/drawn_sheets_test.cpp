@@ -111,6 +111,48 @@ sheet circles_and_lines(int w) {
   return {s, (s < 128) & ((lines > 127) | (discs < 128))};
 }
 
+// Closed strokes inside other regions, touching nothing, with narrow paper between them
+// and the stroke around them (no curve may cross it): a circle in a square, two concentric
+// circles, a donut (an ellipse with a long hole) and an eye whose iris holds a pupil.
+sheet circle_in_square(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 12 * u);
+  cv::rectangle(s, {u, u}, {11 * u, 9 * u}, ink, w);
+  cv::circle(s, {6 * u, 5 * u}, 5 * u / 2, ink, w);
+  return all_bounding(s);
+}
+
+sheet concentric_circles(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 10 * u);
+  cv::circle(s, {5 * u, 5 * u}, 4 * u, ink, w);
+  cv::circle(s, {5 * u, 5 * u}, 3 * u, ink, w);
+  return all_bounding(s);
+}
+
+sheet donut(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(8 * u, 12 * u);
+  cv::ellipse(s, cv::Point(6 * u, 4 * u), cv::Size(5 * u, 3 * u), 0, 0, 360, ink, w);
+  cv::ellipse(s, cv::Point(6 * u, 4 * u), cv::Size(4 * u, u), 0, 0, 360, ink, w);
+  return all_bounding(s);
+}
+
+sheet eye(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(8 * u, 12 * u);
+  // Lids: two arcs that meet at the corners of the eye.
+  std::vector<cv::Point> lids;
+  for (int i = 0; i <= 80; ++i) {
+    const double t = i <= 40 ? i / 40.0 : 2 - i / 40.0;
+    lids.emplace_back(int(u + 10 * u * t), int(4 * u + (i <= 40 ? -2.5 : 2.5) * u * std::sin(CV_PI * t)));
+  }
+  cv::polylines(s, lids, true, ink, w);
+  cv::circle(s, {6 * u, 4 * u}, u + u / 4, ink, w);
+  cv::circle(s, {6 * u, 4 * u}, u / 2, ink, w);
+  return all_bounding(s);
+}
+
 struct result {
   double uncovered = 0;  // largest distance from a checked stroke pixel to the curves
   double off_ink = 0;    // largest distance from a curve point to the ink
@@ -209,6 +251,8 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
       {"rings on a hub", network_icon}, {"balloon", balloon}, {"wavy lines", wavy},
       {"wave of half circles", wave},   {"T", tee},           {"spiral", spiral},
       {"hatching", hatching},           {"circles and lines", circles_and_lines},
+      {"circle in a square", circle_in_square}, {"concentric circles", concentric_circles},
+      {"donut", donut},                 {"eye", eye},
   };
   const std::string saved_root = output_root;
   output_root = testing::TempDir();
