@@ -6,12 +6,14 @@
 #include <iostream>
 
 #include "app/batch_tests.h"
+#include "app/blas_threads.h"
 #include "io/output_names.h"
 
 const char* const batch_usage =
     "parameter: thickness, lambda, dt, numero test ini, numero test end, [file.graph], [ref.svg]";
 
 int batch_main(int argc, char** argv) {
+  use_single_threaded_blas();
   read_input_sketch_conf();
   if (argc < 6) {
     std::cout << batch_usage << std::endl;

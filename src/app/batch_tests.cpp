@@ -156,6 +156,24 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   return true;
 }
 
+void optimise_batch_network(curve_network& network, recuit& optimiser, float lambda, float dt) {
+  optimiser.read_config_v2(lambda, dt);
+  std::cout << "run all start" << std::endl;
+  optimiser.run_all();
+  for (layer_graph& lg : network) {
+    lg.fit_joined_curves();
+    lg.slide_one_lone_end();
+    lg.slide_both_lone_ends();
+  }
+}
+
+void write_batch_results(const std::string& base, const curve_network& network,
+                         const recuit& optimiser) {
+  make_parent_folder(base + ".svg");
+  network.save_curves_svg(base + ".svg", false);
+  write_energy_file(base + ".error", network.energy(optimiser.lambda, optimiser.mu));
+}
+
 void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker) {
   std::string header;
   read_string(in, header);  // image path
@@ -229,15 +247,7 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
     const untraced_ink ink = count_untraced_ink(worker.layers, network);
 
     recuit& optimiser = worker.optimiser;
-    optimiser.read_config_v2(lambda, dt);
-    std::cout << "run all start" << std::endl;
-    optimiser.run_all();
-
-    for (layer_graph& lg : network) {
-      lg.fit_joined_curves();
-      lg.slide_one_lone_end();
-      lg.slide_both_lone_ends();
-    }
+    optimise_batch_network(network, optimiser, lambda, dt);
 
     std::cout << std::endl
               << "total time: "
@@ -250,9 +260,7 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
       const std::string base =
           result_folder + stem + "_" + thickness_label + parameters + "test" + std::to_string(d);
       if (network.empty()) std::cerr << input_path << ": no strokes found, no result picture" << std::endl;
-      make_parent_folder(base + ".svg");
-      network.save_curves_svg(base + ".svg", false);
-      write_energy_file(base + ".error", network.energy(optimiser.lambda, optimiser.mu));
+      write_batch_results(base, network, optimiser);
     } else {
       if (reference_svg_name != nullptr) gather_statistics(stats, collector, network, optimiser);
       if (d % 10 == 0) {

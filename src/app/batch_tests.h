@@ -23,6 +23,7 @@
 
 struct curve_network;
 class data_thread;
+struct recuit;
 
 // Runs tests d = first, first + 1, ... while d != last; none, with a message, when last
 // is below first. Inputs are found in the folder of config/default_dir_open.conf: the
@@ -46,6 +47,18 @@ std::string read_input_folder(const char* path = "config/default_dir_open.conf")
 // sketch cannot be loaded (load_sketch names the file).
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker);
+
+// Steps 5 and 6 of a test: the optimiser's batch set-up with lambda and dt, "run all
+// start", the whole annealing run (pictures and energy_decrease.csv in the working
+// folder), then the finishing passes on every layer graph. The caller seeds
+// optimiser.gen beforehand when it wants a repeatable run.
+void optimise_batch_network(curve_network& network, recuit& optimiser, float lambda, float dt);
+
+// The result files of a test with a sketch name: base + ".svg" (the curves in shuffled
+// colours) and base + ".error" (the energy with the optimiser's lambda and mu, one line);
+// the folder is created when missing.
+void write_batch_results(const std::string& base, const curve_network& network,
+                         const recuit& optimiser);
 
 // Reads a whole .graph stream into `network` (empty) and `worker` (built on it): the
 // image path and stem (dropped), the layer graphs, the worker block. Throws

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <set>
 
 #include "graph/bezier.h"
+#include "graph/curve_network.h"
 #include "graph/edge.h"
 #include "graph/f_curve.h"
 #include "graph/layer_graph.h"
@@ -33,6 +35,7 @@ void curve::refit() {
   mean_error = 0;
   for (curve_segment& s : v_segment) mean_error += static_cast<double>(s.fit());
   mean_error /= static_cast<double>(nb_point);
+  note_curve_refitted(this);
 }
 
 curve::curve(f_curve* f, int degree) { add_fragment_to_last_segment(f, degree); }
@@ -122,12 +125,25 @@ void release_fragment(curve_graph& g, f_curve* f, int degree, int class_score) {
   }
 }
 
+// Searches from both ends at once: the curves a move's undo erases are the ones its
+// detach has just appended.
 void erase_curve(curve_graph& g, const curve* c) {
-  for (auto it = g.curves.begin(); it != g.curves.end(); ++it) {
-    if (&*it == c) {
-      g.curves.erase(it);
+  if (g.curves.empty()) return;
+  note_curve_erased(c);
+  auto front = g.curves.begin();
+  auto back = std::prev(g.curves.end());
+  while (true) {
+    if (&*front == c) {
+      g.curves.erase(front);
       return;
     }
+    if (&*back == c) {
+      g.curves.erase(back);
+      return;
+    }
+    if (front == back || std::next(front) == back) return;
+    ++front;
+    --back;
   }
 }
 

@@ -65,6 +65,25 @@ struct curve_segment {
   bool is_chained();
 };
 
+// While one lives, curve_segment::fit on this thread hands back the result of an
+// earlier fit of a segment with the same fragments, ranges, flags and degree instead
+// of fitting again: the annealing moves and their undos rebuild the same chains over
+// and over. Only fits that the samples determine are kept (a fit that keeps previous
+// points depends on more than its inputs). The fragments' samples must not change and
+// no fragment may be destroyed while one lives. Scopes nest; the innermost one serves.
+class segment_fit_memo {
+ public:
+  segment_fit_memo();
+  ~segment_fit_memo();
+  segment_fit_memo(const segment_fit_memo&) = delete;
+  segment_fit_memo& operator=(const segment_fit_memo&) = delete;
+  struct table;
+
+ private:
+  table* table_;
+  table* outer_;
+};
+
 // First junction of a's fragment (in its v_frag_conn order) that b's fragment also has,
 // or null.
 frag_conn* shared_junction(const frag_ref& a, const frag_ref& b);

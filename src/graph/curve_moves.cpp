@@ -106,10 +106,15 @@ struct move_scratch {
 
 thread_local move_scratch scratch;
 
+thread_local unsigned long long undone_moves = 0;
+
 // Prices the network; on success E takes the new energy.
 bool price(curve_network& net, float* E, double threshold, double lambda, double mu) {
   const float e_new = net.energy(static_cast<float>(lambda), static_cast<float>(mu));
-  if (!move_stands(e_new, *E, threshold)) return false;
+  if (!move_stands(e_new, *E, threshold)) {
+    ++undone_moves;
+    return false;
+  }
   *E = e_new;
   return true;
 }
@@ -208,6 +213,8 @@ bool has_single_holder(const curve& c) {
 }
 
 }  // namespace
+
+unsigned long long undone_move_count() { return undone_moves; }
 
 void curve::move_change_degree(int d, curve_network& net, float* E, double threshold,
                                double lambda, double mu) {

@@ -14,3 +14,8 @@
 // widened to double, is at most threshold. The optimiser draws the threshold as
 // min(1000, -T ln u) (1000 for u = 0), so a change that lowers the energy always stands.
 bool move_stands(float e_new, float e, double threshold);
+
+// The number of moves this thread has undone because their test failed. A caller that
+// sees it unchanged across a step knows the network is as the step's last energy
+// evaluation priced it.
+unsigned long long undone_move_count();

@@ -8,6 +8,32 @@
 
 struct layer;
 
+// While one lives on a thread, curve_network::energy of its network on that thread keeps
+// every curve's terms and the running sums of the evaluation before, and adds anew only
+// from the first curve that has changed since: the same float sums in the same order,
+// without walking every curve. Changes are learnt from curve::refit (which every change
+// of a curve's error or degree ends with), from the erasure of the editing operations
+// and from the length of each curve list (curves are only appended); forget() makes the
+// next evaluation walk everything. Scopes nest; the innermost one serves.
+class energy_tracking {
+ public:
+  // A null network is tracked by nobody.
+  explicit energy_tracking(const curve_network* network);
+  ~energy_tracking();
+  energy_tracking(const energy_tracking&) = delete;
+  energy_tracking& operator=(const energy_tracking&) = delete;
+  void forget();
+  struct state;
+
+ private:
+  state* state_;
+  state* outer_;
+};
+
+// What the curve operations tell an energy_tracking (nothing without one).
+void note_curve_refitted(const curve* c);
+void note_curve_erased(const curve* c);
+
 struct curve_network : std::list<layer_graph> {
   // Energy of the network (pipeline/energy.cpp), summed in float over every curve of
   // every layer in list order:

@@ -1,11 +1,13 @@
 // Ordering of a segment's fragments along their chain, its least-squares fit and error.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
-#include <deque>
+#include <cstdint>
+#include <cstring>
 #include <limits>
-#include <set>
+#include <unordered_map>
 #include <utility>
 
 #include <Eigen/Dense>
@@ -251,12 +253,15 @@ void keep_previous(std::vector<glm::dvec2>& ctrl, std::size_t k) {
   ctrl.assign(k, p);
 }
 
+// determined: whether the samples fixed the points (false: previous points were kept).
 template <int K>
-float fit_least_squares(curve_segment& seg) {
+float fit_least_squares(curve_segment& seg, bool* determined = nullptr) {
   normal_equations<K> ne;
   accumulate<K>(seg, ne);
   glm::dvec2 pts[K];
-  if (fit_points<K>(seg, ne, pts)) {
+  const bool fitted = fit_points<K>(seg, ne, pts);
+  if (determined) *determined = fitted;
+  if (fitted) {
     seg.v_ctrl_point.resize(K);
     for (int j = 0; j < K; ++j) seg.v_ctrl_point[j] = pts[j];
   } else {
@@ -425,6 +430,23 @@ bool same_end_at(const f_curve* a, const f_curve* b, const frag_conn* j) {
   return (end_a != 0) == (end_b != 0);
 }
 
+namespace {
+
+// Buffers of the ordering, reused from call to call: it runs in every annealing move.
+struct ordering_scratch {
+  std::vector<int> count;
+  std::vector<long> position;
+  std::vector<char> placed;
+  std::vector<const frag_conn*> visited;
+  std::vector<std::pair<std::size_t, frag_conn*>> queue;
+  std::vector<std::size_t> order;
+  std::vector<frag_ref> ordered;
+};
+
+thread_local ordering_scratch ordering;
+
+}  // namespace
+
 void curve_segment::order_fragments() {
   const std::size_t n = v_frag_ref.size();
   if (n == 0) return;
@@ -434,7 +456,9 @@ void curve_segment::order_fragments() {
     return;
   }
 
-  std::vector<int> count(n);
+  ordering_scratch& o = ordering;
+  std::vector<int>& count = o.count;
+  count.assign(n, 0);
   int total = 0;
   for (std::size_t i = 0; i < n; ++i) {
     const frag_ref& r = v_frag_ref[i];
@@ -450,24 +474,29 @@ void curve_segment::order_fragments() {
 
   // Breadth-first walks from frag_ref 0 through shared junctions; forward positions
   // count up, backward ones down, one step per pop.
-  std::vector<long> position(n, 0);
-  std::vector<bool> placed(n, false);
-  placed[0] = true;
-  std::set<const frag_conn*> visited;
+  std::vector<long>& position = o.position;
+  position.assign(n, 0);
+  std::vector<char>& placed = o.placed;
+  placed.assign(n, 0);
+  placed[0] = 1;
+  std::vector<const frag_conn*>& visited = o.visited;  // few: a linear search will do
+  visited.clear();
   auto walk = [&](frag_conn* start, long step) {
-    std::deque<std::pair<std::size_t, frag_conn*>> queue;
+    std::vector<std::pair<std::size_t, frag_conn*>>& queue = o.queue;
+    queue.clear();
+    std::size_t head = 0;
     if (start) queue.emplace_back(0, start);
     long p = 0;
-    while (!queue.empty()) {
-      const auto [r, j] = queue.front();
-      queue.pop_front();
+    while (head < queue.size()) {
+      const auto [r, j] = queue[head++];
       p += step;
-      if (!visited.insert(j).second) continue;
+      if (std::find(visited.begin(), visited.end(), j) != visited.end()) continue;
+      visited.push_back(j);
       for (const frag_end& e : j->v_frag_end) {
         if (e.fragment == v_frag_ref[r].fragment) continue;
         for (std::size_t k = 0; k < n; ++k) {
           if (placed[k] || v_frag_ref[k].fragment != e.fragment) continue;
-          placed[k] = true;
+          placed[k] = 1;
           position[k] = p;
           const std::vector<frag_conn*>& js = e.fragment->v_frag_conn;
           frag_conn* next = nullptr;
@@ -483,7 +512,8 @@ void curve_segment::order_fragments() {
   walk(js0.size() > 1 ? js0[1] : nullptr, 1);
   walk(!js0.empty() ? js0[0] : nullptr, -1);
 
-  std::vector<std::size_t> order;
+  std::vector<std::size_t>& order = o.order;
+  order.clear();
   for (std::size_t i = 0; i < n; ++i)
     if (placed[i]) order.push_back(i);
   std::stable_sort(order.begin(), order.end(),
@@ -493,8 +523,8 @@ void curve_segment::order_fragments() {
                           [&](std::size_t a, std::size_t b) { return position[a] == position[b]; }),
               order.end());
 
-  std::vector<frag_ref> ordered;
-  ordered.reserve(order.size());
+  std::vector<frag_ref>& ordered = o.ordered;
+  ordered.clear();
   if (total > 0) {
     const float s = 1 / static_cast<float>(total);
     float u = 0;
@@ -515,7 +545,7 @@ void curve_segment::order_fragments() {
       ordered.push_back(r);
     }
   }
-  v_frag_ref = std::move(ordered);
+  v_frag_ref.assign(ordered.begin(), ordered.end());
   set_reversed();
 }
 
@@ -543,7 +573,86 @@ bool curve_segment::is_chained() {
   return true;
 }
 
+struct segment_fit_memo::table {
+  struct hash {
+    std::size_t operator()(const std::vector<std::uint64_t>& key) const {
+      std::uint64_t h = 1469598103934665603ull;
+      for (std::uint64_t w : key) h = (h ^ w) * 1099511628211ull ^ (w >> 29);
+      return static_cast<std::size_t>(h);
+    }
+  };
+  struct fit_result {
+    std::array<glm::dvec2, 4> points;
+    float sum;
+  };
+  // Kept fits, keyed by the points' count and each frag_ref's fragment, range bits,
+  // share bits and flag.
+  std::unordered_map<std::vector<std::uint64_t>, fit_result, hash> fits;
+  std::vector<std::uint64_t> key;  // reused for lookups
+  // Enough for the chains of a long run; past it the table starts afresh.
+  static constexpr std::size_t capacity = 1 << 18;
+};
+
+namespace {
+
+thread_local segment_fit_memo::table* active_fit_memo = nullptr;
+
+std::uint64_t float_pair(float a, float b) {
+  std::uint32_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return static_cast<std::uint64_t>(x) << 32 | y;
+}
+
+template <int K>
+float fit_remembered(curve_segment& seg, segment_fit_memo::table& memo) {
+  std::vector<std::uint64_t>& key = memo.key;
+  key.clear();
+  key.push_back(K);
+  for (const frag_ref& r : seg.v_frag_ref) {
+    key.push_back(reinterpret_cast<std::uintptr_t>(r.fragment));
+    key.push_back(float_pair(r.t0, r.t1));
+    key.push_back(float_pair(r.u0, r.u1));
+    key.push_back(r.reversed);
+  }
+  const auto found = memo.fits.find(key);
+  if (found != memo.fits.end()) {
+    seg.v_ctrl_point.resize(K);
+    for (int j = 0; j < K; ++j) seg.v_ctrl_point[j] = found->second.points[j];
+    return found->second.sum;
+  }
+  bool determined = false;
+  const float sum = fit_least_squares<K>(seg, &determined);
+  if (determined) {
+    if (memo.fits.size() >= segment_fit_memo::table::capacity) memo.fits.clear();
+    segment_fit_memo::table::fit_result kept{};
+    for (int j = 0; j < K; ++j) kept.points[j] = seg.v_ctrl_point[j];
+    kept.sum = sum;
+    memo.fits.emplace(key, kept);
+  }
+  return sum;
+}
+
+}  // namespace
+
+segment_fit_memo::segment_fit_memo() : table_(new table), outer_(active_fit_memo) {
+  active_fit_memo = table_;
+}
+
+segment_fit_memo::~segment_fit_memo() {
+  active_fit_memo = outer_;
+  delete table_;
+}
+
 float curve_segment::fit() {
+  if (segment_fit_memo::table* memo = active_fit_memo) {
+    switch (degree) {
+      case 0: return fit_centroid(*this);
+      case 1: return fit_remembered<2>(*this, *memo);
+      case 2: return fit_remembered<3>(*this, *memo);
+      default: return fit_remembered<4>(*this, *memo);
+    }
+  }
   switch (degree) {
     case 0: return fit_centroid(*this);
     case 1: return fit_least_squares<2>(*this);

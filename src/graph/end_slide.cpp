@@ -60,17 +60,27 @@ void place_slide_end(end_slide& slide, double x) {
   *slide.end_point = bezier_eval(degree, ctrl.data(), static_cast<float>(x));
 }
 
-template <int degree>
-double refit_inner_points(end_slide& slide, double x) {
-  static_assert(degree == 2 || degree == 3, "only a quadratic or a cubic has inner points");
-  place_slide_end(slide, x);
-  curve_segment& segment = slide.curve->v_segment.front();
+namespace {
 
-  constexpr int k = degree + 1;
+// The normal equations of the inner points, in float: they depend on the samples and
+// their parameters only, not on where the slid end lies, so one sum serves every probe
+// of a search.
+template <int degree>
+struct inner_sums {
+  static constexpr int k = degree + 1;
   float m[k][k] = {};
   float rx[k] = {};
   float ry[k] = {};
   std::size_t used = 0;
+};
+
+template <int degree>
+inner_sums<degree> sum_inner_equations(const curve_segment& segment) {
+  constexpr int k = degree + 1;
+  inner_sums<degree> sums;
+  float(&m)[k][k] = sums.m;
+  float(&rx)[k] = sums.rx;
+  float(&ry)[k] = sums.ry;
   for (const frag_ref& ref : segment.v_frag_ref) {
     if (ref.t0 == ref.t1 || !ref.fragment) continue;
     float slope = 0;
@@ -108,15 +118,25 @@ double refit_inner_points(end_slide& slide, double x) {
         rx[r] += w * px * b[r];
         ry[r] += w * py * b[r];
       }
-      ++used;
+      ++sums.used;
     }
   }
+  return sums;
+}
 
+// Places the end at x, solves the inner points from the sums and returns the error.
+template <int degree>
+double place_and_solve(end_slide& slide, double x, const inner_sums<degree>& sums) {
+  place_slide_end(slide, x);
+  curve_segment& segment = slide.curve->v_segment.front();
+  const auto& m = sums.m;
+  const auto& rx = sums.rx;
+  const auto& ry = sums.ry;
   std::vector<glm::dvec2>& p = segment.v_ctrl_point;
   const glm::dvec2 p0 = *slide.first_point;
   const glm::dvec2 pn = *slide.last_point;
   // Without samples the system says nothing about the inner points: keep them.
-  if (used > 0) {
+  if (sums.used > 0) {
     if constexpr (degree == 2) {
       if (m[1][1] != 0) {
         p[1].x = (rx[1] - (m[1][2] * pn.x + m[1][0] * p0.x)) * (1 / static_cast<double>(m[1][1]));
@@ -139,17 +159,28 @@ double refit_inner_points(end_slide& slide, double x) {
   return segment.error();
 }
 
+}  // namespace
+
+template <int degree>
+double refit_inner_points(end_slide& slide, double x) {
+  static_assert(degree == 2 || degree == 3, "only a quadratic or a cubic has inner points");
+  return place_and_solve<degree>(slide, x, sum_inner_equations<degree>(slide.curve->v_segment.front()));
+}
+
 template <int degree>
 double slide_search(double a, double b, double& cost, end_slide& slide) {
   static_assert(degree >= 1 && degree <= 3, "curves have degree 1 to 3");
-  return quarter_probe_search(a, b, cost, [&slide](double x) {
-    if constexpr (degree == 1) {
+  if constexpr (degree == 1) {
+    return quarter_probe_search(a, b, cost, [&slide](double x) {
       place_slide_end(slide, x);
       return slide.curve->v_segment.front().error();
-    } else {
-      return refit_inner_points<degree>(slide, x);
-    }
-  });
+    });
+  } else {
+    const inner_sums<degree> sums = sum_inner_equations<degree>(slide.curve->v_segment.front());
+    return quarter_probe_search(a, b, cost, [&slide, &sums](double x) {
+      return place_and_solve<degree>(slide, x, sums);
+    });
+  }
 }
 
 template double slide_search<1>(double, double, double&, end_slide&);

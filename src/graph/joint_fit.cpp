@@ -49,7 +49,7 @@ struct curve_end_entry {
 }  // namespace
 
 template <int degree>
-void add_normal_equations(Eigen::MatrixXd& matrix, Eigen::VectorXd& rhs_x, Eigen::VectorXd& rhs_y,
+void add_normal_equations(joint_matrix& matrix, Eigen::VectorXd& rhs_x, Eigen::VectorXd& rhs_y,
                           double* basis, double t0, double t1, int base, double slope,
                           double offset, const std::vector<double>& params,
                           const std::vector<glm::vec2>& samples, const std::vector<float>& weights) {
@@ -72,15 +72,15 @@ void add_normal_equations(Eigen::MatrixXd& matrix, Eigen::VectorXd& rhs_x, Eigen
   }
 }
 
-template void add_normal_equations<1>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+template void add_normal_equations<1>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                       double*, double, double, int, double, double,
                                       const std::vector<double>&, const std::vector<glm::vec2>&,
                                       const std::vector<float>&);
-template void add_normal_equations<2>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+template void add_normal_equations<2>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                       double*, double, double, int, double, double,
                                       const std::vector<double>&, const std::vector<glm::vec2>&,
                                       const std::vector<float>&);
-template void add_normal_equations<3>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+template void add_normal_equations<3>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                       double*, double, double, int, double, double,
                                       const std::vector<double>&, const std::vector<glm::vec2>&,
                                       const std::vector<float>&);

@@ -18,6 +18,7 @@
 #include <Eigen/Core>
 #include <glm/vec2.hpp>
 
+class joint_matrix;
 struct curve;
 struct frag_conn;
 struct nconnection;
@@ -52,22 +53,22 @@ void fit_curves_jointly_smooth(const std::vector<nconnection*>& connections,
 // every sample is used, otherwise those with t0 <= t <= t1. basis is scratch of at least
 // degree + 1 values. params, samples and weights have one entry per sample.
 template <int degree>
-void add_normal_equations(Eigen::MatrixXd& matrix, Eigen::VectorXd& rhs_x, Eigen::VectorXd& rhs_y,
+void add_normal_equations(joint_matrix& matrix, Eigen::VectorXd& rhs_x, Eigen::VectorXd& rhs_y,
                           double* basis, double t0, double t1, int base, double slope,
                           double offset, const std::vector<double>& params,
                           const std::vector<glm::vec2>& samples, const std::vector<float>& weights);
 
-extern template void add_normal_equations<1>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+extern template void add_normal_equations<1>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                              double*, double, double, int, double, double,
                                              const std::vector<double>&,
                                              const std::vector<glm::vec2>&,
                                              const std::vector<float>&);
-extern template void add_normal_equations<2>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+extern template void add_normal_equations<2>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                              double*, double, double, int, double, double,
                                              const std::vector<double>&,
                                              const std::vector<glm::vec2>&,
                                              const std::vector<float>&);
-extern template void add_normal_equations<3>(Eigen::MatrixXd&, Eigen::VectorXd&, Eigen::VectorXd&,
+extern template void add_normal_equations<3>(joint_matrix&, Eigen::VectorXd&, Eigen::VectorXd&,
                                              double*, double, double, int, double, double,
                                              const std::vector<double>&,
                                              const std::vector<glm::vec2>&,

@@ -64,10 +64,97 @@ void merge_rhs_variable(Eigen::VectorXd& rhs, int m, int v) {
   rhs[v] = 0;
 }
 
+void joint_matrix::set_zero(int n) {
+  cols_.assign(static_cast<std::size_t>(n), {});
+  rows_.assign(static_cast<std::size_t>(n), {});
+}
+
+double* joint_matrix::find(int row, int col) {
+  for (entry& e : cols_[col])
+    if (e.row == row) return &e.value;
+  return nullptr;
+}
+
+double& joint_matrix::operator()(int row, int col) {
+  if (double* v = find(row, col)) return *v;
+  cols_[col].push_back({row, 0.0});
+  rows_[row].push_back(col);
+  return cols_[col].back().value;
+}
+
+double joint_matrix::value(int row, int col) const {
+  for (const entry& e : cols_[col])
+    if (e.row == row) return e.value;
+  return 0.0;
+}
+
+// An entry that was never written is 0 in the dense matrix, and adding a multiple of 0
+// to an entry leaves it as it is: only written entries need the arithmetic.
+void joint_matrix::merge(int m, int v) {
+  if (m == v) return;
+  for (std::size_t k = 0; k < cols_[v].size(); ++k) {
+    const entry e = cols_[v][k];
+    (*this)(e.row, m) += e.value;
+  }
+  for (std::size_t k = 0; k < rows_[v].size(); ++k) {
+    const int j = rows_[v][k];
+    const double x = value(v, j);
+    if (x != 0) {
+      (*this)(m, j) += x;  // may grow column j: find (v, j) again below
+      *find(v, j) = 0;
+    }
+  }
+  for (entry& e : cols_[v]) e.value = 0;
+}
+
+void joint_matrix::tie(int v, int m, double cm, int n, double cn) {
+  for (std::size_t k = 0; k < cols_[v].size(); ++k) {
+    const entry e = cols_[v][k];
+    (*this)(e.row, m) += cm * e.value;
+  }
+  for (std::size_t k = 0; k < cols_[v].size(); ++k) {
+    const entry e = cols_[v][k];
+    (*this)(e.row, n) += cn * e.value;
+  }
+  for (std::size_t k = 0; k < rows_[v].size(); ++k) {
+    const int j = rows_[v][k];
+    const double x = value(v, j);
+    (*this)(m, j) += cm * x;
+  }
+  for (std::size_t k = 0; k < rows_[v].size(); ++k) {
+    const int j = rows_[v][k];
+    const double x = value(v, j);
+    (*this)(n, j) += cn * x;
+  }
+  for (entry& e : cols_[v]) e.value = 0;
+  for (int j : rows_[v]) *find(v, j) = 0;
+}
+
+Eigen::SparseMatrix<double> joint_matrix::sparse_view(double reference, double epsilon) const {
+  const Eigen::Index n = size();
+  Eigen::SparseMatrix<double> sparse(n, n);
+  std::vector<int> per_column(cols_.size());
+  std::vector<entry> kept;
+  for (std::size_t j = 0; j < cols_.size(); ++j)
+    for (const entry& e : cols_[j])
+      if (!Eigen::internal::isMuchSmallerThan(e.value, reference, epsilon)) ++per_column[j];
+  sparse.reserve(per_column);
+  for (std::size_t j = 0; j < cols_.size(); ++j) {
+    kept.clear();
+    for (const entry& e : cols_[j])
+      if (!Eigen::internal::isMuchSmallerThan(e.value, reference, epsilon)) kept.push_back(e);
+    std::sort(kept.begin(), kept.end(), [](const entry& a, const entry& b) { return a.row < b.row; });
+    for (const entry& e : kept)
+      sparse.insert(e.row, static_cast<Eigen::Index>(j)) = e.value;
+  }
+  sparse.makeCompressed();
+  return sparse;
+}
+
 joint_system::joint_system(std::vector<int> owner_of, int nb_owner)
     : owner_of_(std::move(owner_of)), parent_(nb_owner), emptied_(owner_of_.size(), false) {
   const Eigen::Index n = size();
-  matrix.setZero(n, n);
+  matrix.set_zero(static_cast<int>(n));
   rhs_x.setZero(n);
   rhs_y.setZero(n);
   std::iota(parent_.begin(), parent_.end(), 0);
@@ -110,7 +197,7 @@ int joint_system::regularise_underdetermined() {
 
 void joint_system::merge(int m, int v) {
   if (m == v) return;
-  merge_matrix_variable(matrix, m, v);
+  matrix.merge(m, v);
   merge_rhs_variable(rhs_x, m, v);
   merge_rhs_variable(rhs_y, m, v);
   emptied_[v] = true;
@@ -120,12 +207,7 @@ void joint_system::merge(int m, int v) {
 
 void joint_system::tie(int v, int m, double cm, int n, double cn) {
   // Columns first, then rows: the result is T^T A T for the substitution matrix T.
-  matrix.col(m) += cm * matrix.col(v);
-  matrix.col(n) += cn * matrix.col(v);
-  matrix.row(m) += cm * matrix.row(v);
-  matrix.row(n) += cn * matrix.row(v);
-  matrix.col(v).setZero();
-  matrix.row(v).setZero();
+  matrix.tie(v, m, cm, n, cn);
   for (Eigen::VectorXd* rhs : {&rhs_x, &rhs_y}) {
     (*rhs)[m] += cm * (*rhs)[v];
     (*rhs)[n] += cn * (*rhs)[v];
@@ -147,8 +229,7 @@ std::vector<bool> joint_system::solve() {
   for (int v = 0; v < n; ++v)
     if (emptied_[v]) matrix(v, v) = 1.0;
 
-  Eigen::SparseMatrix<double> sparse = matrix.sparseView(1e-5, 1e-12);
-  sparse.makeCompressed();
+  Eigen::SparseMatrix<double> sparse = matrix.sparse_view(1e-5, 1e-12);
   Eigen::UmfPackLU<Eigen::SparseMatrix<double>> lu;
   lu.compute(sparse);
   if (lu.umfpackFactorizeReturncode() < 0) return usable;  // no factors to solve with

@@ -1,5 +1,5 @@
 #pragma once
-// The least-squares system shared by the joint fits: dense normal equations over the
+// The least-squares system shared by the joint fits: normal equations over the
 // control points of many fragments or curves, one matrix for both coordinates, end
 // variables merged where things meet, and one sparse LU solve per coordinate.
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <Eigen/Core>
+#include <Eigen/SparseCore>
 
 struct curve;
 struct f_curve;
@@ -26,6 +27,39 @@ void merge_matrix_variable(Eigen::MatrixXd& matrix, int m, int v);
 
 // The same substitution on a right-hand side: rhs[m] += rhs[v], rhs[v] = 0.
 void merge_rhs_variable(Eigen::VectorXd& rhs, int m, int v);
+
+// The square matrix of joint normal equations, stored by column with the entries that
+// were ever written (a system couples only the few ends that meet, so nearly all of an
+// n-by-n matrix would be zeros). Every operation does, entry by entry, the arithmetic of
+// the same operation on a dense matrix, so a solve sees the same values.
+class joint_matrix {
+ public:
+  // n by n, all zero.
+  void set_zero(int n);
+  int size() const { return static_cast<int>(cols_.size()); }
+  // The entry, created as 0 when it has not been written.
+  double& operator()(int row, int col);
+  // The entry's value; 0 when it has not been written.
+  double value(int row, int col) const;
+  // The substitution of merge_matrix_variable: column m += column v, then row m += row v
+  // (entries that are not 0), then row and column v are zero; nothing when m == v.
+  void merge(int m, int v);
+  // The substitution v = cm * m + cn * n (all distinct): columns m and n take cm and cn
+  // times column v, then rows m and n the same of row v; row and column v are zero.
+  void tie(int v, int m, double cm, int n, double cn);
+  // As Eigen's sparseView(reference, epsilon) of the dense matrix: every entry whose
+  // magnitude is not at most |reference| * epsilon, compressed.
+  Eigen::SparseMatrix<double> sparse_view(double reference, double epsilon) const;
+
+ private:
+  struct entry {
+    int row;
+    double value;
+  };
+  double* find(int row, int col);
+  std::vector<std::vector<entry>> cols_;  // written entries of each column
+  std::vector<std::vector<int>> rows_;    // columns of the written entries of each row
+};
 
 // Normal equations over n variables, each variable belonging to one "owner" (a
 // fragment or a curve, numbered 0 .. nb_owner - 1).
@@ -65,7 +99,7 @@ class joint_system {
   // for all owners when the factorisation fails outright.
   std::vector<bool> solve();
 
-  Eigen::MatrixXd matrix;  // n by n, zero until filled
+  joint_matrix matrix;     // n by n, zero until filled
   Eigen::VectorXd rhs_x;   // n, zero until filled
   Eigen::VectorXd rhs_y;
   Eigen::VectorXd x;       // solutions, valid after solve() for usable owners

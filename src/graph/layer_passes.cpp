@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <unordered_set>
 
 #include <glm/geometric.hpp>
 
@@ -103,13 +104,26 @@ void layer_graph::fit_fragments() {
 
 void layer_graph::split_fragments() {
   const split_thresholds t = read_split_thresholds();
+  // A try reads the fragment's own samples only, and only its own cut changes them: a
+  // fragment that was tried and not cut would not be cut in a later sweep either, so
+  // later sweeps try only the fragments cut in the sweep before and the new tails.
+  std::unordered_set<const f_curve*> cut_before, cut_now;
+  bool first = true;
   std::size_t count = 0;
   do {
     count = f_curves.size();
+    cut_now.clear();
+    std::size_t index = 0;
     // A cut appends its tail to the list; this walk reaches it in the same sweep.
     for (f_curve& f : f_curves) {
+      const bool tail = index++ >= count;
+      if (!first && !tail && cut_before.count(&f) == 0) continue;
+      const std::size_t before = f_curves.size();
       f.split_if_better(*this, t.error_threshold, t.min_gain, t.end_margin, t.min_samples);
+      if (f_curves.size() != before) cut_now.insert(&f);
     }
+    cut_before.swap(cut_now);
+    first = false;
   } while (f_curves.size() != count);
   for (f_curve& f : f_curves) f.fit_cubic();
 }

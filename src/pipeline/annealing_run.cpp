@@ -2,12 +2,14 @@
 // and energy file, and the end-of-run passes and pictures.
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "graph/curve_moves.h"
 #include "graph/curve_network.h"
 #include "io/output_names.h"
 #include "pipeline/recuit.h"
@@ -16,6 +18,10 @@ void recuit::run_time_slice() {
   using clock = std::chrono::steady_clock;
   const auto start = clock::now();
   if (k >= nb_it) return;
+  // The view may edit fragments and curves between slices: fits are remembered, and
+  // energy terms kept, within one slice only.
+  const segment_fit_memo memo;
+  const energy_tracking tracking(network);
   // The clock is read after each iteration, so a slice overruns by at most one.
   do {
     step();
@@ -31,10 +37,16 @@ void recuit::run_all() {
   // Room for the whole run, within reason: a huge count from a configuration file
   // should not fail here before the first iteration.
   if (nb_it > k) energies.reserve(std::min(nb_it - k, 1 << 24));
+  // The moves and passes regroup fragments but never change their samples.
+  const segment_fit_memo memo;
+  energy_tracking tracking(network);
   while (k < nb_it) {
+    const unsigned long long undone = undone_move_count();
     step_batch();
+    energy_is_current = undone_move_count() == undone;
     energies.push_back(E);
     if (k % 10000 == 0) {
+      energy_is_current = false;  // the passes move control points
       for (layer_graph& L : *network) {
         L.fit_joined_curves();
         L.slide_one_lone_end();
@@ -42,15 +54,28 @@ void recuit::run_all() {
       }
       network->save_curves_svg(std::to_string(k) + ".svg", false);
       for (layer_graph& L : *network) L.refit_curves();
+      tracking.forget();  // every curve was refitted
     }
     ++k;
   }
+  energy_is_current = false;
   std::ofstream out("energy_decrease.csv");
   if (!out) {
     std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
     return;
   }
-  for (float e : energies) out << e << '\n';
+  // to_chars in general form with six digits writes what the stream's default format
+  // writes, without a locale lookup per number.
+  std::string text;
+  text.reserve(energies.size() * 12);
+  char buffer[64];
+  for (float e : energies) {
+    const std::to_chars_result r =
+        std::to_chars(buffer, buffer + sizeof buffer, e, std::chars_format::general, 6);
+    text.append(buffer, r.ptr);
+    text.push_back('\n');
+  }
+  out << text;
 }
 
 void recuit::run() {

@@ -80,7 +80,7 @@ void recuit::iterate() {
   layer_graph& L = *layer_it;
 
   T = Ti * std::pow(dt, static_cast<float>(k));
-  E = network->energy(lambda, mu);
+  if (!energy_is_current) E = network->energy(lambda, mu);
 
   const double threshold = acceptance_threshold(unit_dist(gen), T);
 
@@ -121,8 +121,11 @@ void recuit::iterate() {
     }
   } else {
     if (L.curves.empty()) return;
-    const std::size_t i = static_cast<std::size_t>(fragment_dist(gen)) % L.curves.size();
-    C = &*std::next(L.curves.begin(), static_cast<std::ptrdiff_t>(i));
+    const std::size_t n = L.curves.size();
+    const std::size_t i = static_cast<std::size_t>(fragment_dist(gen)) % n;
+    // Walked from the nearer end of the list.
+    C = i < n / 2 ? &*std::next(L.curves.begin(), static_cast<std::ptrdiff_t>(i))
+                  : &*std::prev(L.curves.end(), static_cast<std::ptrdiff_t>(n - i));
   }
 
   if (m == 0 && C->v_f_curve.size() >= 2) {

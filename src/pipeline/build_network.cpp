@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -15,16 +16,32 @@
 
 namespace {
 
+constexpr int32_t no_id = std::numeric_limits<int32_t>::min();
+
+// The pixel graph's edge and node ids laid out over the window (no_id where a map has no
+// entry), so that the walks below look a pixel up without searching the maps.
+struct id_images {
+  cv::Mat edge, node;  // CV_32SC1, window rows by cols
+  id_images(const pixel_graph& g, int rows, int cols)
+      : edge(rows, cols, CV_32SC1, cv::Scalar(no_id)), node(rows, cols, CV_32SC1, cv::Scalar(no_id)) {
+    auto inside = [&](glm::ivec2 p) { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; };
+    for (const auto& [p, id] : g.edge_of_pixel)
+      if (inside(p)) edge.at<int32_t>(p.y, p.x) = id;
+    for (const auto& [p, id] : g.node_of_pixel)
+      if (inside(p)) node.at<int32_t>(p.y, p.x) = id;
+  }
+};
+
 // Parameter of every sample: its 8-neighbour generation from the seed pixel, through
 // pixels of edge `edge_id` and of the nodes it ends at, scaled to [0, 1].
-void walk_parameters(const pixel_graph& g, int32_t edge_id, glm::ivec2 seed, int rows, int cols,
-                     f_curve& f, cv::Mat& level, std::vector<glm::ivec2>& levelled) {
+void walk_parameters(const pixel_graph& g, const id_images& ids, int32_t edge_id, glm::ivec2 seed,
+                     int rows, int cols, f_curve& f, cv::Mat& level, std::vector<glm::ivec2>& levelled) {
   auto on_stroke = [&](glm::ivec2 q) {
-    const auto e = g.edge_of_pixel.find(q);
-    if (e != g.edge_of_pixel.end()) return e->second == edge_id;
-    const auto n = g.node_of_pixel.find(q);
-    if (n == g.node_of_pixel.end()) return false;
-    const auto edges = g.edges_of_node.find(n->second);
+    const int32_t e = ids.edge.at<int32_t>(q.y, q.x);
+    if (e != no_id) return e == edge_id;
+    const int32_t n = ids.node.at<int32_t>(q.y, q.x);
+    if (n == no_id) return false;
+    const auto edges = g.edges_of_node.find(n);
     return edges != g.edges_of_node.end() && edges->second.count(edge_id) != 0;
   };
   auto level_at = [&](glm::ivec2 p) -> int& { return level.at<int>(p.y, p.x); };
@@ -172,6 +189,7 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
   const int win_cols = raster.ink_dist.cols;
   cv::Mat level(win_rows, win_cols, CV_32SC1, cv::Scalar(-1));
   std::vector<glm::ivec2> levelled;
+  const id_images ids(g, win_rows, win_cols);
   for (std::size_t e = 0; e < edge_id_of_index.size(); ++e) {
     // The edge's own id; an edge without pixels of its own would otherwise be looked up
     // through a node pixel.
@@ -186,7 +204,7 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
     const glm::ivec2 seed = static_cast<std::size_t>(seed_node) < g.v_node_pixel.size()
                                 ? g.v_node_pixel[seed_node]
                                 : glm::ivec2(-1, -1);
-    walk_parameters(g, edge_id, seed, win_rows, win_cols, f, level, levelled);
+    walk_parameters(g, ids, edge_id, seed, win_rows, win_cols, f, level, levelled);
   }
 
   for (f_curve& f : lg.f_curves) {

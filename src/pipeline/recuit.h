@@ -91,6 +91,10 @@ struct recuit {
                              const float* E);
 
  private:
+  // Set by run_all between its steps while E is known to be the energy of the network
+  // as it stands (the last step changed nothing, or kept its move); a step then skips
+  // its own evaluation, which would give the same value.
+  bool energy_is_current = false;
   // Fills cumulative_fcurves and the bounds of fragment_dist and end_dist from the
   // network; returns the number of fragments F.
   int build_tables();

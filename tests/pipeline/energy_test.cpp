@@ -1,12 +1,15 @@
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "graph/curve_network.h"
+#include "pipeline/recuit.h"
 #include "pipeline/view_settings.h"
 #include "support/layer_fixtures.h"
+#include "support/wavy_grid.h"
 
 namespace {
 
@@ -97,6 +100,43 @@ TEST(NetworkEnergy, RecomputedMeasuresTheFirstSegmentAfresh) {
   for (curve& c : net.front().curves) c.mean_error += 10.0;
   EXPECT_NEAR(net.energy(lambda, mu) - stored, 3 * 10.0f * (1 - lambda), 1e-3f);
   EXPECT_NEAR(net.energy_recomputed(lambda, mu), stored, 1e-4f * std::fabs(stored) + 1e-6f);
+}
+
+// With the terms kept between evaluations, every evaluation during a run of moves must
+// give the bits of a full evaluation: two layers (the sums run across the layer
+// boundary), a seeded run of batch steps with the view's degree penalty changed midway.
+TEST(EnergyTracking, EveryEvaluationEqualsAFullOneThroughARunOfMoves) {
+  curve_network net;
+  // Large enough that the terms are kept (a small network is simply walked).
+  fixture::wavy_grid(net.emplace_back(), 16, 12);  // 356 curves
+  fixture::wavy_grid(net.emplace_back(), 8, 8);    // 112 curves
+  view_settings view;
+  recuit opt(&net);
+  opt.read_config_v2(0.5f, 0.99f);
+  opt.gen.seed(14);
+  testing::internal::CaptureStdout();
+  const energy_tracking tracking(&net);
+  int mismatches = 0;
+  for (int i = 0; i < 1500; ++i) {
+    if (i == 700) main_gl_widget = &view;  // another weight table from here on
+    opt.step_batch();
+    ++opt.k;
+    const float tracked = net.energy(opt.lambda, opt.mu);
+    float full;
+    {
+      const energy_tracking none(nullptr);  // the innermost scope serves: no terms kept
+      full = net.energy(opt.lambda, opt.mu);
+    }
+    if (std::memcmp(&tracked, &full, sizeof full) != 0 && ++mismatches <= 3)
+      ADD_FAILURE() << "step " << i << ": tracked " << tracked << ", full " << full;
+  }
+  main_gl_widget = nullptr;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(mismatches, 0);
+  // The moves did change the network, and it stayed large enough to be tracked.
+  const std::size_t curves = net.front().curves.size() + net.back().curves.size();
+  EXPECT_LT(curves, 468u);
+  EXPECT_GE(curves, 128u);
 }
 
 }  // namespace

@@ -118,6 +118,27 @@ cv::Mat phone_scan(const cv::Mat& sketch, unsigned seed) {
   return scan;
 }
 
+cv::Mat icon_sketch() {
+  cv::Mat s = blank_sketch(512, 512);
+  const cv::Scalar ink(0);
+  const int w = 3;
+  const int aa = cv::LINE_AA;
+  cv::rectangle(s, {16, 16}, {495, 495}, ink, w, aa);                          // frame
+  cv::line(s, {16, 360}, {495, 360}, ink, w, aa);                              // horizon
+  cv::circle(s, {410, 90}, 42, ink, w, aa);                                    // sun
+  cv::rectangle(s, {120, 220}, {300, 360}, ink, w, aa);                        // house
+  cv::line(s, {105, 232}, {210, 130}, ink, w, aa);                             // roof
+  cv::line(s, {210, 130}, {315, 232}, ink, w, aa);
+  cv::rectangle(s, {150, 280}, {195, 360}, ink, w, aa);                        // door
+  cv::rectangle(s, {225, 250}, {280, 305}, ink, w, aa);                        // window
+  cv::line(s, {252, 250}, {252, 305}, ink, w, aa);
+  cv::line(s, {225, 277}, {280, 277}, ink, w, aa);
+  cv::ellipse(s, {256, 495}, {200, 80}, 0, 180, 360, ink, w, aa);              // hill
+  cv::line(s, {400, 360}, {400, 290}, ink, w, aa);                             // trunk
+  cv::circle(s, {400, 250}, 40, ink, w, aa);                                   // crown
+  return s;
+}
+
 cv::Mat as_input_image(const cv::Mat& sketch) {
   cv::Mat out(sketch.rows, sketch.cols, CV_32FC1);
   for (int y = 0; y < sketch.rows; ++y)

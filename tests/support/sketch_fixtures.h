@@ -44,6 +44,11 @@ cv::Mat split_box(int width, int rows = 40, int cols = 60);
 // size x size sketch, from a fixed seed.
 cv::Mat random_drawing(int size, int nb_strokes, unsigned seed = 1);
 
+// A 512 x 512 icon of a dozen antialiased strokes 3 pixels wide: a frame, a horizon, a
+// house with roof, door and a window cross, a sun, a hill and a tree. Every stroke closes
+// a region or joins others at both ends.
+cv::Mat icon_sketch();
+
 // The extraction's input image of a sketch, pixel for pixel (no doubling): grey g becomes
 // g x (1/255) as a float.
 cv::Mat as_input_image(const cv::Mat& sketch);
