@@ -41,7 +41,8 @@ void pause_and_wait(window_session& s) {
 }
 
 TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
-  window_session s(20000);
+  // A full default-length run, so that it spans several 30 ms slices.
+  window_session s(69062);
   // Checked at every confirmation, before the view's own slot releases the worker.
   f_curve* a = nullptr;
   f_curve* b = nullptr;
@@ -108,7 +109,7 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   EXPECT_EQ(s.gl->optimize_button->text(), "Pause");
   EXPECT_EQ(s.gl->interaction_mode, mode_merge);  // Optimize leaves Freeze
   ASSERT_TRUE(s.wait_for([&] { return s.gl->threads.empty(); }));
-  EXPECT_GT(confirmations, 3);
+  EXPECT_GE(confirmations, 2);
   EXPECT_EQ(joined, 0);
   EXPECT_EQ(parted, 0);
   EXPECT_EQ(frozen_changed, 0);
