@@ -100,22 +100,23 @@ class region_splitter {
       while (xh_ < X_.size()) {
         const glm::ivec2 p = X_[xh_++];
         if (d(p) == 0) continue;  // cut by a climb while it waited: no longer queued
-        for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
-          if (visited(q) != 0 || label(q) != L || d(q) == 0) continue;
-          const int dq = d(q);
+        visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+          if (visited_px_[i] != 0 || lab_px_[i] != L || d_px_[i] == 0) return false;
+          const int dq = d_px_[i];
           if (dq == f) {
-            visited(q) = 1;
+            visited_px_[i] = 1;
             X_.push_back(q);
           } else if (dq < f) {
-            visited(q) = 1;
+            visited_px_[i] = 1;
             W_.push_back(q);
           } else if (float(f) < ratio_ * float(H) && H - f > margin_) {
             climb(q, f, L);
-            break;
+            return true;
           } else {
-            visited(q) = 1;
+            visited_px_[i] = 1;
           }
-        }
+          return false;
+        });
       }
       if (f == 1 || W_.empty()) return;
       --f;
@@ -142,36 +143,39 @@ class region_splitter {
     for (int k = 1; !current.empty() && !met; ++k) {
       next.clear();
       for (std::size_t i = 0; i < current.size() && !met; ++i) {
-        for (glm::ivec2 r : window_3x3(current[i], rows_, cols_)) {
-          if (ring(r) != -1 || d(r) == 0 || visited(r) == 0) continue;
-          if (d(r) == f) {
+        met = visit_3x3(current[i], rows_, cols_, [&](glm::ivec2 r, std::size_t ri) {
+          int& dr = d_px_[ri];
+          int& ringr = ring_px_[ri];
+          if (ringr != -1 || dr == 0 || visited_px_[ri] == 0) return false;
+          if (dr == f) {
             O.push_back(r);
-            ring(r) = k;
+            ringr = k;
             next.push_back(r);
-            visited(r) = 0;
-            d(r) = 0;
+            visited_px_[ri] = 0;
+            dr = 0;
             l_.neck_pixels.insert(r);
-          } else if (d(r) < f) {
-            visited(r) = 0;
-            ring(r) = -2;
+          } else if (dr < f) {
+            visited_px_[ri] = 0;
+            ringr = -2;
             O.push_back(r);
-            d(r) = 0;
+            dr = 0;
           } else {
-            met = true;
             records_.push_back({q.x, q.y, f});
-            for (glm::ivec2 s : window_3x3(r, rows_, cols_)) {
-              if (label(s) != L || visited(s) != 0 || d(s) == 0) continue;
-              if (d(s) == f) {
-                visited(s) = 1;
+            visit_3x3(r, rows_, cols_, [&](glm::ivec2 s, std::size_t si) {
+              if (lab_px_[si] != L || visited_px_[si] != 0 || d_px_[si] == 0) return false;
+              if (d_px_[si] == f) {
+                visited_px_[si] = 1;
                 X_.push_back(s);
-              } else if (d(s) < f) {
-                visited(s) = 1;
+              } else if (d_px_[si] < f) {
+                visited_px_[si] = 1;
                 W_.push_back(s);
               }
-            }
-            break;
+              return false;
+            });
+            return true;
           }
-        }
+          return false;
+        });
       }
       current.swap(next);
     }
@@ -193,16 +197,16 @@ class region_splitter {
     label(start) = fresh;
     int c = 1, m = d(start);
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
-      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
-        if (label(q) != h || d(q) == 0) continue;
-        label(q) = fresh;
+      visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+        if (lab_px_[i] != h || d_px_[i] == 0) return;
+        lab_px_[i] = fresh;
         nxt.push_back(q);
         ++c;
-        if (d(q) > m) {
-          m = d(q);
+        if (d_px_[i] > m) {
+          m = d_px_[i];
           l_.v_peak.back() = q;
         }
-      }
+      });
     });
     const bool separate = label(l_.v_peak[h]) == h && float(m) * ratio_ > float(rec.level) &&
                           m - rec.level > margin_;
@@ -218,11 +222,11 @@ class region_splitter {
     l_.v_peak.pop_back();
     label(start) = h;
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
-      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
-        if (label(q) != fresh) continue;
-        label(q) = h;
+      visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+        if (lab_px_[i] != fresh) return;
+        lab_px_[i] = h;
         nxt.push_back(q);
-      }
+      });
     });
   }
 
