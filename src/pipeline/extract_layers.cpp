@@ -103,7 +103,8 @@ bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::s
 void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
                     int min_layer_size, bool separate_layers, float threshold) {
   layers->clear();
-  const cv::Mat& input = *input_image;
+  // The floods index pixels in one run of memory.
+  const cv::Mat input = input_image->isContinuous() ? *input_image : input_image->clone();
   if (input.empty()) {
     *region_image = cv::Mat(0, 0, CV_32FC3);
     return;
@@ -111,6 +112,8 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   CV_Assert(input.type() == CV_32FC1);
   const int rows = input.rows, cols = input.cols;
   cv::Mat visited(rows, cols, CV_8UC1, cv::Scalar(0));
+  uchar* seen = visited.ptr<uchar>();
+  const float* grey = input.ptr<float>();
 
   std::vector<glm::ivec2> component;
   bool has_box = false;  // whether the last layer holds a component yet
@@ -130,13 +133,14 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       visited.at<uchar>(y, x) = 1;
       component.assign(1, seed);
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
-        for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-          uchar& v = visited.at<uchar>(q.y, q.x);
-          if (v != 0 || !is_ink(input.at<float>(q.y, q.x), threshold)) continue;
+        visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
+          uchar& v = seen[i];
+          if (v != 0 || !is_ink(grey[i], threshold)) return false;
           v = 1;
           next.push_back(q);
           component.push_back(q);
-        }
+          return false;
+        });
       });
 
       if (separate_layers && int(component.size()) < min_layer_size) {

@@ -22,11 +22,15 @@ void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
     std::vector<glm::ivec2> queue;
     std::size_t head = 0;
     cv::Mat ring(rows, cols, CV_32SC1, cv::Scalar(-1));  // ring of every pixel grown here
+    int* rings = ring.ptr<int>();
+    CV_Assert(lab.isContinuous());
+    int* labels = lab.ptr<int>();
     for (int y = 0; y < rows; ++y)
       for (int x = 0; x < cols; ++x) {
-        if (lab.at<int>(y, x) != 0) continue;
-        for (glm::ivec2 q : neighbours_4(glm::ivec2(x, y), rows, cols))
-          if (lab.at<int>(q.y, q.x) != 0) queue.push_back(q);
+        if (labels[std::size_t(y) * std::size_t(cols) + std::size_t(x)] != 0) continue;
+        visit_4(glm::ivec2(x, y), rows, cols, [&](glm::ivec2 q, std::size_t i) {
+          if (labels[i] != 0) queue.push_back(q);
+        });
       }
     queue.emplace_back(-1, 0);
     while (head < queue.size()) {
@@ -37,14 +41,14 @@ void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
         queue.emplace_back(-1, p.y + 1);
         continue;
       }
-      const int from = lab.at<int>(p.y, p.x);
-      for (glm::ivec2 q : neighbours_4(p, rows, cols)) {
-        int& v = lab.at<int>(q.y, q.x);
-        if (v != 0) continue;
+      const int from = labels[std::size_t(p.y) * std::size_t(cols) + std::size_t(p.x)];
+      visit_4(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
+        int& v = labels[i];
+        if (v != 0) return;
         queue.push_back(q);
         v = from;
-        ring.at<int>(q.y, q.x) = l.nb_grow_level;
-      }
+        rings[i] = l.nb_grow_level;
+      });
     }
     // Every pixel is labelled once. Read column by column (rows of the transpose), the
     // pixels come in map order, so an empty map is filled in linear time; otherwise they

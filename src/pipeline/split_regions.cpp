@@ -278,24 +278,29 @@ void compute_stroke_depth(std::list<layer>& layers) {
       s.at<int>(w.y, w.x) = -1;
       A.push_back(w);
     }
+    CV_Assert(s.isContinuous() && l.region_mask.isContinuous());
+    int* depth = s.ptr<int>();
+    const schar* mask = l.region_mask.ptr<schar>();
     for (std::size_t i = 0; i < A.size(); ++i)
-      for (glm::ivec2 q : window_3x3(A[i], rows, cols)) {
-        int& v = s.at<int>(q.y, q.x);
-        if (v != 0) continue;
-        if (l.region_mask.at<schar>(q.y, q.x) != 0) {
+      visit_3x3(A[i], rows, cols, [&](glm::ivec2 q, std::size_t j) {
+        int& v = depth[j];
+        if (v != 0) return false;
+        if (mask[j] != 0) {
           B.push_back(q);
         } else {
           v = -1;
           A.push_back(q);
         }
-      }
+        return false;
+      });
     ring_flood(std::move(B), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
-      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-        int& v = s.at<int>(q.y, q.x);
-        if (v != -1) continue;
+      visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t j) {
+        int& v = depth[j];
+        if (v != -1) return false;
         v = k;
         next.push_back(q);
-      }
+        return false;
+      });
     });
   }
 }
