@@ -270,17 +270,22 @@ void compute_stroke_depth(std::list<layer>& layers) {
     const int rows = l.labels.rows, cols = l.labels.cols;
     l.stroke_depth = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(0));
     cv::Mat& s = l.stroke_depth;
-    const glm::ivec2 offset(l.offset_x, l.offset_y);
     std::vector<glm::ivec2> A, B;
     A.reserve(l.ink_pixels.size());
-    for (const glm::ivec2& p : l.ink_pixels) {
-      const glm::ivec2 w = p + offset;
-      s.at<int>(w.y, w.x) = -1;
-      A.push_back(w);
-    }
-    CV_Assert(s.isContinuous() && l.region_mask.isContinuous());
+    CV_Assert(s.isContinuous() && l.region_mask.isContinuous() && l.labels.isContinuous());
     int* depth = s.ptr<int>();
     const schar* mask = l.region_mask.ptr<schar>();
+    // The ink is label 0 until the growth relabels it. A row scan of the labels finds it
+    // without walking the ink set; the marks and rings below do not depend on the order
+    // in which the ink comes (the marks close over 8-neighbours, the rings are distances).
+    const int* labels = l.labels.ptr<int>();
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < cols; ++x) {
+        const std::size_t i = std::size_t(y) * std::size_t(cols) + std::size_t(x);
+        if (labels[i] != 0) continue;
+        depth[i] = -1;
+        A.emplace_back(x, y);
+      }
     for (std::size_t i = 0; i < A.size(); ++i)
       visit_3x3(A[i], rows, cols, [&](glm::ivec2 q, std::size_t j) {
         int& v = depth[j];
