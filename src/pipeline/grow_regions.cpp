@@ -25,11 +25,16 @@ void grow_regions(std::list<layer>& layers, cv::Mat* region_image) {
     int* rings = ring.ptr<int>();
     CV_Assert(lab.isContinuous());
     int* labels = lab.ptr<int>();
+    // A labelled pixel next to several unlabelled ones is queued once: its first turn takes
+    // every unlabelled neighbour, so later turns would find none.
+    std::vector<uchar> queued(std::size_t(rows) * std::size_t(cols), 0);
     for (int y = 0; y < rows; ++y)
       for (int x = 0; x < cols; ++x) {
         if (labels[std::size_t(y) * std::size_t(cols) + std::size_t(x)] != 0) continue;
         visit_4(glm::ivec2(x, y), rows, cols, [&](glm::ivec2 q, std::size_t i) {
-          if (labels[i] != 0) queue.push_back(q);
+          if (labels[i] == 0 || queued[i] != 0) return;
+          queued[i] = 1;
+          queue.push_back(q);
         });
       }
     queue.emplace_back(-1, 0);
