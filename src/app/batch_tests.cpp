@@ -47,6 +47,16 @@ std::string parameter_part(float lambda, float dt) {
   return s.str();
 }
 
+// Whether no pixel of the input image is paper under the ink threshold.
+bool holds_no_paper(const cv::Mat& input_image, float threshold) {
+  for (int y = 0; y < input_image.rows; ++y) {
+    const float* row = input_image.ptr<float>(y);
+    for (int x = 0; x < input_image.cols; ++x)
+      if (!is_ink(row[x], threshold)) return false;
+  }
+  return true;
+}
+
 // Creates the folders that will hold `path`. The writers do not create folders, and a
 // missing one would lose the result without a word.
 void make_parent_folder(const std::string& path) {
@@ -124,9 +134,20 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
 
 }  // namespace
 
+// Also false, after one line on standard error naming the file, when every pixel of the
+// sketch is ink.
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker) {
   if (!load_sketch(path.c_str(), &input_image)) return false;
+  const float threshold = read_ink_threshold();
+  report_mostly_ink(input_image, threshold, path);
+  if (holds_no_paper(input_image, threshold)) {
+    // One solid blob with nothing around it draws no stroke, and its hundreds of
+    // thousands of samples would keep the annealing busy for minutes.
+    std::cerr << path << ": every pixel is ink, so there is no stroke to trace" << std::endl;
+    input_image.release();
+    return false;
+  }
   worker.reset();
   worker.rows = input_image.rows;
   worker.cols = input_image.cols;
@@ -134,8 +155,6 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   const region_params& rp = worker.region_params;
   std::list<layer>& layers = worker.layers;
 
-  const float threshold = read_ink_threshold();
-  report_mostly_ink(input_image, threshold, path);
   extract_layers(&input_image, &layers, &region_image, 100, false, threshold);
   compute_ink_distance(layers, input_image.rows, input_image.cols);
   label_regions(region_image, layers, rp.least_depth, rp.least_size);

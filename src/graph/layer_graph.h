@@ -109,10 +109,18 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // network region whose connection and boundary-piece counts differ. Repairs nothing.
   void check();
 
-  // Fills an empty layer_graph from a raster layer whose only kept region is the
-  // outside one: one fragment through all its ink (image coordinates, weights 1,
-  // parameters growing from the ink pixel farthest from the farthest one), one edge,
-  // two nodes, two junctions and no region. The caller fits the fragment.
+  // Adds, for a raster layer whose only kept region is the outside one, fragments for
+  // every 8-connected ink component (in the order of their first ink pixels) that holds
+  // no pixel of the layer's pixel graph (no traced stroke). A component's main run goes
+  // between its ends, c the pixel farthest, walking through the component (8-neighbour
+  // steps), from its first pixel and e the pixel farthest from c: the pixels whose walks
+  // from c and from e add up to at most the length L from c to e plus the stroke's width
+  // (pixel count / (L + 1) + 1) plus 2. The other pixels fall into runs; a run reaching
+  // more than 4 widths plus 4 beyond that sum is a branch and gets fragments of its own
+  // the same way (up to 8 deep), a shorter one stays with the main run. Each fragment:
+  // its pixels in set order (image coordinates, weights 1), parameter the walking distance
+  // from e over the greatest one among them, its edge, two nodes and two junctions (end
+  // 0 at e); no region. The caller fits the fragments.
   void build_single_region(const layer& raster);
 
   // Empties the eight element lists and shared_fragments; height, width, owner and topo

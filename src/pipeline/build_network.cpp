@@ -6,6 +6,7 @@
 #include <iostream>
 #include <limits>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "graph/curve_network.h"
@@ -87,12 +88,17 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
   lg.width = cols;
   int nb_kept = 0;
   for (char d : raster.v_discarded) nb_kept += d == 0;
-  if (nb_kept == 1) {
+  pixel_graph& g = raster.graph;
+  // Only the outside region: strokes traced by step 4 are built from the pixel graph, and
+  // every ink component left untraced becomes a fragment of its own.
+  const bool only_outside = nb_kept == 1;
+  bool traced = false;
+  for (const auto& entry : g.nodes_of_edge) traced = traced || entry.second.size() == 2;
+  if (only_outside && !traced) {
     lg.build_single_region(raster);
     lg.fit_fragments();
     return;
   }
-  pixel_graph& g = raster.graph;
 
   std::vector<int> region_index(raster.v_discarded.size(), -1);
   int nb_region = 0;
@@ -268,40 +274,93 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
     for (glm::vec2& p : f.v_point) p -= offset;
     f.fit_cubic();
   }
+  if (only_outside) {
+    const std::size_t nb_traced = lg.f_curves.size();
+    lg.build_single_region(raster);
+    auto f = lg.f_curves.begin();
+    std::advance(f, nb_traced);
+    for (; f != lg.f_curves.end(); ++f) f->fit_cubic();
+  }
 }
 
 }  // namespace
 
-void layer_graph::build_single_region(const layer& raster) {
-  if (raster.ink_pixels.empty()) return;
-  auto d2 = [](glm::ivec2 a, glm::ivec2 b) {
-    const float dx = static_cast<float>(a.x - b.x);
-    const float dy = static_cast<float>(a.y - b.y);
-    return dx * dx + dy * dy;
-  };
-  auto farthest = [&](glm::ivec2 from) {
-    glm::ivec2 best_p = *raster.ink_pixels.begin();
-    float best = 0;
-    for (glm::ivec2 p : raster.ink_pixels)
-      if (const float d = d2(from, p); d > best) {
-        best = d;
-        best_p = p;
-      }
-    return best_p;
-  };
-  const glm::ivec2 a = *raster.ink_pixels.begin();
-  const glm::ivec2 c = farthest(a);
-  const glm::ivec2 e = farthest(c);
-  const float length = std::sqrt(d2(c, e));
-  // A single ink pixel has no length: its one sample gets parameter 0.
-  const float s = length > 0 ? static_cast<float>(1.0 / static_cast<double>(length)) : 1.0f;
+namespace {
 
-  f_curve& f = f_curves.emplace_back();
-  frag_conn& f1 = frag_conns.emplace_back();
-  frag_conn& f2 = frag_conns.emplace_back();
-  edge& ed = edges.emplace_back();
-  node& n1 = nodes.emplace_back();
-  node& n2 = nodes.emplace_back();
+// The layer's ink on a grid over its bounding box (image coordinates), for walks through
+// the ink: -1 on paper, -2 on ink not yet reached.
+struct ink_grid {
+  glm::ivec2 lo;
+  int cols, rows;
+  std::vector<int32_t> value;
+
+  // The box of the ink pixels themselves (the layer's box may not be set).
+  explicit ink_grid(const std::set<glm::ivec2>& ink) {
+    int min_y = ink.begin()->y, max_y = min_y;
+    for (glm::ivec2 p : ink) {
+      min_y = std::min(min_y, p.y);
+      max_y = std::max(max_y, p.y);
+    }
+    lo = glm::ivec2(ink.begin()->x, min_y);
+    cols = ink.rbegin()->x - lo.x + 1;
+    rows = max_y - min_y + 1;
+    value.assign(static_cast<std::size_t>(cols) * rows, -1);
+    for (glm::ivec2 p : ink) at(p) = -2;
+  }
+  bool inside(glm::ivec2 p) const {
+    return p.x >= lo.x && p.y >= lo.y && p.x < lo.x + cols && p.y < lo.y + rows;
+  }
+  int32_t& at(glm::ivec2 p) {
+    return value[static_cast<std::size_t>(p.y - lo.y) * cols + (p.x - lo.x)];
+  }
+};
+
+// Walking distance (8-neighbour steps through the ink) from `from` to every pixel of its
+// component, written into the grid; returns the component's pixels in the order the
+// walk reached them, so the last one is the farthest. The component's pixels must hold
+// -2 on entry.
+std::vector<glm::ivec2> walk_through_ink(ink_grid& grid, glm::ivec2 from) {
+  std::vector<glm::ivec2> reached{from};
+  grid.at(from) = 0;
+  for (std::size_t i = 0; i < reached.size(); ++i) {
+    const glm::ivec2 p = reached[i];
+    const int32_t next = grid.at(p) + 1;
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const glm::ivec2 q = p + glm::ivec2(dx, dy);
+        if (!grid.inside(q) || grid.at(q) != -2) continue;
+        grid.at(q) = next;
+        reached.push_back(q);
+      }
+  }
+  return reached;
+}
+
+// Sets the component's pixels back to "ink not yet reached".
+void forget_walk(ink_grid& grid, const std::vector<glm::ivec2>& component) {
+  for (glm::ivec2 p : component) grid.at(p) = -2;
+}
+
+// Whether some pixel of the component (image coordinates) is an edge or junction pixel
+// of the layer's pixel graph, that is, whether the component was traced.
+bool holds_graph_pixel(const layer& raster, const std::vector<glm::ivec2>& component) {
+  const glm::ivec2 offset(raster.offset_x, raster.offset_y);
+  for (glm::ivec2 p : component)
+    if (raster.graph.edge_of_pixel.count(p + offset) || raster.graph.node_of_pixel.count(p + offset))
+      return true;
+  return false;
+}
+
+// One fragment through the pixels (image coordinates, weights 1, parameters t) with its
+// edge, its two nodes and a junction at each end; end 0 at the first junction.
+void add_component_fragment(layer_graph& lg, const std::vector<glm::ivec2>& pixels,
+                            const std::vector<double>& t) {
+  f_curve& f = lg.f_curves.emplace_back();
+  frag_conn& f1 = lg.frag_conns.emplace_back();
+  frag_conn& f2 = lg.frag_conns.emplace_back();
+  edge& ed = lg.edges.emplace_back();
+  node& n1 = lg.nodes.emplace_back();
+  node& n2 = lg.nodes.emplace_back();
   ed.v_f_curve = {&f};
   ed.v_frag_conn = {&f1, &f2};
   ed.v_node = {&n1, &n2};
@@ -317,10 +376,109 @@ void layer_graph::build_single_region(const layer& raster) {
   n1.v_frag_conn = {&f1};
   n2.v_edge = {&ed};
   n2.v_frag_conn = {&f2};
-  for (glm::ivec2 p : raster.ink_pixels) {
-    f.v_point.emplace_back(p);
-    f.v_t.push_back(static_cast<double>(std::sqrt(d2(p, e)) * s));
-    f.v_weight.push_back(1.0f);
+  for (glm::ivec2 p : pixels) f.v_point.emplace_back(p);
+  f.v_t = t;
+  f.v_weight.assign(pixels.size(), 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// Walking distance from `from` to each of `pixels` (which hold -2 in the grid, as no
+// other ink does), read back in the order of `pixels`; the pixels hold -2 again after.
+std::vector<int32_t> walking_distances(ink_grid& grid, const std::vector<glm::ivec2>& pixels,
+                                       glm::ivec2 from, glm::ivec2* farthest) {
+  const std::vector<glm::ivec2> reached = walk_through_ink(grid, from);
+  *farthest = reached.back();
+  std::vector<int32_t> distance;
+  distance.reserve(pixels.size());
+  for (glm::ivec2 p : pixels) distance.push_back(grid.at(p));
+  forget_walk(grid, reached);
+  return distance;
+}
+
+// Fragments for one stroke whose pixels (in set order) hold -2 in the grid, as no other
+// ink does. The main run goes from end to end; a branch that leaves it (the stem of a T)
+// would fold the parameters back, so each branch longer than a few stroke widths gets
+// fragments of its own.
+void add_stroke_fragments(layer_graph& lg, ink_grid& grid, const std::vector<glm::ivec2>& pixels,
+                          int depth) {
+  // Ends: the pixel farthest from the first, walking through the ink, and the pixel
+  // farthest from that one. Straight-line distances would fold back on a curved stroke
+  // and jump between strokes.
+  auto index = [&](glm::ivec2 p) {
+    return static_cast<std::size_t>(
+        std::lower_bound(pixels.begin(), pixels.end(), p, std::less<glm::ivec2>()) - pixels.begin());
+  };
+  glm::ivec2 c, e, unused;
+  walking_distances(grid, pixels, pixels.front(), &c);
+  const std::vector<int32_t> from_c = walking_distances(grid, pixels, c, &e);
+  const std::vector<int32_t> from_e = walking_distances(grid, pixels, e, &unused);
+  const int32_t length = from_c[index(e)];
+
+  // A pixel of the main run lies on a shortest walk from c to e, give or take the
+  // stroke's width (its pixel count over its length).
+  const int32_t width = static_cast<int32_t>(pixels.size()) / (length + 1) + 1;
+  std::vector<char> on_main(pixels.size(), 1);
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    if (from_c[i] + from_e[i] - length > width + 2) on_main[i] = 0;
+
+  // The pixels off the main run, in runs; a short one stays with the main run.
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    if (on_main[i]) grid.at(pixels[i]) = -4;
+  std::vector<glm::ivec2> main;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    if (on_main[i]) {
+      main.push_back(pixels[i]);
+      continue;
+    }
+    if (grid.at(pixels[i]) != -2) continue;
+    std::vector<glm::ivec2> branch = walk_through_ink(grid, pixels[i]);
+    forget_walk(grid, branch);
+    int32_t reach = 0;
+    for (glm::ivec2 p : branch) reach = std::max(reach, from_c[index(p)] + from_e[index(p)] - length);
+    std::sort(branch.begin(), branch.end(), std::less<glm::ivec2>());
+    if (depth < 8 && reach > 4 * width + 4) {
+      add_stroke_fragments(lg, grid, branch, depth + 1);
+    } else {
+      for (glm::ivec2 p : branch) grid.at(p) = -4;
+      main.insert(main.end(), branch.begin(), branch.end());
+    }
+  }
+  std::sort(main.begin(), main.end(), std::less<glm::ivec2>());
+  for (glm::ivec2 p : main) grid.at(p) = -3;
+
+  // Parameter: walking distance from e over the greatest one, so it rises along the
+  // stroke: 0 at e, 1 at the far end.
+  std::vector<double> t;
+  int32_t longest = 0;
+  for (glm::ivec2 p : main) {
+    t.push_back(from_e[index(p)]);
+    longest = std::max(longest, from_e[index(p)]);
+  }
+  const double s = longest > 0 ? 1.0 / longest : 1.0;
+  for (double& v : t) v *= s;
+  add_component_fragment(lg, main, t);
+}
+
+}  // namespace
+
+void layer_graph::build_single_region(const layer& raster) {
+  if (raster.ink_pixels.empty()) return;
+  ink_grid grid(raster.ink_pixels);
+  for (glm::ivec2 first : raster.ink_pixels) {
+    if (grid.at(first) != -2) continue;
+    std::vector<glm::ivec2> component = walk_through_ink(grid, first);
+    std::sort(component.begin(), component.end(), std::less<glm::ivec2>());
+    // A traced stroke is built from the pixel graph already.
+    if (holds_graph_pixel(raster, component)) {
+      for (glm::ivec2 p : component) grid.at(p) = -3;
+      continue;
+    }
+    // Only this stroke's pixels hold -2 while its fragments are made.
+    for (glm::ivec2 p : component) grid.at(p) = -2;
+    add_stroke_fragments(*this, grid, component, 0);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "pipeline/pixel_neighbourhoods.h"
 #include "pipeline/split_closed_edge.h"
+#include "pipeline/split_edge_at_nodes.h"
 #include "pipeline/window_painting.h"
 
 int32_t read_min_nb_pixel_in_edge(const char* path) {
@@ -115,14 +116,25 @@ void extract_layer_nodes(cv::Mat& region_image, layer& l) {
   for (int32_t id = 0; id < nb_nodes; ++id)
     g.v_node_centroid[id] /= static_cast<float>(count[id]);
 
-  // Edge colours; node-less (closed) boundaries are cut in two.
+  // Edge colours; node-less (closed) boundaries are cut in two, and edges with one node
+  // or three and more are cut at their nodes, so that every edge pixel ends up in an
+  // edge between two nodes.
   std::vector<glm::vec3> edge_colour;
   const int32_t nb_found = nb_edges;
+  std::map<int32_t, std::vector<glm::ivec2>> to_cut;
+  for (int32_t f = 0; f < nb_found; ++f)
+    if (const std::size_t n = g.nodes_of_edge[f].size(); n != 0 && n != 2) to_cut[f];
+  if (!to_cut.empty())
+    for (const auto& [p, id] : g.edge_of_pixel)
+      if (auto it = to_cut.find(id); it != to_cut.end()) it->second.push_back(p);
   for (int32_t f = 0; f < nb_found; ++f) {
     if (g.nodes_of_edge[f].size() == 2) {
       edge_colour.push_back(random_colour() * 255.0f);
     } else {
-      split_closed_edge(g, edge_pairs, f, nb_edges, rows, cols);
+      if (g.nodes_of_edge[f].empty())
+        split_closed_edge(g, edge_pairs, f, nb_edges, rows, cols);
+      else
+        split_edge_at_nodes(g, edge_pairs, f, to_cut[f], nb_edges);
       edge_colour.emplace_back(0, 0, 0);
     }
   }

@@ -28,9 +28,11 @@ int32_t read_min_nb_pixel_in_edge(const char* path = "config/min_nb_pixel_in_edg
 //      order (node_of_pixel), linked both ways with the edges it touches (nodes_of_edge,
 //      edges_of_node);
 //   4. v_node_centroid (mean pixel) and v_node_pixel (greatest pixel in (x, y) order);
-//   5. every edge with other than two nodes is passed to split_closed_edge (which cuts
-//      the node-less ones) and coloured black; the others and the edges the split adds
-//      get random_colour x 255; nodes with two or more edges get random_colour x 255,
+//   5. every edge with other than two nodes is cut and coloured black: one without nodes
+//      by split_closed_edge, one with one node or three and more by split_edge_at_nodes
+//      (so that no edge pixel is left in an edge that step 7 cannot build); the others
+//      and the edges the cuts add get random_colour x 255; nodes with two or more edges
+//      get random_colour x 255,
 //      the others white (v_node_color); every node id gets an edges_of_node entry;
 //   6. every edge pixel is painted in its edge's colour in `region_image` (not in the
 //      window's top and left margins, nor outside the image).

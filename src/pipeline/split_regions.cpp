@@ -196,11 +196,13 @@ class region_splitter {
     l_.v_peak.push_back(start);
     label(start) = fresh;
     int c = 1, m = d(start);
+    fresh_pixels_.assign(1, start);
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
       visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
         if (lab_px_[i] != h || d_px_[i] == 0) return;
         lab_px_[i] = fresh;
         nxt.push_back(q);
+        fresh_pixels_.push_back(q);
         ++c;
         if (d_px_[i] > m) {
           m = d_px_[i];
@@ -209,8 +211,9 @@ class region_splitter {
       });
     });
     const bool separate = label(l_.v_peak[h]) == h && float(m) * ratio_ > float(rec.level) &&
-                          m - rec.level > margin_;
+                          m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh);
     if (separate) {
+      if (!boxes_.empty()) boxes_.push_back(box_of(fresh_pixels_));  // at index fresh
       l_.v_max_ink_dist.push_back(m);
       l_.v_nb_pixel.push_back(c);
       l_.v_color.push_back(random_colour() * 255.0f);
@@ -230,6 +233,83 @@ class region_splitter {
     });
   }
 
+  // Bounding box of a set of window pixels, corners included.
+  struct box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+    void add(glm::ivec2 p) {
+      x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+    }
+    bool holds(glm::ivec2 p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
+    bool holds(const box& b) const { return b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1; }
+  };
+  static box box_of(const std::vector<glm::ivec2>& pixels) {
+    box b;
+    for (const glm::ivec2& p : pixels) b.add(p);
+    return b;
+  }
+
+  // True when the pixels of `fresh` (just flooded off h) and the rest of h both border one
+  // hole of h that holds a kept region of its own: a closed stroke lying inside h, touching
+  // nothing. Necks between such a stroke and the strokes around it are open paper, not a
+  // gap in a stroke; cutting them would join the two strokes across the paper. A hole of
+  // ink alone (an open stroke inside h) does not count, so gaps between strokes still close.
+  bool cuts_around_closed_stroke(int h, int fresh) {
+    if (hole_mark_.empty()) hole_mark_ = cv::Mat(rows_, cols_, CV_8UC1, cv::Scalar(0));
+    if (boxes_.empty()) {
+      // Boxes of the labels as they are now; a kept split adds its own, and h keeps its
+      // box from before the split, which still holds all of it.
+      boxes_.resize(std::size_t(fresh));
+      for (int y = 0; y < rows_; ++y)
+        for (int x = 0; x < cols_; ++x) {
+          const int g = label({x, y});
+          boxes_[std::size_t(g == fresh ? h : g)].add({x, y});
+        }
+    }
+    // Everything in a hole of h lies in h's box: a part that leaves it is open.
+    const box& around = boxes_[std::size_t(h)];
+    const int outside = outside_label(l_);
+    enum : uchar { unseen = 0, in_hole = 1, not_hole = 2 };
+    const auto other = [&](glm::ivec2 p) { return label(p) != h && label(p) != fresh; };
+    const auto leaves = [&](glm::ivec2 p) {
+      const int g = label(p);
+      return !around.holds(p) || g == outside || (g != 0 && !around.holds(boxes_[std::size_t(g)]));
+    };
+    std::vector<glm::ivec2> marked, component;
+    bool found = false;
+    for (std::size_t i = 0; i < fresh_pixels_.size() && !found; ++i)
+      for (glm::ivec2 seed : window_3x3(fresh_pixels_[i], rows_, cols_)) {
+        if (!other(seed) || hole_mark_.at<uchar>(seed.y, seed.x) != unseen) continue;
+        // One 8-connected part of the pixels outside h, as far as it goes or until it
+        // leaves h's box, reaches the outside region or a part already known open.
+        component.assign(1, seed);
+        hole_mark_.at<uchar>(seed.y, seed.x) = in_hole;
+        bool open = false, holds_region = false, borders_rest = false;
+        for (std::size_t k = 0; k < component.size() && !open; ++k) {
+          const glm::ivec2 p = component[k];
+          open = leaves(p);
+          // Specks of paper inside thick ink are dropped regions: they make no closed stroke.
+          holds_region = holds_region || (label(p) != 0 && l_.v_discarded[label(p)] == 0);
+          for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
+            if (label(q) == h && d(q) != 0) borders_rest = true;
+            if (!other(q)) continue;
+            uchar& mark = hole_mark_.at<uchar>(q.y, q.x);
+            if (mark == not_hole) open = true;
+            if (mark != unseen) continue;
+            mark = in_hole;
+            component.push_back(q);
+          }
+        }
+        for (const glm::ivec2& p : component) hole_mark_.at<uchar>(p.y, p.x) = open ? not_hole : in_hole;
+        marked.insert(marked.end(), component.begin(), component.end());
+        if (!open && holds_region && borders_rest) {
+          found = true;
+          break;
+        }
+      }
+    for (const glm::ivec2& p : marked) hole_mark_.at<uchar>(p.y, p.x) = unseen;
+    return found;
+  }
+
   layer& l_;
   cv::Mat& d_;
   cv::Mat& lab_;
@@ -246,6 +326,9 @@ class region_splitter {
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
   std::vector<glm::ivec2> climb_marked_, climb_ring_, climb_next_;  // reused by every climb
+  std::vector<glm::ivec2> fresh_pixels_;  // the pixels of the label a split is trying
+  cv::Mat hole_mark_;  // holes of a split region: 0 unseen, 1 hole, 2 open; 0 between splits
+  std::vector<box> boxes_;  // window box of every label, filled at the first split tried
 };
 
 }  // namespace

@@ -8,7 +8,9 @@
 // separate hill when f < neck_ratio x H and H - f > neck_margin. The saddle pixels
 // between that hill and the region's own hill are cut (d set to 0, listed in
 // layer::neck_pixels) and the hill becomes a new label when its own height m also
-// passes m x neck_ratio > f and m - f > neck_margin and the cut really separates it.
+// passes m x neck_ratio > f and m - f > neck_margin and the cut really separates it. No
+// split is kept that cuts a region around a closed stroke lying inside it (a ring in a
+// frame): its necks join two strokes across open paper and close no gap.
 
 #include <list>
 

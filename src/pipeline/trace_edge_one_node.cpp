@@ -1,7 +1,10 @@
 #include "pipeline/trace_edge_one_node.h"
 
+#include <algorithm>
 #include <set>
 #include <vector>
+
+#include <glm/common.hpp>
 
 #include "pipeline/pixel_neighbourhoods.h"
 #include "pipeline/view_settings.h"
@@ -18,11 +21,154 @@ void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p) {
   g.junction_pixels_by_pair[key].insert(p);
 }
 
-bool trace_layer(layer& l, int least_distance) {
+// The pixels of `set` 8-connected to `start` through `set` (all of `set` when start is
+// not in it).
+pixel_set connected_part(const pixel_set& set, glm::ivec2 start) {
+  if (!set.count(start)) return set;
+  pixel_set part{start};
+  std::vector<glm::ivec2> stack{start};
+  while (!stack.empty()) {
+    const glm::ivec2 p = stack.back();
+    stack.pop_back();
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const glm::ivec2 q = p + glm::ivec2(dx, dy);
+        if (set.count(q) && part.insert(q).second) stack.push_back(q);
+      }
+  }
+  return part;
+}
+
+// Where a ridge walk ended: its last front, the pixel it ended at (the last that met or
+// raised the deepest stroke depth), all its fronts in order, and where its first step
+// went.
+struct ridge_walk {
+  pixel_set front;
+  glm::ivec2 end;
+  std::vector<glm::ivec2> path_queue;
+  glm::ivec2 first_step;
+};
+
+// Keeps a walk off the way another walk left the tip: within `radius` (chessboard) of the
+// tip, pixels on that walk's side of the tip are not stepped on. A radius below 0 keeps
+// nothing off.
+struct other_side {
+  glm::ivec2 tip{0, 0}, away{0, 0};
+  int radius = -1;
+  bool blocks(glm::ivec2 q) const {
+    const glm::ivec2 v = q - tip;
+    return std::max(std::abs(v.x), std::abs(v.y)) <= radius && v.x * away.x + v.y * away.y > 0;
+  }
+};
+
+// One ridge walk from the tip down to the graph, one graph-distance level at a time from
+// `first_level`, along the deepest stroke pixels. `path` holds the pixels not to step on
+// and gains the fronts.
+ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel_set& path,
+                     const other_side& side = other_side()) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
   auto s = [&](glm::ivec2 q) { return l.stroke_depth.at<int32_t>(q.y, q.x); };
+  ridge_walk walk{{best}, best, {}, best};
+  pixel_set candidates;
+  for (int32_t k = first_level; k >= 0; --k) {
+    int32_t deepest = -1;
+    candidates.clear();
+    for (const glm::ivec2& p : walk.front)
+      for (glm::ivec2 q : window_3x3(p, rows, cols))
+        if (d(q) <= k && !path.count(q) && s(q) >= deepest && !side.blocks(q)) {
+          deepest = s(q);
+          walk.end = q;
+          candidates.insert(q);
+        }
+    pixel_set next;
+    for (const glm::ivec2& q : candidates)
+      if (s(q) == deepest) next.insert(q);
+    candidates.clear();
+    for (const glm::ivec2& p : next)
+      for (glm::ivec2 q : window_3x3(p, rows, cols))
+        if (d(q) == k && s(q) > deepest) candidates.insert(q);
+    next.insert(candidates.begin(), candidates.end());
+    // Keep to one side: at the middle of a stroke between two parts of the graph both
+    // ways lead down, and a front on both would leave two half-walked ends.
+    walk.front = connected_part(next, walk.end);
+    if (k == first_level) walk.first_step = walk.end;
+    path.insert(walk.front.begin(), walk.front.end());
+    walk.path_queue.insert(walk.path_queue.end(), walk.front.begin(), walk.front.end());
+  }
+  return walk;
+}
+
+// Whether the second walk from the tip reached the graph far from where the first did
+// (a stroke between two parts of the graph) rather than running back along the first
+// walk's flank (a dangling stroke, whose tip is its free end).
+bool reaches_graph_elsewhere(const layer& l, const ridge_walk& first, const ridge_walk& second, glm::ivec2 tip) {
+  if (second.front.empty() || l.graph_dist.at<int32_t>(second.end.y, second.end.x) != 0) return false;
+  const glm::ivec2 gap = glm::abs(first.end - second.end);
+  const int32_t width = 2 * std::max(l.stroke_depth.at<int32_t>(tip.y, tip.x), 1);
+  return std::max(gap.x, gap.y) > 2 * width + 8;
+}
+
+// Joins the end of a walk to the graph (the walk's last front and the pixels it adds
+// become junction pixels of the stroke's pair, collected in `ends`).
+void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends) {
+  const cv::Mat& dist = l.graph_dist;
+  const int rows = dist.rows, cols = dist.cols;
+  auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
+  pixel_graph& g = l.graph;
+  const pixel_set& front = walk.front;
+  const glm::ivec2 end = walk.end;
+  if (l.traced_pixels.count(end)) {
+    // The walk ran into an earlier open stroke: its end and the graph pixels within four
+    // steps of it (off the new path) join one junction cluster of this stroke's pair.
+    for (const glm::ivec2& p : front) move_to_junctions(g, key, p);
+    for (const glm::ivec2& p : front) {
+      pixel_set cluster{p};
+      std::vector<glm::ivec2> added{p}, next_added;
+      for (int i = 0; i < 4; ++i) {
+        next_added.clear();
+        for (const glm::ivec2& r : added)
+          for (glm::ivec2 q : window_3x3(r, rows, cols))
+            if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_added.push_back(q);
+        added.swap(next_added);
+      }
+      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q);
+    }
+  } else if (!g.junction_pixels.count(end)) {
+    // The walk ended on a boundary: spread over the graph pixels from the path until
+    // the pixels beside them show a second label, so that the junction cluster spans
+    // the boundary band where the stroke meets it.
+    std::set<int32_t> seen_labels;
+    for (glm::ivec2 q : window_3x3(end, rows, cols))
+      if (d(q) != 0) seen_labels.insert(l.labels.at<int32_t>(q.y, q.x));
+    walk.path_queue.insert(walk.path_queue.end(), front.begin(), front.end());
+    std::vector<glm::ivec2> level = std::move(walk.path_queue), next_level;
+    while (seen_labels.size() == 1 && !level.empty()) {
+      next_level.clear();
+      for (const glm::ivec2& r : level)
+        for (glm::ivec2 q : window_3x3(r, rows, cols)) {
+          if (d(q) != 0)
+            seen_labels.insert(l.labels.at<int32_t>(q.y, q.x));
+          else if (ends.insert(q).second)
+            next_level.push_back(q);
+        }
+      level.swap(next_level);
+    }
+    for (const glm::ivec2& q : ends) {
+      if (g.junction_pixels.count(q)) continue;
+      g.edge_pixels.erase(q);
+      g.junction_pixels.insert(q);
+      for (auto& [pair, pixels] : g.edge_pixels_by_pair)
+        if (pixels.erase(q)) g.junction_pixels_by_pair[pair].insert(q);
+    }
+  }
+}
+
+bool trace_layer(layer& l, int least_distance) {
+  const cv::Mat& dist = l.graph_dist;
+  const int rows = dist.rows, cols = dist.cols;
+  auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
 
   int32_t m = -1;
   glm::ivec2 seed(0, 0);
@@ -68,79 +214,30 @@ bool trace_layer(layer& l, int least_distance) {
   }
 
   // Ridge walk down to the graph along the stroke's middle line.
-  pixel_set path{best}, front{best}, candidates;
-  std::vector<glm::ivec2> path_queue;
-  glm::ivec2 end = best;
-  for (int32_t k = m - 1; k >= 0; --k) {
-    int32_t deepest = -1;
-    candidates.clear();
-    for (const glm::ivec2& p : front)
-      for (glm::ivec2 q : window_3x3(p, rows, cols))
-        if (d(q) <= k && !path.count(q) && s(q) >= deepest) {
-          deepest = s(q);
-          end = q;
-          candidates.insert(q);
-        }
-    pixel_set next;
-    for (const glm::ivec2& q : candidates)
-      if (s(q) == deepest) next.insert(q);
-    candidates.clear();
-    for (const glm::ivec2& p : next)
-      for (glm::ivec2 q : window_3x3(p, rows, cols))
-        if (d(q) == k && s(q) > deepest) candidates.insert(q);
-    next.insert(candidates.begin(), candidates.end());
-    front.swap(next);
-    path.insert(front.begin(), front.end());
-    path_queue.insert(path_queue.end(), front.begin(), front.end());
+  pixel_set path{best};
+  ridge_walk walk = walk_down(l, best, m - 1, path);
+  pixel_set ends = walk.front;
+  for (const glm::ivec2& p : walk.front) path.erase(p);
+
+  // A stroke between two parts of the graph (not a dangling one) has its farthest pixel
+  // in its middle: walk down the other side as well, or the half left over would be
+  // traced piecemeal from its own middle, and its last short piece not at all.
+  pixel_set other_path = path;
+  other_path.insert(walk.front.begin(), walk.front.end());
+  // The other side may start on the tip's plateau, one step past the tip's window, and
+  // must not run back along the first walk's flank.
+  const int32_t width = 2 * std::max(l.stroke_depth.at<int32_t>(best.y, best.x), 1);
+  ridge_walk other = walk_down(l, best, m, other_path, {best, walk.first_step - best, 2 * width + 2});
+  const bool bridge = reaches_graph_elsewhere(l, walk, other, best);
+  if (bridge) {
+    ends.insert(other.front.begin(), other.front.end());
+    for (const glm::ivec2& p : other.front) other_path.erase(p);
+    for (const glm::ivec2& p : walk.front) other_path.erase(p);
+    path.swap(other_path);
   }
 
-  pixel_set ends = front;
-  for (const glm::ivec2& p : front) path.erase(p);
-
-  if (l.traced_pixels.count(end)) {
-    // The walk ran into an earlier open stroke: its end and the graph pixels within four
-    // steps of it (off the new path) join one junction cluster of this stroke's pair.
-    for (const glm::ivec2& p : front) move_to_junctions(g, key, p);
-    for (const glm::ivec2& p : front) {
-      pixel_set cluster{p};
-      std::vector<glm::ivec2> added{p}, next_added;
-      for (int i = 0; i < 4; ++i) {
-        next_added.clear();
-        for (const glm::ivec2& r : added)
-          for (glm::ivec2 q : window_3x3(r, rows, cols))
-            if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_added.push_back(q);
-        added.swap(next_added);
-      }
-      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q);
-    }
-  } else if (!g.junction_pixels.count(end)) {
-    // The walk ended on a boundary: spread over the graph pixels from the path until
-    // the pixels beside them show a second label, so that the junction cluster spans
-    // the boundary band where the stroke meets it.
-    std::set<int32_t> seen_labels;
-    for (glm::ivec2 q : window_3x3(end, rows, cols))
-      if (d(q) != 0) seen_labels.insert(l.labels.at<int32_t>(q.y, q.x));
-    path_queue.insert(path_queue.end(), front.begin(), front.end());
-    std::vector<glm::ivec2> level = std::move(path_queue), next_level;
-    while (seen_labels.size() == 1 && !level.empty()) {
-      next_level.clear();
-      for (const glm::ivec2& r : level)
-        for (glm::ivec2 q : window_3x3(r, rows, cols)) {
-          if (d(q) != 0)
-            seen_labels.insert(l.labels.at<int32_t>(q.y, q.x));
-          else if (ends.insert(q).second)
-            next_level.push_back(q);
-        }
-      level.swap(next_level);
-    }
-    for (const glm::ivec2& q : ends) {
-      if (g.junction_pixels.count(q)) continue;
-      g.edge_pixels.erase(q);
-      g.junction_pixels.insert(q);
-      for (auto& [pair, pixels] : g.edge_pixels_by_pair)
-        if (pixels.erase(q)) g.junction_pixels_by_pair[pair].insert(q);
-    }
-  }
+  attach_end(l, key, walk, path, ends);
+  if (bridge) attach_end(l, key, other, path, ends);
 
   // The tip is a junction pixel by itself: the node of the stroke's free end.
   path.erase(best);

@@ -12,7 +12,15 @@
 //   - the tip is the pixel nearest the (truncated) mean of the plateau of distance m
 //     around the first row-major pixel at m; L is the tip's label;
 //   - the path walks down one graph-distance level at a time along the deepest stroke
-//     pixels (stroke_depth) to the graph;
+//     pixels (stroke_depth) to the graph, keeping to the part of each front that holds
+//     its deepest pixel;
+//   - a second walk from the tip (starting one level higher, on the tip's plateau, and
+//     kept off the first walk's side of the tip within twice the stroke's width plus 2
+//     pixels) goes down the other side; when it reaches the graph farther than twice
+//     the stroke's width plus 8 pixels (chessboard) from where the first walk did, the
+//     tip is the middle of a stroke between two parts of the graph, not a free end, and
+//     both walks make the path, each end joined to the graph; the tip stays a junction
+//     pixel;
 //   - its pixels become edge pixels of the pair (L, L) and are added to
 //     layer::traced_pixels; the tip becomes a junction pixel of (L, L), and so do the
 //     pixels where the path meets the graph (a junction cluster that joins the stroke to

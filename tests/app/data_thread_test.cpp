@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "io/graph_stream.h"
+#include "support/golden_bytes.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -186,6 +187,196 @@ TEST(DataThread, WorkerBlockLayoutAndRoundTrip) {
   worker_fixture k;
   std::istringstream cut(full.str().substr(0, full.str().size() / 2), std::ios::binary);
   EXPECT_THROW(k.w.load(cut), graph_format_error);
+}
+
+
+// A tiny drawing's raster layer written by hand: every table, image, set and map holds
+// one or two entries, each value distinct, so that writing any two fields in each
+// other's place changes the bytes.
+layer tiny_layer() {
+  layer l;
+  l.v_max_ink_dist = {0, 3};
+  l.v_nb_pixel = {5, 6};
+  l.v_peak = {{7, 8}, {9, 10}};
+  l.v_color = {{11, 12, 13}};
+  l.v_discarded = {1, 0};
+  l.ink_dist = (cv::Mat_<int32_t>(1, 2) << 14, 15);
+  l.stroke_depth = (cv::Mat_<int32_t>(2, 1) << 16, 17);
+  l.labels = (cv::Mat_<int32_t>(1, 1) << 18);
+  l.region_mask = cv::Mat(1, 3, CV_8SC1);
+  l.region_mask.at<int8_t>(0, 0) = 1;
+  l.region_mask.at<int8_t>(0, 1) = 0;
+  l.region_mask.at<int8_t>(0, 2) = -1;
+  l.nb_grow_level = 19;
+  l.min_x = 20;
+  l.min_y = 21;
+  l.width = 22;
+  l.height = 23;
+  l.offset_x = 30;
+  l.offset_y = 29;
+  l.margin = 50;
+  l.neck_pixels = {{24, 25}};
+  l.ink_pixels = {{26, 27}, {26, 28}};
+  l.traced_pixels = {};
+  l.grow_level = {{{31, 32}, 33}};
+  l.sample_weight = {{{34, 35}, 0.5f}};
+  pixel_graph& g = l.graph;
+  g.v_node_centroid = {{36.5f, 37.5f}};
+  g.v_node_pixel = {{38, 39}};
+  g.v_node_color = {{40, 41, 42}};
+  g.junction_pixels = {{43, 44}};
+  g.edge_pixels = {{45, 46}, {47, 48}};
+  g.node_of_pixel = {{{43, 44}, 0}};
+  g.edge_of_pixel = {{{45, 46}, 1}, {{47, 48}, 2}};
+  g.edge_pixels_by_pair = {{{1, 2}, {{45, 46}}}};
+  g.junction_pixels_by_pair = {{{1, 3}, {{43, 44}}}, {{2, 3}, {}}};
+  g.nodes_of_edge = {{1, {0, 4}}};
+  g.edges_of_node = {{0, {1}}, {4, {}}};
+  g.edges_of_pair = {{{1, 2}, {1, 2}}};
+  return l;
+}
+
+TEST(DataThread, GoldenWorkerBlockOfATinyDrawing) {
+  worker_fixture f;
+  f.network.emplace_back().f_curves.resize(2);
+  data_thread& w = f.w;
+  w.rows = 60;
+  w.cols = 80;
+  w.region_params = region_params{2, 41, 0.25f, 4};
+  w.step = 12;
+  w.go = true;
+  w.layers.push_back(tiny_layer());
+  recuit& r = w.optimiser;
+  r.progress_scale = 0.5;
+  r.E = 1.25f;
+  r.nb_it = 200;
+  r.Ti = 2.5f;
+  r.T = 1.75f;
+  r.dt = 0.875f;
+  r.lambda = 0.375f;
+  r.mu = 0.0625f;
+  r.print_interval = 3;
+  r.k = 17;
+  r.cumulative_fcurves = {2};
+  r.move_dist.param(std::uniform_int_distribution<int>::param_type(0, 3));
+  r.fragment_dist.param(std::uniform_int_distribution<int>::param_type(0, 1));
+  r.end_dist.param(std::uniform_int_distribution<int>::param_type(0, 5));
+  r.degree_dist.param(std::uniform_int_distribution<int>::param_type(1, 2));
+  r.unit_dist.param(std::uniform_real_distribution<double>::param_type(0.0, 0.75));
+
+  golden_bytes g;
+  g.i32("rows", 60).i32("cols", 80);
+  g.i32("least depth", 2).i32("least size", 41).f32("neck ratio", 0.25f).i32("neck margin", 4);
+  g.i32("step", 12).i32("step copy", 12).i32("step copy", 12).i32("flags", 1);
+  g.i32("spare a rows", 0).i32("spare a cols", 0).i32("spare b rows", 0).i32("spare b cols", 0);
+  g.u64("layer count", 1);
+
+  g.u64("max ink distances count", 2).i32("max ink distance", 0).i32("max ink distance", 3);
+  g.u64("pixel counts count", 2).i32("pixel count", 5).i32("pixel count", 6);
+  g.u64("peaks count", 2).i32("peak x", 7).i32("peak y", 8).i32("peak x", 9).i32("peak y", 10);
+  g.u64("colours count", 1).f32("colour x", 11).f32("colour y", 12).f32("colour z", 13);
+  g.u64("discarded count", 2).i8("discarded", 1).i8("discarded", 0);
+  g.i32("ink distance rows", 1).i32("ink distance cols", 2).i32("ink distance", 14).i32("ink distance", 15);
+  g.i32("stroke depth rows", 2).i32("stroke depth cols", 1).i32("stroke depth", 16).i32("stroke depth", 17);
+  g.i32("graph distance rows", 0).i32("graph distance cols", 0);
+  g.i32("labels rows", 1).i32("labels cols", 1).i32("label", 18);
+  g.i32("region mask rows", 1).i32("region mask cols", 3);
+  g.i8("region mask", 1).i8("region mask", 0).i8("region mask", -1);
+  g.i32("grow levels", 19);
+  g.i32("min x", 20).i32("min y", 21).i32("width", 22).i32("height", 23);
+  g.i32("offset y", 29).i32("offset x", 30).i32("margin", 50);
+  g.u64("neck pixels count", 1).i32("neck x", 24).i32("neck y", 25);
+  g.u64("ink pixels count", 2).i32("ink x", 26).i32("ink y", 27).i32("ink x", 26).i32("ink y", 28);
+  g.u64("traced pixels count", 0);
+  g.u64("grow level count", 1).i32("grow x", 31).i32("grow y", 32).i32("grow ring", 33);
+  g.u64("sample weight count", 1).i32("weight x", 34).i32("weight y", 35).f32("weight", 0.5f);
+
+  g.u64("node centroids count", 1).f32("centroid x", 36.5f).f32("centroid y", 37.5f);
+  g.u64("node pixels count", 1).i32("node pixel x", 38).i32("node pixel y", 39);
+  g.u64("node colours count", 1).f32("node colour x", 40).f32("node colour y", 41).f32("node colour z", 42);
+  g.u64("junction pixels count", 1).i32("junction x", 43).i32("junction y", 44);
+  g.u64("edge pixels count", 2).i32("edge x", 45).i32("edge y", 46).i32("edge x", 47).i32("edge y", 48);
+  g.u64("node of pixel count", 1).i32("x", 43).i32("y", 44).i32("node", 0);
+  g.u64("edge of pixel count", 2).i32("x", 45).i32("y", 46).i32("edge", 1).i32("x", 47).i32("y", 48).i32("edge", 2);
+  g.u64("edge pixels by pair count", 1).i32("first label", 1).i32("second label", 2);
+  g.u64("pixels", 1).i32("x", 45).i32("y", 46);
+  g.u64("junction pixels by pair count", 2).i32("first label", 1).i32("second label", 3);
+  g.u64("pixels", 1).i32("x", 43).i32("y", 44);
+  g.i32("first label", 2).i32("second label", 3).u64("pixels", 0);
+  g.u64("nodes of edge count", 1).i32("edge", 1).u64("nodes", 2).i32("node", 0).i32("node", 4);
+  g.u64("edges of node count", 2).i32("node", 0).u64("edges", 1).i32("edge", 1).i32("node", 4).u64("edges", 0);
+  g.u64("edges of pair count", 1).i32("first label", 1).i32("second label", 2);
+  g.u64("edges", 2).i32("edge", 1).i32("edge", 2);
+
+  g.f64("progress scale", 0.5).f32("energy", 1.25f);
+  std::string text_storage(32, '\0');
+  text_storage[24] = 15;
+  g.raw("text storage", text_storage);
+  g.i32("iterations", 200).f32("initial temperature", 2.5f).f32("temperature", 1.75f);
+  g.f32("cooling factor", 0.875f).f32("lambda", 0.375f).f32("mu", 0.0625f);
+  g.i32("print interval", 3).i32("k", 17);
+  g.u64("text length", 0);
+  g.u64("cumulative fragments count", 1).i32("cumulative fragments", 2);
+  g.i32("move lower", 0).i32("move upper", 3).i32("fragment lower", 0).i32("fragment upper", 1);
+  g.i32("end lower", 0).i32("end upper", 5).i32("degree lower", 1).i32("degree upper", 2);
+  g.f64("unit lower", 0.0).f64("unit upper", 0.75);
+
+  std::ostringstream out(std::ios::binary);
+  w.save(out);
+  EXPECT_EQ(g.compare(out.str()), "");
+
+  // The reader takes every field from its place in the same bytes.
+  worker_fixture h;
+  h.network.emplace_back().f_curves.resize(2);
+  std::istringstream in(g.bytes(), std::ios::binary);
+  h.w.load(in);
+  EXPECT_EQ(h.w.region_params.least_depth, 2);
+  EXPECT_EQ(h.w.region_params.least_size, 41);
+  EXPECT_EQ(h.w.region_params.neck_margin, 4);
+  EXPECT_TRUE(h.w.go);
+  EXPECT_FALSE(h.w.stop);
+  ASSERT_EQ(h.w.layers.size(), 1u);
+  const layer& l = h.w.layers.front();
+  EXPECT_EQ(l.v_max_ink_dist, (std::vector<int32_t>{0, 3}));
+  EXPECT_EQ(l.v_nb_pixel, (std::vector<int32_t>{5, 6}));
+  EXPECT_EQ(l.stroke_depth.rows, 2);
+  EXPECT_EQ(l.labels.at<int32_t>(0, 0), 18);
+  EXPECT_EQ(l.nb_grow_level, 19);
+  EXPECT_EQ(l.min_x, 20);
+  EXPECT_EQ(l.height, 23);
+  EXPECT_EQ(l.offset_x, 30);
+  EXPECT_EQ(l.offset_y, 29);
+  EXPECT_EQ(l.neck_pixels.size(), 1u);
+  EXPECT_TRUE(l.traced_pixels.empty());
+  EXPECT_EQ(l.graph.junction_pixels.size(), 1u);
+  EXPECT_EQ(l.graph.node_of_pixel.size(), 1u);
+  EXPECT_EQ(l.graph.edge_pixels_by_pair.size(), 1u);
+  EXPECT_EQ(l.graph.nodes_of_edge.count(1), 1u);
+  EXPECT_EQ(l.graph.edges_of_node.size(), 2u);
+  const recuit& b = h.w.optimiser;
+  EXPECT_EQ(b.Ti, 2.5f);
+  EXPECT_EQ(b.T, 1.75f);
+  EXPECT_EQ(b.dt, 0.875f);
+  EXPECT_EQ(b.lambda, 0.375f);
+  EXPECT_EQ(b.mu, 0.0625f);
+  EXPECT_EQ(b.print_interval, 3);
+  EXPECT_EQ(b.k, 17);
+  EXPECT_EQ(b.fragment_dist.b(), 1);
+  EXPECT_EQ(b.end_dist.b(), 5);
+  EXPECT_EQ(b.degree_dist.a(), 1);
+  EXPECT_EQ(b.unit_dist.b(), 0.75);
+
+  // Of three differing copies of the step, the last one read stays.
+  std::string copies = g.bytes();
+  for (int32_t i = 0; i < 3; ++i) {
+    const int32_t step = 12 + i;
+    std::memcpy(&copies[24 + 4 * i], &step, 4);
+  }
+  worker_fixture k;
+  k.network.emplace_back().f_curves.resize(2);
+  std::istringstream in3(copies, std::ios::binary);
+  k.w.load(in3);
+  EXPECT_EQ(k.w.step, 14);
 }
 
 }  // namespace

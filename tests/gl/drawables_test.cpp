@@ -1,3 +1,4 @@
+#include "drawable_fixtures.h"
 #include "gl/gl_bezier.h"
 #include "gl/gl_context.h"
 #include "gl/image_tex.h"
@@ -15,31 +16,6 @@
 namespace {
 
 constexpr int side = 256;
-
-// As the view's factories make a curve drawable over one array of a buffer.
-template <class T>
-std::unique_ptr<T> make_curve(VBO& vbo, const std::string& array, int count, glm::vec3 colour, float depth) {
-  auto drawable = std::make_unique<T>();
-  drawable->vao = new VAO(get_shader<T>(), &vbo, {{"ct_pt", array}});
-  drawable->shader = drawable->vao->shader;
-  drawable->count = count;
-  drawable->colour = colour;
-  drawable->depth = depth;
-  return drawable;
-}
-
-// The image quad's buffer, as the view fills it.
-void fill_image_quad(VBO& vbo) {
-  vbo.clear();
-  vbo.add_array("vertex_images", std::vector<glm::vec3>{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
-  vbo.add_array("tex_coord", std::vector<glm::vec2>{{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-  vbo.upload();
-}
-
-std::unique_ptr<Image_tex> make_image(VBO& vbo, const cv::Mat& gray, float depth) {
-  auto* vao = new VAO(get_shader<Image_tex>(), &vbo, {{"vertex", "vertex_images"}, {"tex", "tex_coord"}});
-  return std::make_unique<Image_tex>(vao, gray, depth);
-}
 
 // Where the normalised image point (u, v) lands, in pixels of the target (x right, y down).
 glm::dvec2 to_pixels(glm::dvec2 uv, const repere_2d& frame) {
@@ -287,8 +263,7 @@ TEST_F(drawables_test, two_images_show_their_own_textures) {
   fill_image_quad(vbo);
   auto left = make_image(vbo, cv::Mat(8, 8, CV_32FC1, cv::Scalar(0.2f)), 0.9f);
   cv::Mat_<cv::Vec3f> colour(8, 8, cv::Vec3f(200, 100, 0));  // blue, green, red
-  auto* vao = new VAO(get_shader<Image_tex>(), &vbo, {{"vertex", "vertex_images"}, {"tex", "tex_coord"}});
-  auto right = std::make_unique<Image_tex>(vao, colour, 0.84f);
+  auto right = make_image(vbo, colour, 0.84f);
   left->t = glm::vec2(-1, 0);
   left->s = 0.5f;
   right->t = glm::vec2(1, 0);

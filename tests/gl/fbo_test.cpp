@@ -1,3 +1,4 @@
+#include "drawable_fixtures.h"
 #include "gl/fbo.h"
 #include "gl/gl_bezier.h"
 #include "gl/gl_context.h"
@@ -23,14 +24,9 @@ public:
   VBO vbo;
   std::vector<std::unique_ptr<Image_tex>> squares;
 
-  depth_scene() {
-    vbo.add_array("vertex_images", std::vector<glm::vec3>{{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}});
-    vbo.add_array("tex_coord", std::vector<glm::vec2>{{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    vbo.upload();
-  }
+  depth_scene() { fill_image_quad(vbo); }
   void add(float depth, float s, glm::vec2 t) {
-    auto* vao = new VAO(get_shader<Image_tex>(), &vbo, {{"vertex", "vertex_images"}, {"tex", "tex_coord"}});
-    squares.push_back(std::make_unique<Image_tex>(vao, cv::Mat(4, 4, CV_32FC1, cv::Scalar(0.5f)), depth));
+    squares.push_back(make_image(vbo, cv::Mat(4, 4, CV_32FC1, cv::Scalar(0.5f)), depth));
     squares.back()->s = s;
     squares.back()->t = t;
   }
@@ -38,13 +34,6 @@ public:
     for (auto& square : squares) square->draw(glm::mat4(1.0f));
   }
 };
-
-fs::path scratch_folder(const std::string& name) {
-  fs::path folder = fs::temp_directory_path() / (name + "_" + std::to_string(getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
 
 }  // namespace
 
@@ -62,14 +51,10 @@ TEST_F(fbo_test, the_depth_snapshot_stretches_the_drawn_depths) {
   VBO line_vbo;
   line_vbo.add_array("line", std::vector<glm::vec2>{{0.0f, 0.98f}, {1.0f, 0.98f}});
   line_vbo.upload();
-  gl_bezier_deg_1 line;
-  line.vao = new VAO(get_shader<gl_bezier_deg_1>(), &line_vbo, {{"ct_pt", "line"}});
-  line.shader = line.vao->shader;
-  line.count = 2;
-  line.depth = 0.0f;
+  auto line = make_curve<gl_bezier_deg_1>(line_vbo, "line", 2, glm::vec3(0.0f), 0.0f);
   target.bind_and_clear();
   scene.draw();
-  line.draw(glm::mat4(1.0f));
+  line->draw(glm::mat4(1.0f));
 
   std::string prefix = (folder / "").string();
   testing::internal::CaptureStdout();

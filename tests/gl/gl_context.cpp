@@ -114,6 +114,13 @@ cv::Mat offscreen_target::read_rgba() {
   return upright;
 }
 
+std::filesystem::path scratch_folder(const std::string& name) {
+  std::filesystem::path folder = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
 void save_test_picture(const cv::Mat& rgba, const std::string& name) {
   std::filesystem::path folder = std::filesystem::path(VELLUMTRACE_BINARY_DIR) / "gl_test_pictures";
   std::filesystem::create_directories(folder);

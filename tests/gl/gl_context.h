@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,9 @@ public:
   // The colour attachment read back, upright (first row at the top), RGBA bytes.
   cv::Mat read_rgba();
 };
+
+// An empty folder <name>_<pid> under the system's temporary folder; the test removes it.
+std::filesystem::path scratch_folder(const std::string& name);
 
 // Saves the colour of an RGBA picture as a PNG under the build folder's gl_test_pictures/.
 void save_test_picture(const cv::Mat& rgba, const std::string& name);

@@ -39,7 +39,7 @@ TEST_F(shader_test, each_drawing_class_builds_its_program_once) {
 // A missing geometry file throws after the vertex stage; no entry is kept, so a later
 // request, with the file back, builds the program.
 TEST_F(shader_test, a_missing_file_throws_and_leaves_no_entry) {
-  fs::path folder = fs::temp_directory_path() / ("vt_gl_missing_" + std::to_string(getpid()));
+  fs::path folder = scratch_folder("vt_gl_missing");
   fs::create_directories(folder / "shader");
   fs::copy_file("shader/shader_bezier_from_ctpt_deg2.vert", folder / "shader/shader_bezier_from_ctpt_deg2.vert");
   ASSERT_EQ(chdir(folder.c_str()), 0);

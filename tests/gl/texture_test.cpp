@@ -6,7 +6,6 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <filesystem>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -23,13 +22,6 @@ cv::Mat texture_rgba(base_texture& texture) {
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   return rgba;
-}
-
-fs::path scratch_folder(const std::string& name) {
-  fs::path folder = fs::temp_directory_path() / (name + "_" + std::to_string(getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
 }
 
 }  // namespace

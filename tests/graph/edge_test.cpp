@@ -554,6 +554,32 @@ TEST(LayerMergeCollinearFragments, LoneEndIsMergedIntoBothReceivers) {
   }
 }
 
+TEST(LayerMergeCollinearFragments, EndsAllLeavingOneWayMergeTheFirstListed) {
+  // Three or four arms that all leave J to the right: every end is collinear with every
+  // other, and the first end listed at J is the one merged. Only that arm is alone on
+  // its edge (the others' edges also list a spare fragment), so no other choice would
+  // merge anything.
+  for (std::size_t n : {3u, 4u}) {
+    layer_graph g;
+    f_curve* spare = add_fragment(g, add_junction(g), add_junction(g), {50, 50}, {60, 60});
+    node* nj = add_node(g);
+    frag_conn* j = nj->v_frag_conn[0];
+    std::vector<f_curve*> arms;
+    for (std::size_t k = 0; k < n; ++k) {
+      node* far = add_node(g);
+      arms.push_back(add_fragment(g, j, far->v_frag_conn[0], {0, 0}, {20, 0.4 * k - 0.5}, 21));
+      edge* e = add_edge(g, nj, far, {arms.back()}, {j, far->v_frag_conn[0]});
+      if (k > 0) e->v_f_curve.push_back(spare);
+    }
+    g.merge_collinear_fragments();
+    std::vector<f_curve*> left;
+    for (f_curve& f : g.f_curves) left.push_back(&f);
+    std::vector<f_curve*> expected{spare};
+    expected.insert(expected.end(), arms.begin() + 1, arms.end());
+    EXPECT_EQ(left, expected) << n << " arms";
+  }
+}
+
 TEST(LayerMergeCollinearFragments, JunctionsThatAreNotCollinearOrNotLoneStay) {
   {  // the lone fragment shares its edge with another fragment
     overlap s;

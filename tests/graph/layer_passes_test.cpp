@@ -71,6 +71,8 @@ TEST(AlignTwoCurveJoins, LeavesJoinsAloneThatItCannotOrNeedNotAlign) {
   };
   const align_case cases[] = {
       {"cosine exactly -0.9", {-1, 0}, {0.9, std::sqrt(1 - 0.81)}},
+      // Below -0.9 in double, but the cosine is compared once rounded to float.
+      {"cosine -0.9000000003", {-1, 0}, {0.9000000003, std::sqrt(1 - 0.9000000003 * 0.9000000003)}},
       {"smooth enough already", {-1, 0}, {1, 1}},
       // Opposite tangents whose neighbours coincide: the projection line is undefined.
       {"coincident neighbours", {1, 0}, {1, 0}},
@@ -99,6 +101,49 @@ TEST(AlignTwoCurveJoins, ReversedFirstFragmentPutsTheJunctionAtTheSegmentEnd) {
   join.lg.align_two_curve_joins();
   EXPECT_EQ(join.pb()[1], b_before[1]);
   EXPECT_NE(join.pb()[2], b_before[2]);
+}
+
+TEST(AlignTwoCurveJoins, BothEndsOfAQuadraticInConnectionOrder) {
+  // A ends at junction 0 at the origin, the quadratic B runs from there to junction 1 at
+  // (10, 0), where C starts. B's one inner control point is the neighbour at both of its
+  // ends: it is projected at connection 0 first, then, from there, at connection 1.
+  layer_graph lg;
+  f_curve* f[3];
+  curve* c[3];
+  for (int i = 0; i < 3; ++i) {
+    f[i] = &lg.f_curves.emplace_back();
+    c[i] = &lg.curves.emplace_back();
+    f[i]->v_curve = {c[i]};
+    c[i]->v_f_curve = {f[i]};
+    c[i]->v_segment.emplace_back().v_frag_ref.push_back(frag_ref{f[i]});
+  }
+  for (int i = 0; i < 2; ++i) {
+    frag_conn& j = lg.frag_conns.emplace_back();
+    j.v_frag_end = {{f[i], 3}, {f[i + 1], 0}};
+    nconnection& k = lg.nconnections.emplace_back();
+    k.v_curve = {c[i], c[i + 1]};
+    k.v_frag_conn = {&j};
+    j.v_nconnection = {&k};
+    c[i]->v_nconnection.push_back(&k);
+    c[i + 1]->v_nconnection.push_back(&k);
+  }
+  c[1]->v_segment[0].degree = 2;
+  const glm::dvec2 end0(0, 0), end1(10, 0), a_neighbour(-1, 0), c_neighbour(11, -0.2), middle(5, 1);
+  c[0]->v_segment[0].v_ctrl_point = {{-9, 3}, {-6, 1}, a_neighbour, end0};
+  c[1]->v_segment[0].v_ctrl_point = {end0, middle, end1};
+  c[2]->v_segment[0].v_ctrl_point = {end1, c_neighbour, {16, 2}, {19, 1}};
+  lg.align_two_curve_joins();
+
+  auto projected = [](glm::dvec2 end, glm::dvec2 neighbour, glm::dvec2 u) {
+    return end + glm::dot(neighbour - end, u) * u;
+  };
+  const glm::dvec2 u0 = glm::normalize(a_neighbour - middle);
+  const glm::dvec2 once = projected(end0, middle, u0);
+  const glm::dvec2 u1 = glm::normalize(once - c_neighbour);
+  const glm::dvec2 twice = projected(end1, once, u1);
+  EXPECT_NEAR(glm::distance(c[0]->v_segment[0].v_ctrl_point[2], projected(end0, a_neighbour, u0)), 0, 1e-12);
+  EXPECT_NEAR(glm::distance(c[1]->v_segment[0].v_ctrl_point[1], twice), 0, 1e-12);
+  EXPECT_NEAR(glm::distance(c[2]->v_segment[0].v_ctrl_point[1], projected(end1, c_neighbour, u1)), 0, 1e-12);
 }
 
 TEST(LayerGraphClear, EmptiesEveryListAndKeepsTheSizes) {
@@ -237,6 +282,18 @@ TEST(SplitFragments, CutsUntilEveryPieceFitsAndRefitsAll) {
     }
     EXPECT_EQ(total, samples) << c.name;
   }
+}
+
+TEST(SplitFragments, TailsAreTriedInTheSameSweepHeadsInTheNext) {
+  // A zigzag of four legs, first cut at its middle corner. The tail is cut again in the
+  // same sweep (its pieces follow it in the list); the head waits for the next sweep, so
+  // its own tail comes last. Fragments are named by their first sample.
+  layer_graph lg;
+  fill_polyline(lg.f_curves.emplace_back(), {{0, 0}, {40, 0}, {40, 40}, {80, 40}, {80, 0}}, 40);
+  lg.split_fragments();
+  std::vector<glm::vec2> starts;
+  for (const f_curve& f : lg.f_curves) starts.push_back(f.v_point.front());
+  EXPECT_EQ(starts, (std::vector<glm::vec2>{{0, 0}, {40, 40}, {80, 40}, {40, 0}}));
 }
 
 TEST(LayerPasses, EmptyLayerPassesDoNothing) {

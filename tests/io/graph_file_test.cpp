@@ -1,11 +1,16 @@
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "graph/layer_graph.h"
 #include "io/graph_stream.h"
+#include "support/golden_bytes.h"
 
 namespace {
 
@@ -163,6 +168,235 @@ TEST(GraphFile, RoundTripKeepsFieldsAndLinksAndRebuildsOneCubic) {
   EXPECT_EQ(r0.v_region_edge[0].edge, &e);
   EXPECT_EQ(r0.v_region_edge[0].other, &back.regions.back());
   EXPECT_TRUE(back.shared_fragments.empty());
+}
+
+// One closed fragment whose two ends meet at its one junction, held by one curve that
+// ends twice at the one connection; two edges, three nodes, two regions and two network
+// regions around them. Every link list of a record differs from the others of that
+// record in its count or its indices, and every value is distinct, so that writing any
+// two fields in each other's place changes the bytes.
+void build_golden_layer(layer_graph& lg) {
+  lg.height = 7;
+  lg.width = 9;
+  f_curve& f = lg.f_curves.emplace_back();
+  frag_conn& j = lg.frag_conns.emplace_back();
+  edge& e0 = lg.edges.emplace_back();
+  edge& e1 = lg.edges.emplace_back();
+  node& n0 = lg.nodes.emplace_back();
+  node& n1 = lg.nodes.emplace_back();
+  node& n2 = lg.nodes.emplace_back();
+  region& r0 = lg.regions.emplace_back();
+  region& r1 = lg.regions.emplace_back();
+  nconnection& k = lg.nconnections.emplace_back();
+  curve& c = lg.curves.emplace_back();
+  nregion& nr0 = lg.nregions.emplace_back();
+  nregion& nr1 = lg.nregions.emplace_back();
+
+  f.v_point = {{1.5f, 2.5f}, {3.5f, 4.5f}, {5.5f, 6.5f}, {7.5f, 8.5f}};
+  f.v_t = {0.0, 0.25, 0.75, 1.0};
+  f.v_weight = {0.5f, 2.0f, 3.0f, 4.0f};
+  f.v_ctrl_point = {{10, 20}, {30, 40}};
+  f.v_curve = {&c};
+  f.v_edge = {&e1};
+  f.v_frag_conn = {&j, &j};
+  f.mean_error = 0.125f;
+  f.total_error = 6.5f;
+
+  j.v_frag_end = {{&f, 3}, {&f, 0}};
+  j.v_node = {&n2, &n0};
+  j.v_edge = {&e1};
+  j.v_nconnection = {&k};
+  j.v_curve = {&c, &c};
+
+  e0.v_node = {&n0};
+  e0.v_region = {&r1, &r0};
+  e0.display_mark = true;
+  e0.on_background = true;
+  e1.v_node = {&n0, &n1};
+  e1.v_region = {&r1};
+  e1.v_f_curve = {&f};
+  e1.v_frag_conn = {&j, &j};
+  e1.display_mark_2 = true;
+
+  n0.v_edge = {&e0, &e1};
+  n0.v_region = {&r0};
+  n1.v_edge = {&e1};
+  n1.v_region = {&r1, &r0};
+  n1.v_frag_conn = {&j};
+
+  r0.v_node = {&n1};
+  r0.v_region_edge = {{&e1, &r1}};
+  r0.background = true;
+  r0.v_nregion = {&nr0};
+  r1.v_node = {&n0, &n2};
+  r1.v_region_edge = {{&e0, &r0}, {&e1, &r0}};
+  r1.v_nregion = {&nr1};
+
+  k.v_nregion = {&nr1, &nr0};
+  k.v_curve = {&c, &c};
+  k.v_frag_conn = {&j};
+
+  c.v_nconnection = {&k, &k};
+  c.v_nregion = {&nr1};
+  c.v_f_curve = {&f};
+  c.nb_point = 4;
+  c.mean_error = 0.375;
+  c.class_score = -2;
+
+  // Kept only by the single-layer file.
+  nr0.v_nconnection = {&k};
+  nr0.v_region = {&r1};
+  nr1.v_region = {&r0, &r1};
+}
+
+// The bytes of build_golden_layer's record, field by field: the .graph form, or the
+// single-layer file form (4-byte counts, no weights, no class score, the network
+// regions' links at the end).
+golden_bytes golden_layer_record(bool single_file) {
+  golden_bytes g;
+  const std::pair<const char*, std::uint64_t> counts[] = {
+      {"fragments", 1}, {"junctions", 1}, {"edges", 2}, {"nodes", 3},
+      {"regions", 2},   {"connections", 1}, {"curves", 1}, {"network regions", 2}};
+  for (const auto& [list, n] : counts) {
+    if (single_file)
+      g.pod<std::uint32_t>(std::string(list) + " count", static_cast<std::uint32_t>(n));
+    else
+      g.u64(std::string(list) + " count", n);
+  }
+  g.i32("height", 7).i32("width", 9);
+
+  g.u64("fragment points count", 4);
+  for (float v : {1.5f, 2.5f, 3.5f, 4.5f, 5.5f, 6.5f, 7.5f, 8.5f}) g.f32("fragment point", v);
+  g.u64("fragment parameters count", 4);
+  for (double v : {0.0, 0.25, 0.75, 1.0}) g.f64("fragment parameter", v);
+  if (!single_file) {
+    g.u64("fragment weights count", 4);
+    for (float v : {0.5f, 2.0f, 3.0f, 4.0f}) g.f32("fragment weight", v);
+  }
+  g.u64("fragment control points count", 2);
+  for (double v : {10.0, 20.0, 30.0, 40.0}) g.f64("fragment control point", v);
+  g.index_list("fragment curves", {0}).index_list("fragment edges", {1}).index_list("fragment junctions", {0, 0});
+  g.f32("fragment mean error", 0.125f).f32("fragment total error", 6.5f);
+
+  g.u64("junction ends count", 2).i32("end fragment", 0).i32("end", 3).i32("end fragment", 0).i32("end", 0);
+  g.index_list("junction nodes", {2, 0}).index_list("junction edges", {1});
+  g.index_list("junction connections", {0}).index_list("junction curves", {0, 0});
+
+  g.index_list("edge 0 nodes", {0}).index_list("edge 0 regions", {1, 0});
+  g.index_list("edge 0 fragments", {}).index_list("edge 0 junctions", {}).i32("edge 0 flags", 5);
+  g.index_list("edge 1 nodes", {0, 1}).index_list("edge 1 regions", {1});
+  g.index_list("edge 1 fragments", {0}).index_list("edge 1 junctions", {0, 0}).i32("edge 1 flags", 2);
+
+  g.index_list("node 0 edges", {0, 1}).index_list("node 0 regions", {0}).index_list("node 0 junctions", {});
+  g.index_list("node 1 edges", {1}).index_list("node 1 regions", {1, 0}).index_list("node 1 junctions", {0});
+  g.index_list("node 2 edges", {}).index_list("node 2 regions", {}).index_list("node 2 junctions", {});
+
+  g.index_list("region 0 nodes", {1});
+  g.u64("region 0 boundary count", 1).i32("boundary edge", 1).i32("boundary region", 1);
+  g.i32("region 0 background", 1).index_list("region 0 network regions", {0});
+  g.index_list("region 1 nodes", {0, 2});
+  g.u64("region 1 boundary count", 2).i32("boundary edge", 0).i32("boundary region", 0);
+  g.i32("boundary edge", 1).i32("boundary region", 0);
+  g.i32("region 1 background", 0).index_list("region 1 network regions", {1});
+
+  g.index_list("connection network regions", {1, 0}).index_list("connection curves", {0, 0});
+  g.index_list("connection junctions", {0});
+
+  g.index_list("curve connections", {0, 0}).index_list("curve network regions", {1});
+  g.index_list("curve fragments", {0});
+  g.u64("curve sample count", 4).f64("curve mean error", 0.375);
+  if (!single_file) {
+    g.i32("curve class score", -2);
+  } else {
+    g.index_list("network region 0 connections", {0}).index_list("network region 0 regions", {1});
+    g.index_list("network region 1 connections", {}).index_list("network region 1 regions", {0, 1});
+  }
+
+  return g;
+}
+
+TEST(GraphFile, GoldenRecordOfOneFragmentJunctionAndCurve) {
+  const golden_bytes g = golden_layer_record(false);
+  layer_graph lg;
+  build_golden_layer(lg);
+  EXPECT_EQ(g.compare(bytes_of(lg)), "");
+
+  // The reader takes every field from its place in the same bytes.
+  std::istringstream in(g.bytes(), std::ios::binary);
+  layer_graph back(in);
+  const f_curve& f = back.f_curves.front();
+  EXPECT_EQ(f.v_point, lg.f_curves.front().v_point);
+  EXPECT_EQ(f.v_t, lg.f_curves.front().v_t);
+  EXPECT_EQ(f.v_weight, lg.f_curves.front().v_weight);
+  EXPECT_EQ(f.v_ctrl_point, lg.f_curves.front().v_ctrl_point);
+  EXPECT_EQ(f.mean_error, 0.125f);
+  EXPECT_EQ(f.total_error, 6.5f);
+  const edge& e1 = back.edges.back();
+  EXPECT_EQ(f.v_edge, std::vector<edge*>{const_cast<edge*>(&e1)});
+  EXPECT_EQ(f.v_frag_conn.size(), 2u);
+  const frag_conn& j = back.frag_conns.front();
+  EXPECT_EQ(j.v_frag_end[0].end, 3);
+  EXPECT_EQ(j.v_node.front(), &back.nodes.back());
+  EXPECT_EQ(j.v_curve.size(), 2u);
+  EXPECT_EQ(j.v_nconnection.size(), 1u);
+  EXPECT_TRUE(back.edges.front().display_mark && back.edges.front().on_background);
+  EXPECT_TRUE(e1.display_mark_2 && !e1.display_mark && !e1.on_background);
+  EXPECT_EQ(e1.v_node.size(), 2u);
+  EXPECT_EQ(e1.v_frag_conn.size(), 2u);
+  EXPECT_EQ(back.nodes.front().v_edge.size(), 2u);
+  EXPECT_EQ(std::next(back.nodes.begin())->v_region.size(), 2u);
+  const region& r0 = back.regions.front();
+  const region& r1 = back.regions.back();
+  EXPECT_EQ(r0.v_node, std::vector<node*>{&*std::next(back.nodes.begin())});
+  EXPECT_EQ(r0.v_region_edge[0].other, &r1);
+  EXPECT_TRUE(r0.background);
+  EXPECT_FALSE(r1.background);
+  EXPECT_EQ(r1.v_nregion, std::vector<nregion*>{&back.nregions.back()});
+  const nconnection& k = back.nconnections.front();
+  EXPECT_EQ(k.v_nregion.front(), &back.nregions.back());
+  EXPECT_EQ(k.v_curve.size(), 2u);
+  const curve& c = back.curves.front();
+  EXPECT_EQ(c.v_nconnection.size(), 2u);
+  EXPECT_EQ(c.v_nregion, std::vector<nregion*>{&back.nregions.back()});
+  EXPECT_EQ(c.nb_point, 4u);
+  EXPECT_EQ(c.class_score, -2);
+}
+
+TEST(GraphFile, GoldenSingleLayerFile) {
+  const golden_bytes g = golden_layer_record(true);
+  layer_graph lg;
+  build_golden_layer(lg);
+  const std::string path = testing::TempDir() + "golden_single_layer_" + std::to_string(::getpid()) + ".bin";
+  ASSERT_TRUE(lg.write_file(path));
+  std::string written;
+  {
+    std::ifstream in(path, std::ios::binary);
+    written.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_EQ(g.compare(written), "");
+  layer_graph back;
+  ASSERT_TRUE(back.read_file(path));
+  std::remove(path.c_str());
+  ASSERT_EQ(back.nregions.size(), 2u);
+  EXPECT_EQ(back.nregions.front().v_nconnection, std::vector<nconnection*>{&back.nconnections.front()});
+  EXPECT_EQ(back.nregions.front().v_region, std::vector<region*>{&back.regions.back()});
+  EXPECT_EQ(back.nregions.back().v_region.size(), 2u);
+  EXPECT_EQ(back.curves.front().nb_point, 4u);
+}
+
+TEST(GraphFile, CountsInRecordOrder) {
+  // Lists of 1 to 8 elements: each count stands in its own place.
+  layer_graph lg;
+  lg.f_curves.resize(1);
+  lg.frag_conns.resize(2);
+  lg.edges.resize(3);
+  lg.nodes.resize(4);
+  lg.regions.resize(5);
+  lg.nconnections.resize(6);
+  lg.curves.resize(7);
+  lg.nregions.resize(8);
+  const std::string s = bytes_of(lg);
+  for (std::uint64_t i = 0; i < 8; ++i) EXPECT_EQ(pod_at<std::uint64_t>(s, 8 * i), i + 1) << "count " << i;
 }
 
 TEST(GraphFile, ErasedCurveShiftsPositions) {

@@ -60,7 +60,9 @@ TEST(BuildNetwork, EveryDrawingLinksConsistentlyAndFollowsItsStrokes) {
       {"ring", [] { return fixtures::closed_ring(); }, 2},
       {"T", [] { return fixtures::boxed_t(); }, 4},
       {"cross", cross_in_box, 5},
-      {"open stroke", open_stroke, 0},
+      // Traced by the open-stroke pass: built from the pixel graph, with the outside as
+      // its one region.
+      {"open stroke", open_stroke, 1},
   };
   for (const Drawing& d : drawings) {
     SCOPED_TRACE(d.name);
@@ -139,7 +141,7 @@ TEST(BuildNetwork, EveryFragmentHasOneEndAtEachJunction) {
 }
 
 TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
-  auto ex = fixtures::extract_network(open_stroke(), false);
+  auto ex = fixtures::extract_network(open_stroke(), false, region_params{}, 0);
   const layer_graph& lg = ex->network.front();
   ASSERT_EQ(lg.f_curves.size(), 1u);
   EXPECT_EQ(lg.edges.size(), 1u);
@@ -154,6 +156,122 @@ TEST(BuildNetwork, OpenStrokeIsOneFragmentThroughAllInk) {
   EXPECT_LT(worst_sample_distance(f), 3.0);
 }
 
+// A pixel graph written by hand, in window coordinates: an arch (edge id 3) and a line
+// (edge id 7) between node 1 at (2, 5) and node 0 at (10, 5), enclosing region label 2
+// inside outside label 1. Node 0 lies at the right, so the seed of every walk (the
+// smaller node id) is the last sample in pixel order.
+layer arch_over_line() {
+  layer l;
+  l.margin = 1;
+  l.offset_x = 1;
+  l.offset_y = 2;
+  l.ink_dist = cv::Mat(8, 13, CV_32SC1, cv::Scalar(1));
+  l.labels = cv::Mat(8, 13, CV_32SC1, cv::Scalar(1));
+  l.v_discarded = {1, 0, 0};
+  l.v_peak.resize(3);
+  pixel_graph& g = l.graph;
+  const std::vector<glm::ivec2> arch = {{3, 4}, {4, 3}, {5, 2}, {6, 2}, {7, 2}, {8, 3}, {9, 4}};
+  std::vector<glm::ivec2> line;
+  for (int x = 3; x <= 9; ++x) line.emplace_back(x, 5);
+  for (glm::ivec2 p : arch) g.edge_of_pixel[p] = 3;
+  for (glm::ivec2 p : line) g.edge_of_pixel[p] = 7;
+  for (const auto& [p, id] : g.edge_of_pixel) {
+    g.edge_pixels.insert(p);
+    g.edge_pixels_by_pair[{1, 2}].insert(p);
+    l.sample_weight[p] = 1.0f;
+  }
+  g.node_of_pixel = {{{10, 5}, 0}, {{2, 5}, 1}};
+  g.junction_pixels = {{10, 5}, {2, 5}};
+  l.sample_weight[{10, 5}] = 0.25f;
+  l.sample_weight[{2, 5}] = 0.5f;
+  g.v_node_centroid = {{10, 5}, {2, 5}};
+  g.v_node_pixel = {{10, 5}, {2, 5}};
+  g.edges_of_node = {{0, {3, 7}}, {1, {3, 7}}};
+  g.nodes_of_edge = {{3, {0, 1}}, {7, {0, 1}}};
+  g.edges_of_pair[{1, 2}] = {3, 7};
+  return l;
+}
+
+TEST(BuildNetwork, HandWrittenPixelGraphComesOutInIdOrder) {
+  std::list<layer> layers{arch_over_line()};
+  curve_network net;
+  net.build(&layers, 16, 20);
+  ASSERT_EQ(net.size(), 1u);
+  layer_graph& lg = net.front();
+  ASSERT_EQ(lg.f_curves.size(), 2u);
+  ASSERT_EQ(lg.frag_conns.size(), 2u);
+  ASSERT_EQ(lg.regions.size(), 2u);
+  ASSERT_EQ(lg.nodes.size(), 2u);
+  EXPECT_EQ(lg.height, 16);
+  EXPECT_EQ(lg.width, 20);
+
+  // Fragments in edge id order: the arch, then the line. The line's samples are its own
+  // pixels in x order, then the node pixels in pixel order (node 1, then node 0), in
+  // image coordinates; parameters count 8-neighbour steps from node 0.
+  f_curve& arch = lg.f_curves.front();
+  f_curve& line = lg.f_curves.back();
+  EXPECT_EQ(arch.v_point.front(), glm::vec2(2, 2));
+  std::vector<glm::vec2> points;
+  for (int x = 3; x <= 9; ++x) points.emplace_back(x - 1, 3);
+  points.emplace_back(1, 3);
+  points.emplace_back(9, 3);
+  EXPECT_EQ(line.v_point, points);
+  EXPECT_EQ(line.v_t, (std::vector<double>{7 / 8.0, 6 / 8.0, 5 / 8.0, 4 / 8.0, 3 / 8.0, 2 / 8.0, 1 / 8.0, 1, 0}));
+  EXPECT_EQ(line.v_weight, (std::vector<float>{1, 1, 1, 1, 1, 1, 1, 0.5f, 0.25f}));
+  EXPECT_EQ(arch.v_t.front(), 7 / 8.0);
+
+  // Junctions in node id order, each listing its edges in id order; node 0 holds the
+  // seed, so both fragments start there.
+  frag_conn& j0 = lg.frag_conns.front();
+  frag_conn& j1 = lg.frag_conns.back();
+  node& n0 = lg.nodes.front();
+  node& n1 = lg.nodes.back();
+  EXPECT_EQ(j0.v_node, std::vector<node*>{&n0});
+  ASSERT_EQ(j0.v_frag_end.size(), 2u);
+  ASSERT_EQ(j1.v_frag_end.size(), 2u);
+  EXPECT_EQ(j0.v_frag_end[0].fragment, &arch);
+  EXPECT_EQ(j0.v_frag_end[0].end, 0);
+  EXPECT_EQ(j0.v_frag_end[1].fragment, &line);
+  EXPECT_EQ(j0.v_frag_end[1].end, 0);
+  EXPECT_EQ(j1.v_frag_end[1].end, 3);
+  EXPECT_EQ(line.v_frag_conn, (std::vector<frag_conn*>{&j0, &j1}));
+
+  // Each edge lists its nodes in id order and its regions in label-pair order: the
+  // outside (background) first.
+  region& outside = lg.regions.front();
+  region& inside = lg.regions.back();
+  EXPECT_TRUE(outside.background);
+  for (const edge& e : lg.edges) {
+    EXPECT_EQ(e.v_node, (std::vector<node*>{&n0, &n1}));
+    EXPECT_EQ(e.v_region, (std::vector<region*>{&outside, &inside}));
+    EXPECT_TRUE(e.on_background);
+  }
+  // Each region got its boundary in edge id order, the arch first; the loop walk then
+  // starts from that first entry and puts it last.
+  edge* arch_edge = &lg.edges.front();
+  edge* line_edge = &lg.edges.back();
+  for (const region* r : {&outside, &inside}) {
+    ASSERT_EQ(r->v_region_edge.size(), 2u);
+    EXPECT_EQ(r->v_region_edge[0].edge, line_edge);
+    EXPECT_EQ(r->v_region_edge[1].edge, arch_edge);
+    EXPECT_EQ(r->v_node, (std::vector<node*>{&n0, &n1}));
+  }
+  EXPECT_EQ(n0.v_edge, (std::vector<edge*>{arch_edge, line_edge}));
+  EXPECT_EQ(n0.v_region, (std::vector<region*>{&outside, &inside}));
+
+  // Linked: curves in fragment order, each connection lists them in its junction's
+  // end order.
+  testing::internal::CaptureStdout();
+  net.link();
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(lg.curves.size(), 2u);
+  EXPECT_EQ(lg.curves.front().v_f_curve, std::vector<f_curve*>{&arch});
+  const nconnection& k0 = lg.nconnections.front();
+  EXPECT_EQ(k0.v_frag_conn, std::vector<frag_conn*>{&j0});
+  EXPECT_EQ(k0.v_curve, (std::vector<curve*>{&lg.curves.front(), &lg.curves.back()}));
+  EXPECT_EQ(check_network(lg), "");
+}
+
 TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
   std::list<layer> layers(1);
   layers.front().ink_pixels.insert(glm::ivec2(20, 20));
@@ -161,6 +279,114 @@ TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
   lg.build_single_region(layers.front());
   ASSERT_EQ(lg.f_curves.front().v_t.size(), 1u);
   EXPECT_EQ(lg.f_curves.front().v_t[0], 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether the fragment's sample pixels form one 8-connected run.
+bool samples_form_one_run(const f_curve& f) {
+  std::set<glm::ivec2> left;
+  for (const glm::vec2& p : f.v_point) left.insert(glm::ivec2(std::lround(p.x), std::lround(p.y)));
+  std::vector<glm::ivec2> stack{*left.begin()};
+  left.erase(left.begin());
+  while (!stack.empty()) {
+    const glm::ivec2 p = stack.back();
+    stack.pop_back();
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const auto it = left.find(p + glm::ivec2(dx, dy));
+        if (it == left.end()) continue;
+        stack.push_back(*it);
+        left.erase(it);
+      }
+  }
+  return left.empty();
+}
+
+// Largest distance from a point of the fragment's cubic to the sketch's ink, in pixels.
+double farthest_off_ink(const f_curve& f, const cv::Mat& sketch) {
+  cv::Mat to_ink;
+  cv::distanceTransform(sketch > 127, to_ink, cv::DIST_L2, 5);
+  double worst = 0;
+  for (int i = 0; i <= 200; ++i) {
+    const glm::dvec2 p = bezier_eval(3, f.v_ctrl_point.data(), i / 200.0);
+    const int x = int(std::lround(p.x)), y = int(std::lround(p.y));
+    if (x < 0 || y < 0 || x >= sketch.cols || y >= sketch.rows) return 1e9;
+    worst = std::max(worst, double(to_ink.at<float>(y, x)));
+  }
+  return worst;
+}
+
+TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSplit) {
+  // Without an enclosed region, each ink component is one fragment parameterised by the
+  // walking distance from one of its ends (batch form, no open-stroke pass), or the
+  // strokes are traced (interactive form), or both when the passes trace only some.
+  // Either way the parameters rise along the stroke, so the split cuts it into pieces
+  // that are each one run of the stroke, and no cubic crosses the paper between strokes
+  // or between the lobes of a wave.
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    std::size_t nb_components;
+    bool batch_form_only = false;
+  };
+  const drawing drawings[] = {
+      {"three wavy lines", fixtures::wavy_lines(), 3},
+      {"wave of half circles", fixtures::half_circle_wave(3, 20, 4), 1},
+      {"wide wave", fixtures::half_circle_wave(6, 24, 3), 1},
+      // Branched: in the batch form the branch off the main run gets fragments of its
+      // own. (Traced, its fork is judged on whole runs, with the drawn sheets.)
+      {"T", fixtures::open_t(3, 100), 2, true},
+      {"wide T", fixtures::open_t(6, 140), 2, true},
+  };
+  for (const drawing& d : drawings)
+    for (int passes : {0, 1, 10}) {
+      if (d.batch_form_only && passes != 0) continue;
+      // One pass traces one stroke; the strokes left untraced get a fragment each.
+      SCOPED_TRACE(std::string(d.name) + ", " + std::to_string(passes) + " open-stroke passes");
+      testing::internal::CaptureStdout();
+      auto ex = fixtures::extract_network(d.sketch, true, region_params{}, passes);
+      testing::internal::GetCapturedStdout();
+      const layer_graph& lg = ex->network.front();
+      EXPECT_GE(lg.f_curves.size(), d.nb_components);
+      for (const f_curve& f : lg.f_curves) {
+        EXPECT_TRUE(samples_form_one_run(f));
+        EXPECT_LE(farthest_off_ink(f, d.sketch), 2.0);
+      }
+      EXPECT_EQ(check_network(lg), "");
+    }
+}
+
+TEST(BuildNetwork, SingleRegionFragmentsRunFromOneEndOfEachComponent) {
+  // Two strokes: one fragment each, in the order of their first pixels; parameter 0 at
+  // one end, 1 at the other, walking through the ink.
+  cv::Mat sketch = fixtures::blank_sketch(40, 60);
+  cv::line(sketch, {5, 5}, {30, 5}, cv::Scalar(0), 1);
+  cv::line(sketch, {10, 20}, {10, 35}, cv::Scalar(0), 1);
+  std::list<layer> layers(1);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+  layer_graph lg;
+  lg.build_single_region(layers.front());
+  ASSERT_EQ(lg.f_curves.size(), 2u);
+  EXPECT_EQ(lg.frag_conns.size(), 4u);
+  EXPECT_EQ(lg.edges.size(), 2u);
+  EXPECT_EQ(lg.nodes.size(), 4u);
+  const f_curve& bar = lg.f_curves.front();
+  ASSERT_EQ(bar.v_point.size(), 26u);
+  for (std::size_t i = 0; i < bar.v_point.size(); ++i) {
+    const double along = (bar.v_point[i].x - 5) / 25.0;
+    EXPECT_NEAR(std::min(bar.v_t[i], 1 - bar.v_t[i]), std::min(along, 1 - along), 1e-12);
+  }
+  EXPECT_EQ(lg.f_curves.back().v_point.size(), 16u);
+  for (const f_curve& f : lg.f_curves) {
+    EXPECT_EQ(f.v_frag_conn.size(), 2u);
+    EXPECT_EQ(f.v_frag_conn[0]->v_frag_end[0].end, 0);
+    EXPECT_EQ(f.v_frag_conn[1]->v_frag_end[0].end, 3);
+  }
 }
 
 }  // namespace

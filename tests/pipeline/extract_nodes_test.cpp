@@ -116,11 +116,13 @@ TEST(ExtractNodes, IslandBoundaryIsSplitIntoTwoEdgesBetweenTwoNodes) {
   for (const glm::vec3& c : g.v_node_color) EXPECT_NE(c, glm::vec3(255, 255, 255));
 }
 
-TEST(ExtractNodes, LoopThroughOneJunctionClusterKeepsOneNodeAndStaysBlack) {
+TEST(ExtractNodes, LoopThroughOneJunctionClusterIsCutIntoTwoArcsAtANewNode) {
   // A closed run of edge pixels around a square, longer than the absorption threshold,
-  // broken at one pixel by a junction: both of its ends touch the one node.
+  // broken at one pixel by a junction: both of its ends touch the one node. With one
+  // node it would make no fragment, and the loop would vanish from the result.
   const int side = read_min_nb_pixel_in_edge() / 4 + 4;
   layer l = hand_layer(std::vector<std::string>(side + 3, std::string(side + 3, '1')), 3);
+  pixels ring;
   for (int x = 1; x <= side; ++x)
     for (int y = 1; y <= side; ++y) {
       if (x != 1 && x != side && y != 1 && y != side) continue;
@@ -130,17 +132,39 @@ TEST(ExtractNodes, LoopThroughOneJunctionClusterKeepsOneNodeAndStaysBlack) {
       } else {
         l.graph.edge_pixels.insert(p);
         l.graph.edge_pixels_by_pair[{1, 2}].insert(p);
+        ring.insert(p);
       }
     }
   std::list<layer> layers{l};
   cv::Mat region(side + 3, side + 3, CV_32FC3, cv::Scalar(7, 7, 7));
   extract_nodes(&region, &layers);
   const pixel_graph& g = layers.front().graph;
-  EXPECT_EQ(g.v_node_pixel.size(), 1u);
-  EXPECT_EQ(g.nodes_of_edge.at(0), ids{0});
-  EXPECT_EQ(g.nodes_of_edge.size(), 1u);
-  EXPECT_TRUE(is_black(at(region, {1, 3})));
-  EXPECT_EQ(g.v_node_color[0], glm::vec3(255, 255, 255));
+  // The new node lies at the pixel farthest from the junction walking along the loop,
+  // about the far corner (side, side).
+  ASSERT_EQ(g.v_node_pixel.size(), 2u);
+  const glm::ivec2 far = g.v_node_pixel[1];
+  EXPECT_LE(std::abs(far.x - side) + std::abs(far.y - side), 3) << far.x << "," << far.y;
+  EXPECT_EQ(g.node_of_pixel.at(far), 1);
+  EXPECT_TRUE(g.junction_pixels.count(far));
+  EXPECT_TRUE(g.junction_pixels_by_pair.at({1, 2}).count(far));
+  EXPECT_FALSE(g.edge_pixels_by_pair.at({1, 2}).count(far));
+  // Two arcs, each between the junction and the new node, holding every other pixel.
+  EXPECT_EQ(g.edges_of_pair.at({1, 2}), (ids{0, 1}));
+  for (int32_t id : {0, 1}) EXPECT_EQ(g.nodes_of_edge.at(id), (ids{0, 1}));
+  for (int32_t n : {0, 1}) EXPECT_EQ(g.edges_of_node.at(n), (ids{0, 1}));
+  std::size_t arc[2] = {0, 0};
+  for (const glm::ivec2& p : ring) {
+    if (p == far) continue;
+    ASSERT_TRUE(g.edge_of_pixel.count(p)) << p.x << "," << p.y;
+    ++arc[g.edge_of_pixel.at(p)];
+  }
+  EXPECT_GT(arc[0], static_cast<std::size_t>(side));
+  EXPECT_GT(arc[1], static_cast<std::size_t>(side));
+  // The arc that keeps the old id stays black, the new one is coloured; both nodes
+  // join two edges.
+  EXPECT_NE(g.edge_of_pixel.at({1, 3}), g.edge_of_pixel.at({side, 3}));
+  EXPECT_NE(is_black(at(region, {1, 3})), is_black(at(region, {side, 3})));
+  for (const glm::vec3& c : g.v_node_color) EXPECT_NE(c, glm::vec3(255, 255, 255));
 }
 
 TEST(ExtractNodes, ClosedBoundarySplitsOnItsOwnPixelsWhenItsPairHasAnother) {

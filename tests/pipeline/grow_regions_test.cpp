@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "pipeline/label_regions.h"
+#include "support/hand_layers.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -57,6 +58,37 @@ TEST(GrowRegions, StrokesTwoAndThreeWideMeetInTheMiddle) {
     const glm::vec3 c = l.v_color[left];
     EXPECT_EQ(e.region_image.at<cv::Vec3f>(20, 30), cv::Vec3f(c.z, c.y, c.x));
     EXPECT_EQ(e.region_image.at<cv::Vec3f>(20, 5), cv::Vec3f(255, 255, 255));
+  }
+}
+
+TEST(GrowRegions, InkTakesTheLabelOfTheFirstSeedInScanAndNeighbourOrder) {
+  // Label windows, '0' = ink; labels 1 to 8 are kept regions.
+  struct grow_case {
+    const char* name;
+    std::vector<std::string> rows;
+    glm::ivec2 pixel;
+    int label;
+  };
+  const grow_case cases[] = {
+      // The ink at (2, 0) comes first in the row scan and seeds the 6 above the pixel;
+      // a scan by columns would first seed the 5 at its left, through the ink at (0, 2).
+      {"rows are scanned before columns", {"560", "506", "056"}, {1, 1}, 6},
+      // A lone ink pixel's neighbours are seeded left, up, right, down.
+      {"left first", {"161", "507", "181"}, {1, 1}, 5},
+      {"up when there is no left", {"61", "07", "81"}, {0, 1}, 6},
+      {"right when there is neither left nor up", {"07", "81"}, {0, 0}, 7},
+  };
+  for (const grow_case& c : cases) {
+    std::list<layer> layers{hand_layer(c.rows, 9)};
+    layer& l = layers.front();
+    l.v_discarded.assign(9, 0);
+    l.v_discarded[0] = 1;
+    l.v_color.assign(9, glm::vec3(1, 2, 3));
+    cv::Mat region(l.labels.size(), CV_32FC3);
+    grow_regions(layers, &region);
+    EXPECT_EQ(l.labels.at<int>(c.pixel.y, c.pixel.x), c.label) << c.name;
+    EXPECT_EQ(l.grow_level.at(c.pixel), 0) << c.name;
+    EXPECT_EQ(l.nb_grow_level, 1) << c.name;
   }
 }
 

@@ -182,15 +182,17 @@ TEST(PixelGraphExtraction, StrokeWithAFreeEndIsTracedAsAnOpenEdge) {
   EXPECT_FALSE(l.traced_pixels.empty());
 
   // The open stroke runs between its free tip (a node of one edge) and the node where
-  // it meets the ring. The ring's boundary leaves and re-enters that node, so it keeps
-  // one node and is not split.
-  ASSERT_EQ(g.v_node_pixel.size(), 2u);
+  // it meets the ring. The ring's boundary leaves and re-enters that node: it gets a
+  // second node across the ring and becomes two arcs between the two, so that it is not
+  // lost at step 7.
+  ASSERT_EQ(g.v_node_pixel.size(), 3u);
   const ids& stroke = g.edges_of_pair.at({inside, inside});
   ASSERT_EQ(stroke.size(), 1u);
   EXPECT_EQ(g.nodes_of_edge.at(*stroke.begin()).size(), 2u);
   const ids& ring = g.edges_of_pair.at({1, inside});
-  ASSERT_EQ(ring.size(), 1u);
-  EXPECT_EQ(g.nodes_of_edge.at(*ring.begin()).size(), 1u);
+  ASSERT_EQ(ring.size(), 2u);
+  for (int32_t arc : ring) EXPECT_EQ(g.nodes_of_edge.at(arc), g.nodes_of_edge.at(*ring.begin()));
+  EXPECT_EQ(g.nodes_of_edge.at(*ring.begin()).size(), 2u);
   std::size_t tips = 0;
   for (const auto& [n, edges] : g.edges_of_node) tips += edges.size() == 1;
   EXPECT_EQ(tips, 1u);
@@ -209,18 +211,90 @@ TEST(PixelGraphExtraction, SecondOpenStrokeJoinsTheFirstAtAFork) {
   cv::line(sketch, cv::Point(80, 10), cv::Point(80, 90), cv::Scalar(0), 3);
   cv::line(sketch, cv::Point(80, 50), cv::Point(105, 75), cv::Scalar(0), 3);
 
+  // The ring, touched once, gets a second node across it (two arcs between the two).
   fixtures::extraction one = run_steps(sketch, 1, 15);
-  EXPECT_EQ(one.layers.front().graph.v_node_pixel.size(), 2u);
+  EXPECT_EQ(one.layers.front().graph.v_node_pixel.size(), 3u);
 
   fixtures::extraction e = run_steps(sketch, 3, 15);
   const pixel_graph& g = e.layers.front().graph;
   check_pixel_graph(e.layers.front());
-  ASSERT_EQ(g.v_node_pixel.size(), 4u);
+  ASSERT_EQ(g.v_node_pixel.size(), 5u);
   std::multiset<std::size_t> degrees;
   for (const auto& [n, edges] : g.edges_of_node) degrees.insert(edges.size());
-  // The ring's node, the fork and the two tips.
-  EXPECT_EQ(degrees, (std::multiset<std::size_t>{1, 1, 2, 3}));
-  EXPECT_EQ(nb_edges(g), 4u);
+  // The two tips, the ring's second node, the fork, and the node where the stroke meets
+  // the ring (the stroke and both arcs).
+  EXPECT_EQ(degrees, (std::multiset<std::size_t>{1, 1, 2, 3, 3}));
+  EXPECT_EQ(nb_edges(g), 5u);
+}
+
+}  // namespace
+
+namespace {
+
+// Largest distance from an ink pixel of the sketch to the nearest edge or node pixel of
+// the layer's graph (window pixels taken back to the image, which is the sketch here).
+double farthest_ink_from_graph(const cv::Mat& sketch, const layer& l) {
+  cv::Mat away(sketch.size(), CV_8UC1, cv::Scalar(255));
+  const glm::ivec2 offset(l.offset_x, l.offset_y);
+  auto mark = [&](glm::ivec2 w) {
+    const glm::ivec2 p = w - offset;
+    if (p.x >= 0 && p.y >= 0 && p.x < sketch.cols && p.y < sketch.rows) away.at<uchar>(p.y, p.x) = 0;
+  };
+  for (const auto& entry : l.graph.edge_of_pixel) mark(entry.first);
+  for (const auto& entry : l.graph.node_of_pixel) mark(entry.first);
+  cv::Mat distance;
+  cv::distanceTransform(away, distance, cv::DIST_L2, 5);
+  double worst = 0;
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (sketch.at<uchar>(y, x) < 128) worst = std::max(worst, double(distance.at<float>(y, x)));
+  return worst;
+}
+
+cv::Mat doubled(const cv::Mat& sketch) {
+  cv::Mat out;
+  cv::resize(sketch, out, {}, 2, 2, cv::INTER_NEAREST);
+  return out;
+}
+
+TEST(PixelGraphExtraction, StrokesThatBoundNoRegionAreTracedAlongTheirInk) {
+  // Strokes that touch no boundary are traced from one of their own ends; a stroke
+  // between two parts of the graph is traced down both sides of its middle, so that no
+  // piece too short to trace is left over. Every ink pixel lies within half the stroke's
+  // width plus 3 pixels of the graph, and a quarter of the width more where the trace of
+  // a wide stroke cuts a bend or strokes meet in a blob of ink.
+  struct drawing {
+    const char* name;
+    cv::Mat sketch;
+    int passes;
+    std::size_t nb_edges;
+    std::multiset<std::size_t> degrees;  // edges per node
+    int width = 3;
+  };
+  const drawing drawings[] = {
+      {"three wavy lines", fixtures::wavy_lines(), 10, 3, {1, 1, 1, 1, 1, 1}},
+      {"T", fixtures::open_t(), 10, 3, {1, 1, 1, 3}},
+      // Two rings joined through the hub by one straight stroke: one pass traces all of
+      // it; each ring keeps two arcs.
+      {"two rings joined", fixtures::rings_on_a_hub(3, 40, 2), 1, 6, {2, 2, 2, 3, 3}},
+      // Three rings on a hub, doubled as a sketch is loaded: after the first stroke, the
+      // second runs between the hub and a ring, and its other side must not be left
+      // untraced (nor walked down along the first side's flank).
+      {"three rings on a hub", doubled(fixtures::rings_on_a_hub(4, 48, 3)), 10, 10, {2, 2, 2, 2, 3, 3, 3, 3}, 8},
+  };
+  for (const drawing& d : drawings) {
+    SCOPED_TRACE(d.name);
+    fixtures::extraction e = run_steps(d.sketch, d.passes);
+    ASSERT_EQ(e.layers.size(), 1u);
+    const layer& l = e.layers.front();
+    check_pixel_graph(l);
+    for (const auto& [id, nodes] : l.graph.nodes_of_edge) EXPECT_EQ(nodes.size(), 2u) << id;
+    EXPECT_EQ(nb_edges(l.graph), d.nb_edges);
+    std::multiset<std::size_t> degrees;
+    for (const auto& [n, edges] : l.graph.edges_of_node) degrees.insert(edges.size());
+    EXPECT_EQ(degrees, d.degrees);
+    EXPECT_LE(farthest_ink_from_graph(d.sketch, l), d.width / 2.0 + 3 + d.width / 4.0);
+  }
 }
 
 }  // namespace

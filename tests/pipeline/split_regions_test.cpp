@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "pipeline/label_regions.h"
 #include "support/sketch_fixtures.h"
@@ -72,6 +73,48 @@ TEST(SplitRegions, DumbbellNecks) {
     } else {
       EXPECT_EQ(l.v_nb_pixel, b.v_nb_pixel);
       EXPECT_EQ(l.v_peak, b.v_peak);
+    }
+  }
+}
+
+// A closed stroke lying inside a region, touching nothing, leaves necks of paper between
+// it and the strokes around it: no cut there. Gaps in a ring still close, alone or in a
+// frame.
+TEST(SplitRegions, NoCutBetweenAClosedStrokeAndTheStrokesAroundIt) {
+  struct island_case {
+    const char* name;
+    int frame_rows;  // frame around the ring, 0 for none
+    int nb_gaps;     // gaps of 10 degrees in the ring, on opposite sides
+    int nb_kept;     // kept regions, the outside included
+  };
+  const island_case cases[] = {
+      {"ring in a frame, narrow necks above and below", 100, 0, 3},
+      {"ring in a frame, wider necks", 112, 0, 3},
+      {"ring with a gap in a frame", 100, 1, 3},
+      {"ring of two arcs, alone", 0, 2, 2},
+  };
+  for (const island_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::srand(5);
+    cv::Mat s = fixtures::blank_sketch(c.frame_rows ? c.frame_rows + 40 : 140, 200);
+    const cv::Point centre(100, s.rows / 2);
+    if (c.frame_rows) cv::rectangle(s, {20, 20}, {179, 20 + c.frame_rows - 1}, cv::Scalar(0), 3);
+    if (c.nb_gaps == 0) cv::circle(s, centre, 40, cv::Scalar(0), 3);
+    if (c.nb_gaps == 1) cv::ellipse(s, centre, {40, 40}, 0, 5, 355, cv::Scalar(0), 3);
+    if (c.nb_gaps == 2)
+      for (int a : {0, 180}) cv::ellipse(s, centre, {40, 40}, 0, a + 5, a + 175, cv::Scalar(0), 3);
+    fixtures::extraction e = run_region_steps(as_input_image(s), region_params(), 2);
+    const layer& l = e.layers.front();
+    int kept = 0;
+    for (std::size_t i = 1; i < l.v_discarded.size(); ++i) kept += l.v_discarded[i] == 0;
+    EXPECT_EQ(kept, c.nb_kept);
+    // The ring's inside is a region of its own, and the frame's inside stays one region.
+    const auto label_at = [&](int dx) {
+      return l.labels.at<int>(centre.y + l.offset_y, centre.x + dx + l.offset_x);
+    };
+    EXPECT_NE(label_at(0), label_at(-60));
+    if (c.frame_rows) {
+      EXPECT_EQ(label_at(-60), label_at(60));
     }
   }
 }

@@ -121,3 +121,36 @@ TEST(TraceEdgeOneNode, LayerWithoutGraphOrWithOnlyTheInkLabelIsNotTraced) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ComputeGraphDistance, StrokeTouchingNoGraphIsMeasuredFromOneOfItsEnds) {
+  // One region only and a stroke three pixels high from x = 6 to 45 (rows 9 to 11) that
+  // touches no boundary: nothing to measure it from but itself.
+  std::list<layer> layers{hand_layer(std::vector<std::string>(20, std::string(60, '1')), 3)};
+  layer& l = layers.front();
+  for (int x = 6; x <= 45; ++x)
+    for (int y = 9; y <= 11; ++y) {
+      l.stroke_depth.at<int32_t>(y, x) = y == 10 ? 2 : 1;
+      l.region_mask.at<schar>(y, x) = 0;
+    }
+  compute_graph_distance(layers);
+  const cv::Mat& d = l.graph_dist;
+  // Walking from its first pixel (6, 9), the farthest is at x = 45, and the farthest from
+  // that one at x = 6: distances run from there along the stroke.
+  EXPECT_TRUE(d.at<int32_t>(9, 6) == 0 || d.at<int32_t>(10, 6) == 0 || d.at<int32_t>(11, 6) == 0);
+  EXPECT_EQ(d.at<int32_t>(10, 45), 39);
+  EXPECT_EQ(d.at<int32_t>(10, 20), 14);
+  EXPECT_EQ(d.at<int32_t>(5, 20), -1);
+  EXPECT_TRUE(l.graph.junction_pixels.empty());
+
+  // The trace then runs from the far end back along the stroke's middle.
+  view_guard view(30);
+  ASSERT_TRUE(trace_edge_one_node(layers));
+  const pixel_graph& g = l.graph;
+  ASSERT_TRUE(g.edge_pixels_by_pair.count({1, 1}));
+  for (int x = 8; x <= 43; ++x) EXPECT_TRUE(g.edge_pixels_by_pair.at({1, 1}).count({x, 10})) << x;
+  EXPECT_TRUE(g.junction_pixels.count({45, 10}));
+}
+
+}  // namespace

@@ -127,6 +127,13 @@ void sample_cubic(f_curve& f, const cubic& c, int n) {
   measure_errors(f);
 }
 
+void make_wavy(layer_graph& lg) {
+  for (f_curve& f : lg.f_curves)
+    for (std::size_t i = 0; i < f.v_point.size(); ++i)
+      f.v_point[i] += glm::vec2(0.8f * std::sin(1.7f * static_cast<float>(i)), 0.6f);
+  lg.refit_curves();
+}
+
 cubic chain_cubic() { return {glm::dvec2(10, 10), glm::dvec2(40, 60), glm::dvec2(80, -20), glm::dvec2(110, 30)}; }
 
 layer_parts chain_of_three(layer_graph& lg, int samples, bool reverse_middle, bool link) {

@@ -65,6 +65,11 @@ layer_parts x_junction(layer_graph& lg, int samples = 20, bool link = true);
 // J0, an inside region and the background region.
 layer_parts closed_loop(layer_graph& lg, int samples = 20, bool link = true);
 
+// Adds a deterministic wave (up to 0.8 pixels across, 0.6 down) to every sample of the
+// layer and refits its curves: fitted alone, the fragments no longer meet exactly at
+// their junctions, so the joint fits and the end slides visibly move them.
+void make_wavy(layer_graph& lg);
+
 // Links an unlinked layer as described above.
 void link_one_curve_per_fragment(layer_graph& lg);
 

@@ -21,10 +21,11 @@ struct extracted_network {
 };
 
 // Steps 0 to 9 on a sketch (CV_8UC1, 255 paper, 0 ink, taken pixel for pixel as the
-// input image): all ink in one layer, one open-stroke pass, and step 8 as the batch
-// driver runs it (one joint fit per layer, then per layer the split and one joint fit)
-// when `refine` is set. No picture is written.
+// input image): all ink in one layer, `open_passes` open-stroke passes (0: none, as in
+// the batch program), and step 8 as the batch driver runs it (one joint fit per layer,
+// then per layer the split and one joint fit) when `refine` is set. No picture is written.
 std::unique_ptr<extracted_network> extract_network(const cv::Mat& sketch, bool refine = true,
-                                                   const region_params& params = region_params{});
+                                                   const region_params& params = region_params{},
+                                                   int open_passes = 1);
 
 }  // namespace fixtures

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 #include <unistd.h>
@@ -165,6 +166,52 @@ std::string temp_path(const std::string& name) {
       std::filesystem::temp_directory_path() / ("vellumtrace_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   return (dir / name).string();
+}
+
+cv::Mat wavy_lines(int width, int cols) {
+  const int gap = std::max(24, 5 * width);
+  cv::Mat s = blank_sketch(3 * gap + 20, cols);
+  for (int k = 0; k < 3; ++k) {
+    std::vector<cv::Point> line;
+    for (int x = 10 + width; x <= cols - 10 - width; x += 2)
+      line.emplace_back(x, 10 + gap / 2 + gap * k + int(gap / 4 * std::sin(x * 0.06 + k)));
+    cv::polylines(s, line, false, ink, width);
+  }
+  return s;
+}
+
+cv::Mat half_circle_wave(int width, int radius, int halves) {
+  const int margin = radius / 2 + width + 6;
+  cv::Mat s = blank_sketch(2 * radius + 2 * margin, 2 * radius * halves + 2 * margin);
+  for (int i = 0; i < halves; ++i) {
+    const cv::Point centre(margin + radius + 2 * radius * i, margin + radius);
+    const bool up = i % 2 == 0;
+    cv::ellipse(s, centre, {radius, radius}, 0, up ? 180 : 0, up ? 360 : 180, ink, width);
+  }
+  return s;
+}
+
+cv::Mat open_t(int width, int size) {
+  cv::Mat s = blank_sketch(size, size);
+  const int m = size / 8 + width;
+  cv::line(s, {m, m}, {size - m, m}, ink, width);
+  cv::line(s, {size / 2, m}, {size / 2, size - m}, ink, width);
+  return s;
+}
+
+cv::Mat rings_on_a_hub(int width, int radius, int nb_rings) {
+  const int size = 6 * radius + 4 * width + 20;
+  cv::Mat s = blank_sketch(size, size);
+  const cv::Point hub(size / 2, size / 2);
+  const double turn = 2 * CV_PI / nb_rings;
+  for (int i = 0; i < nb_rings; ++i) {
+    const double a = -CV_PI / 2 + turn * i;
+    const cv::Point centre(hub.x + int(2 * radius * std::cos(a)), hub.y + int(2 * radius * std::sin(a)));
+    const cv::Point rim(hub.x + int(radius * std::cos(a)), hub.y + int(radius * std::sin(a)));
+    cv::circle(s, centre, radius, ink, width);
+    cv::line(s, hub, rim, ink, width);
+  }
+  return s;
 }
 
 }  // namespace fixtures

@@ -68,4 +68,15 @@ cv::Mat phone_scan(const cv::Mat& sketch, unsigned seed = 1);
 // A writable temporary path for a file named `name`, removed by the caller if it cares.
 std::string temp_path(const std::string& name);
 
+// Strokes that enclose nothing, `width` pixels wide: three separate wavy lines; a wave of
+// `halves` half circles of radius `radius`, alternately up and down; a T (a bar with a
+// stem from its middle).
+cv::Mat wavy_lines(int width = 3, int cols = 160);
+cv::Mat half_circle_wave(int width = 3, int radius = 20, int halves = 4);
+cv::Mat open_t(int width = 3, int size = 100);
+
+// Rings joined by open strokes that close no region: `nb_rings` rings (2 or 3) of radius
+// `radius` whose centres are joined to one hub by straight strokes ("network" icon).
+cv::Mat rings_on_a_hub(int width = 3, int radius = 18, int nb_rings = 3);
+
 }  // namespace fixtures

@@ -7,56 +7,25 @@
 #include "app/gl_widget.h"
 
 #include <array>
-#include <deque>
-#include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QWidget>
-#include <QTimer>
 #include <opencv2/core/mat.hpp>
+
+#include "qt_support/dialog_answerer.h"
+#include "qt_support/work_folder.h"
 
 class QPushButton;
 class q_slider_change_alpha;
 
 namespace view_test {
 
-// Answers the modal dialogs that the view opens: a file dialog takes the next queued
-// path (an empty one cancels it), a message box is closed and its text kept.
-class dialog_answerer : public QObject {
- public:
-  std::deque<std::string> files;      // answers for the next file dialogs
-  std::vector<std::string> messages;  // texts of the message boxes closed so far
-
-  dialog_answerer();
-
- private:
-  void poll();
-  QTimer timer_;
-  QPointer<QWidget> answered_;  // the dialog answered last
-  std::string answer_;          // its answer
-  QElapsedTimer since_answer_;
-};
-
-// A fresh working folder for one test: a copy of config/ with an annealing run of
-// nb_it iterations, the input folder "in/" (config/default_dir_open.conf), the output
-// root "out/" and a link to shader/. The process works in it for the test's length;
-// removed afterwards unless the test failed.
-struct work_folder {
-  std::filesystem::path here = std::filesystem::current_path();
-  std::filesystem::path dir;
-
-  explicit work_folder(int nb_it);
-  ~work_folder();
-  // Writes a sketch (CV_8UC1) into in/ and returns its absolute path.
-  std::string add_sketch(const std::string& file_name, const cv::Mat& sketch) const;
-  std::string path(const std::string& relative) const;
-  bool exists(const std::string& relative) const;
-};
+using qt_test::dialog_answerer;
+using qt_test::work_folder;
 
 // The view as the main window makes it: main_gl_widget set after its construction, the
 // four Display sliders (Input, Region extracted at 0, Initial curves, Output), shown.

@@ -1,14 +1,10 @@
 #include "window_session.h"
 
 #include <algorithm>
-#include <fstream>
-
-#include <unistd.h>
+#include <filesystem>
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -20,85 +16,13 @@
 #include <opencv2/imgproc.hpp>
 
 #include "graph/bezier.h"
-#include "io/output_names.h"
+#include "qt_support/view_frame.h"
 
 namespace window_test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// One QApplication per test process.
-class qt_environment : public testing::Environment {
- public:
-  void SetUp() override {
-    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    static int argc = 1;
-    static char name[] = "window_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = std::make_unique<QApplication>(argc, argv);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  std::unique_ptr<QApplication> app_;
-};
-
-testing::Environment* const qt_env = testing::AddGlobalTestEnvironment(new qt_environment);
-
-}  // namespace
-
-dialog_answerer::dialog_answerer() {
-  connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
-  timer_.start(20);
-}
-
-void dialog_answerer::poll() {
-  QWidget* modal = QApplication::activeModalWidget();
-  if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-    const std::string answer = files.empty() ? std::string() : files.front();
-    if (!files.empty()) files.pop_front();
-    if (answer.empty()) {
-      dialog->reject();
-    } else {
-      dialog->selectFile(QString::fromStdString(answer));
-      static_cast<QDialog*>(dialog)->accept();
-    }
-  } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-    messages.push_back(box->text().toStdString());
-    box->accept();
-  }
-}
-
-work_folder::work_folder(int nb_it) {
-  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
-  dir = fs::path(testing::TempDir()) /
-        (std::string("window_") + info->test_suite_name() + "_" + info->name() + "_" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir / "in");
-  fs::copy(fs::path(VELLUMTRACE_SOURCE_DIR) / "config", dir / "config", fs::copy_options::recursive);
-  fs::create_directory_symlink(fs::path(VELLUMTRACE_SOURCE_DIR) / "shader", dir / "shader");
-  std::ofstream(dir / "config" / "recuit.conf") << "recuit " << nb_it << " 1 0.9999 0.25 0.01\n";
-  std::ofstream(dir / "config" / "input_sketch.conf") << "out\n0\n";
-  std::ofstream(dir / "config" / "default_dir_open.conf") << "in\n";
-  fs::current_path(dir);
-  read_input_sketch_conf();
-}
-
-work_folder::~work_folder() {
-  fs::current_path(here);
-  if (!testing::Test::HasFailure()) fs::remove_all(dir);
-}
-
-std::string work_folder::add_example(const std::string& file_name) const {
-  const fs::path to = dir / "in" / file_name;
-  fs::copy_file(fs::path(VELLUMTRACE_SOURCE_DIR) / "examples" / file_name, to);
-  return to.string();
-}
-
-std::string work_folder::path(const std::string& relative) const { return (dir / relative).string(); }
-
-window_session::window_session(int nb_it, int size) : folder(nb_it) {
+window_session::window_session(int nb_it, int size) : folder("window", nb_it) {
   window = std::make_unique<MainWindows>();
   gl = window->gl;
   window->resize(size, size);
@@ -200,20 +124,7 @@ void window_session::drag(QPoint from, QPoint to) const {
   QTest::mouseRelease(gl, Qt::LeftButton, Qt::NoModifier, to);
 }
 
-cv::Mat window_session::read_frame() const {
-  gl->updateGL();
-  gl->makeCurrent();
-  const int w = static_cast<int>(gl->widget_width), h = static_cast<int>(gl->widget_height);
-  cv::Mat frame(h, w, CV_8UC4);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, gl->fbo.id);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, frame.data);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  cv::flip(frame, frame, 0);
-  return frame;
-}
+cv::Mat window_session::read_frame() const { return qt_test::read_view_frame(*gl); }
 
 cv::Mat window_session::screenshot() const {
   const cv::Mat frame = read_frame();

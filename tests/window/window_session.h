@@ -6,21 +6,18 @@
 // GLEW before the GL headers that Qt pulls in.
 #include "app/gl_widget.h"
 
-#include <deque>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
-#include <vector>
 
-#include <QObject>
 #include <QPoint>
-#include <QTimer>
 #include <glm/vec2.hpp>
 #include <opencv2/core/mat.hpp>
 
 #include "app/main_windows.h"
+#include "qt_support/dialog_answerer.h"
+#include "qt_support/work_folder.h"
 
 class QAction;
 class QPushButton;
@@ -28,31 +25,8 @@ class QSlider;
 
 namespace window_test {
 
-// Answers modal dialogs: a file dialog takes the next queued path (an empty one cancels
-// it), a message box is closed and its text kept.
-class dialog_answerer : public QObject {
- public:
-  std::deque<std::string> files;
-  std::vector<std::string> messages;
-  dialog_answerer();
-
- private:
-  void poll();
-  QTimer timer_;
-};
-
-// A fresh working folder for one test: config/ copied with an annealing run of nb_it
-// iterations, input folder "in/", output root "out/", shader/ linked. The process works
-// there for the test's length; the folder is removed afterwards unless the test failed.
-struct work_folder {
-  std::filesystem::path here = std::filesystem::current_path();
-  std::filesystem::path dir;
-  explicit work_folder(int nb_it);
-  ~work_folder();
-  // Copies a sketch of examples/ into in/ and returns its absolute path.
-  std::string add_example(const std::string& file_name) const;
-  std::string path(const std::string& relative) const;
-};
+using qt_test::dialog_answerer;
+using qt_test::work_folder;
 
 // The main window as gui_main makes it (main_gl_widget set by its constructor), shown
 // at size x size and the application's active window.

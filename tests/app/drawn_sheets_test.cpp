@@ -1,0 +1,296 @@
+// Whole drawings of the kinds users bring, drawn in code at stroke widths 3, 6 and 12,
+// taken through the batch program's extraction and through the interactive worker's
+// (with the view's settings present and the open-stroke passes on), then a short seeded
+// annealing run: the result must follow every stroke and stay on the ink.
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "app/batch_tests.h"
+#include "app/data_thread.h"
+#include "graph/bezier.h"
+#include "io/output_names.h"
+#include "pipeline/load_sketch.h"
+#include "pipeline/region_params.h"
+#include "pipeline/view_settings.h"
+#include "support/network_checker.h"
+#include "support/sketch_fixtures.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+const cv::Scalar ink(0);
+
+// A drawn sheet: the sketch, and the strokes among its ink that bound regions (the ones
+// the batch program, which traces no open stroke, must cover).
+struct sheet {
+  cv::Mat sketch;
+  cv::Mat bounding;  // 255 on the ink of strokes that bound a region
+};
+
+sheet all_bounding(const cv::Mat& sketch) { return {sketch, sketch < 128}; }
+sheet none_bounding(const cv::Mat& sketch) { return {sketch, cv::Mat::zeros(sketch.size(), CV_8UC1)}; }
+
+// Sizes grow with the stroke width, so that a thick stroke still draws the same shape.
+int unit(int width) { return 8 + 2 * width; }
+
+// Three rings on a hub, joined by strokes that close no region.
+sheet network_icon(int w) {
+  const int r = 3 * unit(w);
+  const cv::Mat sketch = fixtures::rings_on_a_hub(w, r, 3);
+  // The rings bound regions; the hub strokes, drawn again a little wider, do not.
+  cv::Mat hub_strokes = fixtures::blank_sketch(sketch.rows, sketch.cols);
+  const cv::Point hub(sketch.cols / 2, sketch.rows / 2);
+  for (int i = 0; i < 3; ++i) {
+    const double a = -CV_PI / 2 + 2 * CV_PI / 3 * i;
+    cv::line(hub_strokes, hub, hub + cv::Point(int(r * std::cos(a)), int(r * std::sin(a))), ink, w + 2);
+  }
+  return {sketch, (sketch < 128) & (hub_strokes > 127)};
+}
+
+// A balloon on a wavy string.
+sheet balloon(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(14 * u, 6 * u);
+  const cv::Point centre(3 * u, 3 * u);
+  cv::ellipse(s, centre, {2 * u, 5 * u / 2}, 0, 0, 360, ink, w);
+  cv::Mat bounding = s < 128;
+  std::vector<cv::Point> string;
+  for (int i = 0; i <= 40; ++i)
+    string.emplace_back(centre.x + int(u / 2 * std::sin(i * 0.3)), centre.y + 5 * u / 2 + i * 5 * u / 40 * 3 / 2);
+  cv::polylines(s, string, false, ink, w);
+  return {s, bounding};
+}
+
+sheet wavy(int w) { return none_bounding(fixtures::wavy_lines(w, 16 * unit(w))); }
+sheet wave(int w) { return none_bounding(fixtures::half_circle_wave(w, 2 * unit(w), 4)); }
+sheet tee(int w) { return none_bounding(fixtures::open_t(w, 10 * unit(w))); }
+
+// An open spiral of two and a half turns.
+sheet spiral(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(12 * u, 12 * u);
+  std::vector<cv::Point> line;
+  for (double a = 0; a < 5 * CV_PI; a += 0.05) {
+    const double r = u * (0.8 + 0.33 * a);
+    line.emplace_back(6 * u + int(r * std::cos(a)), 6 * u + int(r * std::sin(a)));
+  }
+  cv::polylines(s, line, false, ink, w);
+  return none_bounding(s);
+}
+
+// A frame hatched by diagonal strokes from side to side.
+sheet hatching(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 10 * u);
+  cv::rectangle(s, {u, u}, {9 * u, 9 * u}, ink, w);
+  for (int k = 1; k <= 4; ++k) cv::line(s, {u, u + 2 * k * u - u}, {u + 2 * k * u - u, u}, ink, w);
+  return all_bounding(s);
+}
+
+// Two overlapping circles crossed by two straight strokes that run on past them.
+sheet circles_and_lines(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 14 * u);
+  cv::Mat discs = fixtures::blank_sketch(s.rows, s.cols);
+  for (const cv::Point c : {cv::Point(5 * u, 5 * u), cv::Point(9 * u, 5 * u)}) {
+    cv::circle(s, c, 3 * u, ink, w);
+    cv::circle(discs, c, 3 * u, ink, cv::FILLED);
+  }
+  cv::Mat lines = fixtures::blank_sketch(s.rows, s.cols);
+  cv::line(lines, {u / 2, 4 * u}, {14 * u - u / 2, 6 * u}, ink, w);
+  cv::line(lines, {7 * u, u / 2}, {7 * u, 10 * u - u / 2}, ink, w);
+  s &= lines;
+  // Inside the discs the lines bound regions; their tails outside dangle.
+  return {s, (s < 128) & ((lines > 127) | (discs < 128))};
+}
+
+// Closed strokes inside other regions, touching nothing, with narrow paper between them
+// and the stroke around them (no curve may cross it): a circle in a square, two concentric
+// circles, a donut (an ellipse with a long hole) and an eye whose iris holds a pupil.
+sheet circle_in_square(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 12 * u);
+  cv::rectangle(s, {u, u}, {11 * u, 9 * u}, ink, w);
+  cv::circle(s, {6 * u, 5 * u}, 5 * u / 2, ink, w);
+  return all_bounding(s);
+}
+
+sheet concentric_circles(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(10 * u, 10 * u);
+  cv::circle(s, {5 * u, 5 * u}, 4 * u, ink, w);
+  cv::circle(s, {5 * u, 5 * u}, 3 * u, ink, w);
+  return all_bounding(s);
+}
+
+sheet donut(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(8 * u, 12 * u);
+  cv::ellipse(s, cv::Point(6 * u, 4 * u), cv::Size(5 * u, 3 * u), 0, 0, 360, ink, w);
+  cv::ellipse(s, cv::Point(6 * u, 4 * u), cv::Size(4 * u, u), 0, 0, 360, ink, w);
+  return all_bounding(s);
+}
+
+sheet eye(int w) {
+  const int u = unit(w);
+  cv::Mat s = fixtures::blank_sketch(8 * u, 12 * u);
+  // Lids: two arcs that meet at the corners of the eye.
+  std::vector<cv::Point> lids;
+  for (int i = 0; i <= 80; ++i) {
+    const double t = i <= 40 ? i / 40.0 : 2 - i / 40.0;
+    lids.emplace_back(int(u + 10 * u * t), int(4 * u + (i <= 40 ? -2.5 : 2.5) * u * std::sin(CV_PI * t)));
+  }
+  cv::polylines(s, lids, true, ink, w);
+  cv::circle(s, {6 * u, 4 * u}, u + u / 4, ink, w);
+  cv::circle(s, {6 * u, 4 * u}, u / 2, ink, w);
+  return all_bounding(s);
+}
+
+struct result {
+  double uncovered = 0;  // largest distance from a checked stroke pixel to the curves
+  double off_ink = 0;    // largest distance from a curve point to the ink
+  std::size_t curves = 0;
+  std::string network_check;
+};
+
+// Sketch distance (pixels) from each checked stroke pixel to the nearest curve, and from
+// each curve point to the nearest ink. Curves are in image coordinates (sketch doubled).
+result measure(const curve_network& network, const cv::Mat& sketch, const cv::Mat& checked) {
+  result r;
+  cv::Mat to_ink;
+  cv::distanceTransform(sketch > 127, to_ink, cv::DIST_L2, 5);
+  cv::Mat curves(sketch.size() * 2, CV_8UC1, cv::Scalar(255));
+  for (const layer_graph& lg : network) {
+    for (const curve& c : lg.curves)
+      for (const curve_segment& s : c.v_segment) {
+        const int degree = static_cast<int>(s.v_ctrl_point.size()) - 1;
+        if (degree < 0) continue;
+        glm::dvec2 last = s.v_ctrl_point.front();
+        for (int i = 0; i <= 400; ++i) {
+          const glm::dvec2 p = bezier_eval(degree, s.v_ctrl_point.data(), i / 400.0);
+          cv::line(curves, cv::Point(int(last.x), int(last.y)), cv::Point(int(p.x), int(p.y)), cv::Scalar(0));
+          last = p;
+          // The sketch pixel under the point: sketch pixel x covers image pixels 2x, 2x + 1.
+          const int x = int(std::lround((p.x - 0.5) / 2)), y = int(std::lround((p.y - 0.5) / 2));
+          const bool inside = x >= 0 && y >= 0 && x < sketch.cols && y < sketch.rows;
+          r.off_ink = std::max(r.off_ink, inside ? double(to_ink.at<float>(y, x)) : 1e9);
+        }
+      }
+    r.curves += lg.curves.size();
+    r.network_check += check_network(lg);
+  }
+  cv::Mat to_curve;
+  cv::distanceTransform(curves, to_curve, cv::DIST_L2, 5);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (checked.at<uchar>(y, x))
+        r.uncovered = std::max(r.uncovered, to_curve.at<float>(2 * y, 2 * x) / 2.0);
+  return r;
+}
+
+// A short annealing schedule with a fixed seed, then the batch program's finishing passes.
+void anneal(recuit& optimiser, bool interactive) {
+  optimiser.read_config_v2(0.25f, 0.99f);
+  optimiser.gen.seed(2026);
+  if (interactive) {
+    while (optimiser.k < optimiser.nb_it) optimiser.run_time_slice();
+  } else {
+    fixtures::temp_working_folder scratch("drawn_sheets");  // run_all writes pictures here
+    optimiser.run_all();
+  }
+  for (layer_graph& lg : *optimiser.network) {
+    lg.fit_joined_curves();
+    lg.slide_one_lone_end();
+    lg.slide_both_lone_ends();
+  }
+}
+
+result run_batch(const std::string& path, const cv::Mat& sketch, const cv::Mat& checked) {
+  cv::Mat input, region, boundary;
+  curve_network network;
+  data_thread worker(&network, &input, &region);
+  std::srand(1);
+  EXPECT_TRUE(extract_batch_network(path, input, region, boundary, network, worker));
+  anneal(worker.optimiser, false);
+  return measure(network, sketch, checked);
+}
+
+// Steps 0 to 9 as the worker runs them, the view's settings present.
+result run_worker(const std::string& path, const cv::Mat& sketch) {
+  view_settings view;
+  view.nb_edge_one_node = 20;
+  view.image_stem = "drawn_sheet";  // refine's picture: a folder that does not exist
+  main_gl_widget = &view;
+  curve_network network;
+  cv::Mat input, region;
+  EXPECT_TRUE(load_sketch(path.c_str(), &input));
+  data_thread worker(&network, &input, &region);
+  worker.rows = input.rows;
+  worker.cols = input.cols;
+  worker.region_params = read_region_params();
+  std::srand(1);
+  for (int step = 0; step <= 9; ++step) worker.run_step(step);
+  anneal(worker.optimiser, true);
+  main_gl_widget = nullptr;
+  return measure(network, sketch, sketch < 128);
+}
+
+TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
+  struct drawing {
+    const char* name;
+    sheet (*make)(int);
+  };
+  const drawing drawings[] = {
+      {"rings on a hub", network_icon}, {"balloon", balloon}, {"wavy lines", wavy},
+      {"wave of half circles", wave},   {"T", tee},           {"spiral", spiral},
+      {"hatching", hatching},           {"circles and lines", circles_and_lines},
+      {"circle in a square", circle_in_square}, {"concentric circles", concentric_circles},
+      {"donut", donut},                 {"eye", eye},
+  };
+  const std::string saved_root = output_root;
+  output_root = testing::TempDir();
+  const auto t0 = std::chrono::steady_clock::now();
+  for (const drawing& d : drawings)
+    for (int width : {3, 6, 12}) {
+      const sheet s = d.make(width);
+      // Width 6 goes through JPEG, with its noise around the strokes.
+      const std::string path = fixtures::temp_path(std::string("sheet") + (width == 6 ? ".jpg" : ".png"));
+      ASSERT_TRUE(cv::imwrite(path, s.sketch));
+      // Progress lines, and the step-8 picture that finds no folder, are not looked at.
+      testing::internal::CaptureStdout();
+      testing::internal::CaptureStderr();
+      // The batch program is judged on the strokes that bound regions only.
+      const bool bounds_regions = cv::countNonZero(s.bounding) > 0;
+      const result batch = bounds_regions ? run_batch(path, s.sketch, s.bounding) : result();
+      const result worker = run_worker(path, s.sketch);
+      testing::internal::GetCapturedStderr();
+      testing::internal::GetCapturedStdout();
+      std::cout << d.name << ", width " << width << ": batch " << batch.curves << " curves, uncovered "
+                << batch.uncovered << ", off ink " << batch.off_ink << "; worker " << worker.curves
+                << " curves, uncovered " << worker.uncovered << ", off ink " << worker.off_ink << std::endl;
+
+      SCOPED_TRACE(std::string(d.name) + ", width " + std::to_string(width));
+      // Within 2 sketch pixels of the stroke's middle, and 1 more where strokes meet in a
+      // blob of ink, give or take a quarter of the width where the trace of a thick stroke
+      // cuts a bend.
+      const double reach = width / 2.0 + 3 + width / 4.0;
+      EXPECT_LE(batch.uncovered, reach);
+      EXPECT_LE(worker.uncovered, reach);
+      EXPECT_LE(batch.off_ink, 2.0);
+      EXPECT_LE(worker.off_ink, 2.0);
+      EXPECT_EQ(batch.network_check, "");
+      EXPECT_EQ(worker.network_check, "");
+    }
+  output_root = saved_root;
+  std::cout << "drawn sheets: "
+            << std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() << " s" << std::endl;
+}
+
+}  // namespace
