@@ -255,15 +255,18 @@ class region_splitter {
   // ink alone (an open stroke inside h) does not count, so gaps between strokes still close.
   bool cuts_around_closed_stroke(int h, int fresh) {
     if (hole_mark_.empty()) hole_mark_ = cv::Mat(rows_, cols_, CV_8UC1, cv::Scalar(0));
+    uchar* marks = hole_mark_.ptr<uchar>();
     if (boxes_.empty()) {
       // Boxes of the labels as they are now; a kept split adds its own, and h keeps its
       // box from before the split, which still holds all of it.
       boxes_.resize(std::size_t(fresh));
-      for (int y = 0; y < rows_; ++y)
+      for (int y = 0; y < rows_; ++y) {
+        const int* row = lab_px_ + std::size_t(y) * std::size_t(cols_);
         for (int x = 0; x < cols_; ++x) {
-          const int g = label({x, y});
+          const int g = row[x];
           boxes_[std::size_t(g == fresh ? h : g)].add({x, y});
         }
+      }
     }
     // Everything in a hole of h lies in h's box: a part that leaves it is open.
     const box& around = boxes_[std::size_t(h)];
@@ -289,15 +292,17 @@ class region_splitter {
           open = leaves(p);
           // Specks of paper inside thick ink are dropped regions: they make no closed stroke.
           holds_region = holds_region || (label(p) != 0 && l_.v_discarded[label(p)] == 0);
-          for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
-            if (label(q) == h && d(q) != 0) borders_rest = true;
-            if (!other(q)) continue;
-            uchar& mark = hole_mark_.at<uchar>(q.y, q.x);
+          visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+            const int g = lab_px_[i];
+            if (g == h && d_px_[i] != 0) borders_rest = true;
+            if (g == h || g == fresh) return false;
+            uchar& mark = marks[i];
             if (mark == not_hole) open = true;
-            if (mark != unseen) continue;
+            if (mark != unseen) return false;
             mark = in_hole;
             component.push_back(q);
-          }
+            return false;
+          });
         }
         for (const glm::ivec2& p : component) hole_mark_.at<uchar>(p.y, p.x) = open ? not_hole : in_hole;
         marked.insert(marked.end(), component.begin(), component.end());
