@@ -262,9 +262,15 @@ class region_splitter {
       boxes_.resize(std::size_t(fresh));
       for (int y = 0; y < rows_; ++y) {
         const int* row = lab_px_ + std::size_t(y) * std::size_t(cols_);
-        for (int x = 0; x < cols_; ++x) {
+        // A run of one label widens the box by its two ends.
+        for (int x = 0; x < cols_;) {
           const int g = row[x];
-          boxes_[std::size_t(g == fresh ? h : g)].add({x, y});
+          int end = x;
+          while (end + 1 < cols_ && row[end + 1] == g) ++end;
+          box& b = boxes_[std::size_t(g == fresh ? h : g)];
+          b.add({x, y});
+          b.add({end, y});
+          x = end + 1;
         }
       }
     }
