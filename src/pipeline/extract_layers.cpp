@@ -103,7 +103,8 @@ bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::s
 void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
                     int min_layer_size, bool separate_layers, float threshold) {
   layers->clear();
-  const cv::Mat& input = *input_image;
+  // The floods index pixels in one run of memory.
+  const cv::Mat input = input_image->isContinuous() ? *input_image : input_image->clone();
   if (input.empty()) {
     *region_image = cv::Mat(0, 0, CV_32FC3);
     return;
@@ -111,6 +112,8 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   CV_Assert(input.type() == CV_32FC1);
   const int rows = input.rows, cols = input.cols;
   cv::Mat visited(rows, cols, CV_8UC1, cv::Scalar(0));
+  uchar* seen = visited.ptr<uchar>();
+  const float* grey = input.ptr<float>();
 
   std::vector<glm::ivec2> component;
   bool has_box = false;  // whether the last layer holds a component yet
@@ -130,13 +133,14 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       visited.at<uchar>(y, x) = 1;
       component.assign(1, seed);
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
-        for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-          uchar& v = visited.at<uchar>(q.y, q.x);
-          if (v != 0 || !is_ink(input.at<float>(q.y, q.x), threshold)) continue;
+        visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
+          uchar& v = seen[i];
+          if (v != 0 || !is_ink(grey[i], threshold)) return false;
           v = 1;
           next.push_back(q);
           component.push_back(q);
-        }
+          return false;
+        });
       });
 
       if (separate_layers && int(component.size()) < min_layer_size) {
@@ -185,6 +189,17 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   std::vector<glm::vec3> colours;
   for (std::size_t i = 0; i < layers->size(); ++i) colours.push_back(random_colour() * 255.0f);
   *region_image = cv::Mat(rows, cols, CV_32FC3, cv::Scalar(0, 0, 0));
+  if (!separate_layers && layers->size() == 1) {
+    // The one layer's ink is every visited pixel.
+    const glm::vec3& c = colours[0];
+    for (int y = 0; y < rows; ++y) {
+      const uchar* v = visited.ptr<uchar>(y);
+      cv::Vec3f* px = region_image->ptr<cv::Vec3f>(y);
+      for (int x = 0; x < cols; ++x)
+        if (v[x] != 0) px[x] = cv::Vec3f(c.z, c.y, c.x);
+    }
+    return;
+  }
   std::size_t i = 0;
   for (const layer& l : *layers) {
     for (const glm::ivec2& p : l.ink_pixels) paint_colour(*region_image, p, colours[i]);
@@ -192,21 +207,63 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   }
 }
 
+namespace {
+
+// l.ink_dist: the chessboard distance of every window pixel from the nearest ink pixel of
+// l, which must have some. Pixels outside the window do not count.
+void chessboard_distance(layer& l, int rows, int cols) {
+  const int far = rows + cols;  // beyond any distance inside the window
+  l.ink_dist = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(far));
+  cv::Mat& d = l.ink_dist;
+  for (const glm::ivec2& p : l.ink_pixels) d.at<int>(p.y + l.offset_y, p.x + l.offset_x) = 0;
+  for (int y = 0; y < rows; ++y) {
+    int* row = d.ptr<int>(y);
+    const int* above = y > 0 ? d.ptr<int>(y - 1) : nullptr;
+    for (int x = 0; x < cols; ++x) {
+      int v = row[x];
+      if (x > 0) v = std::min(v, row[x - 1] + 1);
+      if (above) {
+        if (x > 0) v = std::min(v, above[x - 1] + 1);
+        v = std::min(v, above[x] + 1);
+        if (x + 1 < cols) v = std::min(v, above[x + 1] + 1);
+      }
+      row[x] = v;
+    }
+  }
+  for (int y = rows - 1; y >= 0; --y) {
+    int* row = d.ptr<int>(y);
+    const int* below = y + 1 < rows ? d.ptr<int>(y + 1) : nullptr;
+    for (int x = cols - 1; x >= 0; --x) {
+      int v = row[x];
+      if (x + 1 < cols) v = std::min(v, row[x + 1] + 1);
+      if (below) {
+        if (x + 1 < cols) v = std::min(v, below[x + 1] + 1);
+        v = std::min(v, below[x] + 1);
+        if (x > 0) v = std::min(v, below[x - 1] + 1);
+      }
+      row[x] = v;
+    }
+  }
+}
+
+}  // namespace
+
 void compute_ink_distance(std::list<layer>& layers, int, int) {
   for (layer& l : layers) {
     l.margin = layer_margin;
     const int cols = l.width + 2 * layer_margin, rows = l.height + 2 * layer_margin;
     l.offset_x = layer_margin - l.min_x;
     l.offset_y = layer_margin - l.min_y;
-    const glm::ivec2 offset(l.offset_x, l.offset_y);
 
-    // Chessboard distance from the ink. A ring flood over 3 x 3 windows gives exactly this;
-    // OpenCV's two-pass transform with the 3 x 3 chessboard mask computes the same values.
-    cv::Mat paper(rows, cols, CV_8UC1, cv::Scalar(255));
-    for (const glm::ivec2& p : l.ink_pixels) paper.at<uchar>(p.y + offset.y, p.x + offset.x) = 0;
-    cv::Mat distance;
-    cv::distanceTransform(paper, distance, cv::DIST_C, 3, CV_32F);
-    distance.convertTo(l.ink_dist, CV_32SC1);
+    // Chessboard distance from the ink. A ring flood over 3 x 3 windows gives exactly this,
+    // and so does the two-pass sweep with the 3 x 3 chessboard mask, straight into ints.
+    if (l.ink_pixels.empty()) {
+      cv::Mat paper(rows, cols, CV_8UC1, cv::Scalar(255)), distance;
+      cv::distanceTransform(paper, distance, cv::DIST_C, 3, CV_32F);
+      distance.convertTo(l.ink_dist, CV_32SC1);
+    } else {
+      chessboard_distance(l, rows, cols);
+    }
     cv::Mat& d = l.ink_dist;
 
     int m = INT_MAX;

@@ -20,9 +20,13 @@ void paint_regions(const layer& l, cv::Mat& region_image) {
   const int rows = l.labels.rows, cols = l.labels.cols;
   for (int wy = l.margin; wy < rows - l.margin; ++wy) {
     const int* lab = l.labels.ptr<int>(wy);
+    // The window rows between the margins lie inside the image.
+    cv::Vec3f* px = region_image.ptr<cv::Vec3f>(wy - l.offset_y);
     for (int wx = l.margin; wx < cols - l.margin; ++wx)
-      if (lab[wx] != outside)
-        paint_colour(region_image, glm::ivec2(wx - l.offset_x, wy - l.offset_y), l.v_color[lab[wx]]);
+      if (lab[wx] != outside) {
+        const glm::vec3& colour = l.v_color[lab[wx]];
+        px[wx - l.offset_x] = cv::Vec3f(colour.z, colour.y, colour.x);
+      }
   }
 }
 
@@ -58,17 +62,17 @@ void label_regions(cv::Mat& region_image, std::list<layer>& layers, int least_de
         l.v_peak.emplace_back(x, y);
         int count = 1, depth = dist[at({x, y})];
         ring_flood({glm::ivec2(x, y)}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
-          for (glm::ivec2 q : neighbours_4(p, rows, cols)) {
-            int& v = labels[at(q)];
-            if (v != -1) continue;
+          visit_4(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
+            int& v = labels[i];
+            if (v != -1) return;
             v = a;
             next.push_back(q);
             ++count;
-            if (dist[at(q)] > depth) {
-              depth = dist[at(q)];
+            if (dist[i] > depth) {
+              depth = dist[i];
               l.v_peak.back() = q;
             }
-          }
+          });
         });
         l.v_max_ink_dist.push_back(depth);
         l.v_nb_pixel.push_back(count);

@@ -2,6 +2,7 @@
 // Pixel neighbourhoods and the ring flood. Their visiting orders settle every tie in
 // the raster floods (which pixel is reached first among equals), so they are binding.
 
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <set>
@@ -79,6 +80,40 @@ class neighbours_4 {
   glm::ivec2 at_[4];
   int n_ = 0;
 };
+
+// Calls visit(q, i) for the pixels of window_3x3(p, rows, cols) in the same order, where
+// i = q.y * cols + q.x is q's index in a continuous row-major image; stops early when visit
+// returns true, and returns whether it did. Away from the border the block needs no
+// clipping and no multiplication per pixel, which matters in floods over whole images.
+template <class Visit>
+bool visit_3x3(glm::ivec2 p, int rows, int cols, Visit&& visit) {
+  if (p.x > 0 && p.y > 0 && p.x + 1 < cols && p.y + 1 < rows) {
+    const std::size_t c = std::size_t(cols);
+    const std::size_t i = std::size_t(p.y) * c + std::size_t(p.x);
+    for (int dy = -1; dy <= 1; ++dy) {
+      const std::size_t r = dy < 0 ? i - c : dy > 0 ? i + c : i;
+      if (visit(glm::ivec2(p.x - 1, p.y + dy), r - 1)) return true;
+      if (visit(glm::ivec2(p.x, p.y + dy), r)) return true;
+      if (visit(glm::ivec2(p.x + 1, p.y + dy), r + 1)) return true;
+    }
+    return false;
+  }
+  for (glm::ivec2 q : window_3x3(p, rows, cols))
+    if (visit(q, std::size_t(q.y) * std::size_t(cols) + std::size_t(q.x))) return true;
+  return false;
+}
+
+// Calls visit(q, i) for the pixels of neighbours_4(p, rows, cols) in the same order, i as
+// for visit_3x3.
+template <class Visit>
+void visit_4(glm::ivec2 p, int rows, int cols, Visit&& visit) {
+  const std::size_t c = std::size_t(cols);
+  const std::size_t i = std::size_t(p.y) * c + std::size_t(p.x);
+  if (p.x != 0) visit(glm::ivec2(p.x - 1, p.y), i - 1);
+  if (p.y != 0) visit(glm::ivec2(p.x, p.y - 1), i - c);
+  if (p.x + 1 != cols) visit(glm::ivec2(p.x + 1, p.y), i + 1);
+  if (p.y + 1 != rows) visit(glm::ivec2(p.x, p.y + 1), i + c);
+}
 
 // Mean pixel of a non-empty range: int32 sums scaled by the double 1.0 / n, truncated
 // toward zero (so {(0,0), (1,0), (1,1)} gives (0, 0)).

@@ -100,22 +100,23 @@ class region_splitter {
       while (xh_ < X_.size()) {
         const glm::ivec2 p = X_[xh_++];
         if (d(p) == 0) continue;  // cut by a climb while it waited: no longer queued
-        for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
-          if (visited(q) != 0 || label(q) != L || d(q) == 0) continue;
-          const int dq = d(q);
+        visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+          if (visited_px_[i] != 0 || lab_px_[i] != L || d_px_[i] == 0) return false;
+          const int dq = d_px_[i];
           if (dq == f) {
-            visited(q) = 1;
+            visited_px_[i] = 1;
             X_.push_back(q);
           } else if (dq < f) {
-            visited(q) = 1;
+            visited_px_[i] = 1;
             W_.push_back(q);
           } else if (float(f) < ratio_ * float(H) && H - f > margin_) {
             climb(q, f, L);
-            break;
+            return true;
           } else {
-            visited(q) = 1;
+            visited_px_[i] = 1;
           }
-        }
+          return false;
+        });
       }
       if (f == 1 || W_.empty()) return;
       --f;
@@ -142,36 +143,39 @@ class region_splitter {
     for (int k = 1; !current.empty() && !met; ++k) {
       next.clear();
       for (std::size_t i = 0; i < current.size() && !met; ++i) {
-        for (glm::ivec2 r : window_3x3(current[i], rows_, cols_)) {
-          if (ring(r) != -1 || d(r) == 0 || visited(r) == 0) continue;
-          if (d(r) == f) {
+        met = visit_3x3(current[i], rows_, cols_, [&](glm::ivec2 r, std::size_t ri) {
+          int& dr = d_px_[ri];
+          int& ringr = ring_px_[ri];
+          if (ringr != -1 || dr == 0 || visited_px_[ri] == 0) return false;
+          if (dr == f) {
             O.push_back(r);
-            ring(r) = k;
+            ringr = k;
             next.push_back(r);
-            visited(r) = 0;
-            d(r) = 0;
+            visited_px_[ri] = 0;
+            dr = 0;
             l_.neck_pixels.insert(r);
-          } else if (d(r) < f) {
-            visited(r) = 0;
-            ring(r) = -2;
+          } else if (dr < f) {
+            visited_px_[ri] = 0;
+            ringr = -2;
             O.push_back(r);
-            d(r) = 0;
+            dr = 0;
           } else {
-            met = true;
             records_.push_back({q.x, q.y, f});
-            for (glm::ivec2 s : window_3x3(r, rows_, cols_)) {
-              if (label(s) != L || visited(s) != 0 || d(s) == 0) continue;
-              if (d(s) == f) {
-                visited(s) = 1;
+            visit_3x3(r, rows_, cols_, [&](glm::ivec2 s, std::size_t si) {
+              if (lab_px_[si] != L || visited_px_[si] != 0 || d_px_[si] == 0) return false;
+              if (d_px_[si] == f) {
+                visited_px_[si] = 1;
                 X_.push_back(s);
-              } else if (d(s) < f) {
-                visited(s) = 1;
+              } else if (d_px_[si] < f) {
+                visited_px_[si] = 1;
                 W_.push_back(s);
               }
-            }
-            break;
+              return false;
+            });
+            return true;
           }
-        }
+          return false;
+        });
       }
       current.swap(next);
     }
@@ -194,17 +198,17 @@ class region_splitter {
     int c = 1, m = d(start);
     fresh_pixels_.assign(1, start);
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
-      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
-        if (label(q) != h || d(q) == 0) continue;
-        label(q) = fresh;
+      visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+        if (lab_px_[i] != h || d_px_[i] == 0) return;
+        lab_px_[i] = fresh;
         nxt.push_back(q);
         fresh_pixels_.push_back(q);
         ++c;
-        if (d(q) > m) {
-          m = d(q);
+        if (d_px_[i] > m) {
+          m = d_px_[i];
           l_.v_peak.back() = q;
         }
-      }
+      });
     });
     const bool separate = label(l_.v_peak[h]) == h && float(m) * ratio_ > float(rec.level) &&
                           m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh);
@@ -221,11 +225,11 @@ class region_splitter {
     l_.v_peak.pop_back();
     label(start) = h;
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
-      for (glm::ivec2 q : neighbours_4(p, rows_, cols_)) {
-        if (label(q) != fresh) continue;
-        label(q) = h;
+      visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+        if (lab_px_[i] != fresh) return;
+        lab_px_[i] = h;
         nxt.push_back(q);
-      }
+      });
     });
   }
 
@@ -251,15 +255,24 @@ class region_splitter {
   // ink alone (an open stroke inside h) does not count, so gaps between strokes still close.
   bool cuts_around_closed_stroke(int h, int fresh) {
     if (hole_mark_.empty()) hole_mark_ = cv::Mat(rows_, cols_, CV_8UC1, cv::Scalar(0));
+    uchar* marks = hole_mark_.ptr<uchar>();
     if (boxes_.empty()) {
       // Boxes of the labels as they are now; a kept split adds its own, and h keeps its
       // box from before the split, which still holds all of it.
       boxes_.resize(std::size_t(fresh));
-      for (int y = 0; y < rows_; ++y)
-        for (int x = 0; x < cols_; ++x) {
-          const int g = label({x, y});
-          boxes_[std::size_t(g == fresh ? h : g)].add({x, y});
+      for (int y = 0; y < rows_; ++y) {
+        const int* row = lab_px_ + std::size_t(y) * std::size_t(cols_);
+        // A run of one label widens the box by its two ends.
+        for (int x = 0; x < cols_;) {
+          const int g = row[x];
+          int end = x;
+          while (end + 1 < cols_ && row[end + 1] == g) ++end;
+          box& b = boxes_[std::size_t(g == fresh ? h : g)];
+          b.add({x, y});
+          b.add({end, y});
+          x = end + 1;
         }
+      }
     }
     // Everything in a hole of h lies in h's box: a part that leaves it is open.
     const box& around = boxes_[std::size_t(h)];
@@ -285,15 +298,17 @@ class region_splitter {
           open = leaves(p);
           // Specks of paper inside thick ink are dropped regions: they make no closed stroke.
           holds_region = holds_region || (label(p) != 0 && l_.v_discarded[label(p)] == 0);
-          for (glm::ivec2 q : window_3x3(p, rows_, cols_)) {
-            if (label(q) == h && d(q) != 0) borders_rest = true;
-            if (!other(q)) continue;
-            uchar& mark = hole_mark_.at<uchar>(q.y, q.x);
+          visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
+            const int g = lab_px_[i];
+            if (g == h && d_px_[i] != 0) borders_rest = true;
+            if (g == h || g == fresh) return false;
+            uchar& mark = marks[i];
             if (mark == not_hole) open = true;
-            if (mark != unseen) continue;
+            if (mark != unseen) return false;
             mark = in_hole;
             component.push_back(q);
-          }
+            return false;
+          });
         }
         for (const glm::ivec2& p : component) hole_mark_.at<uchar>(p.y, p.x) = open ? not_hole : in_hole;
         marked.insert(marked.end(), component.begin(), component.end());
@@ -349,32 +364,42 @@ void compute_stroke_depth(std::list<layer>& layers) {
     const int rows = l.labels.rows, cols = l.labels.cols;
     l.stroke_depth = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(0));
     cv::Mat& s = l.stroke_depth;
-    const glm::ivec2 offset(l.offset_x, l.offset_y);
     std::vector<glm::ivec2> A, B;
     A.reserve(l.ink_pixels.size());
-    for (const glm::ivec2& p : l.ink_pixels) {
-      const glm::ivec2 w = p + offset;
-      s.at<int>(w.y, w.x) = -1;
-      A.push_back(w);
-    }
+    CV_Assert(s.isContinuous() && l.region_mask.isContinuous() && l.labels.isContinuous());
+    int* depth = s.ptr<int>();
+    const schar* mask = l.region_mask.ptr<schar>();
+    // The ink is label 0 until the growth relabels it. A row scan of the labels finds it
+    // without walking the ink set; the marks and rings below do not depend on the order
+    // in which the ink comes (the marks close over 8-neighbours, the rings are distances).
+    const int* labels = l.labels.ptr<int>();
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < cols; ++x) {
+        const std::size_t i = std::size_t(y) * std::size_t(cols) + std::size_t(x);
+        if (labels[i] != 0) continue;
+        depth[i] = -1;
+        A.emplace_back(x, y);
+      }
     for (std::size_t i = 0; i < A.size(); ++i)
-      for (glm::ivec2 q : window_3x3(A[i], rows, cols)) {
-        int& v = s.at<int>(q.y, q.x);
-        if (v != 0) continue;
-        if (l.region_mask.at<schar>(q.y, q.x) != 0) {
+      visit_3x3(A[i], rows, cols, [&](glm::ivec2 q, std::size_t j) {
+        int& v = depth[j];
+        if (v != 0) return false;
+        if (mask[j] != 0) {
           B.push_back(q);
         } else {
           v = -1;
           A.push_back(q);
         }
-      }
+        return false;
+      });
     ring_flood(std::move(B), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
-      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-        int& v = s.at<int>(q.y, q.x);
-        if (v != -1) continue;
+      visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t j) {
+        int& v = depth[j];
+        if (v != -1) return false;
         v = k;
         next.push_back(q);
-      }
+        return false;
+      });
     });
   }
 }

@@ -25,7 +25,8 @@
 void split_regions(cv::Mat* region_image, std::list<layer>& layers, int least_depth,
                    int least_size, float neck_ratio, int neck_margin);
 
-// Reads layer::ink_pixels and region_mask; fills layer::stroke_depth: 0 on kept-region
+// Reads layer::labels (ink is label 0, as the split leaves it; so before the label growth)
+// and region_mask; fills layer::stroke_depth: 0 on kept-region
 // pixels, ring distance (3 x 3) from the kept regions on the ink and on every pixel joined
 // to it through non-kept pixels, -1 where no kept region is reached.
 void compute_stroke_depth(std::list<layer>& layers);

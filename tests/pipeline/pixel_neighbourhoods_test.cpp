@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -43,6 +44,42 @@ TEST(Neighbours4, LeftUpRightDownInsideOnly) {
   EXPECT_EQ(four({0, 0}, 10, 10), (std::vector<px>{{1, 0}, {0, 1}}));
   EXPECT_EQ(four({9, 9}, 10, 10), (std::vector<px>{{8, 9}, {9, 8}}));
   EXPECT_TRUE(four({0, 0}, 1, 1).empty());
+}
+
+// The index visitors are what the floods use; they must visit what the iterables visit,
+// in their order, with each pixel's row-major index, on the border and away from it.
+TEST(IndexVisitors, SameOrderAsTheIterablesEverywhere) {
+  for (const auto& [rows, cols] : {std::pair{1, 1}, {1, 4}, {3, 1}, {2, 2}, {5, 7}, {6, 3}})
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < cols; ++x) {
+        std::vector<px> got3, got4;
+        visit_3x3(px(x, y), rows, cols, [&](px q, std::size_t i) {
+          EXPECT_EQ(i, std::size_t(q.y * cols + q.x));
+          got3.push_back(q);
+          return false;
+        });
+        visit_4(px(x, y), rows, cols, [&](px q, std::size_t i) {
+          EXPECT_EQ(i, std::size_t(q.y * cols + q.x));
+          got4.push_back(q);
+        });
+        EXPECT_EQ(got3, window(px(x, y), rows, cols)) << rows << " x " << cols << " at " << x << ", " << y;
+        EXPECT_EQ(got4, four(px(x, y), rows, cols)) << rows << " x " << cols << " at " << x << ", " << y;
+      }
+}
+
+TEST(IndexVisitors, Visit3x3StopsWhenAsked) {
+  for (px centre : {px(2, 2), px(0, 0)}) {
+    std::vector<px> got;
+    const bool stopped = visit_3x3(centre, 5, 5, [&](px q, std::size_t) {
+      got.push_back(q);
+      return q == px(1, 1);
+    });
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(got.back(), px(1, 1));
+    const std::vector<px> all = window(centre, 5, 5);
+    EXPECT_EQ(got, std::vector<px>(all.begin(), std::find(all.begin(), all.end(), px(1, 1)) + 1));
+  }
+  EXPECT_FALSE(visit_3x3(px(2, 2), 5, 5, [](px, std::size_t) { return false; }));
 }
 
 TEST(Centroid, TruncatesTowardZero) {
