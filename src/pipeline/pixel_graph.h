@@ -38,4 +38,14 @@ struct pixel_graph {
   // keys smaller label first. Reading throws graph_format_error on a short stream.
   void write(std::ostream& out) const;
   void read(std::istream& in);
+
+  // Turns edge pixel p of the label pair into a junction pixel of that pair, taking it
+  // out of its edge; the caller gives it a node.
+  void make_junction_pixel(const ipair& pair, const glm::ivec2& p) {
+    junction_pixels.insert(p);
+    edge_pixels.erase(p);
+    edge_of_pixel.erase(p);
+    junction_pixels_by_pair[pair].insert(p);
+    edge_pixels_by_pair[pair].erase(p);
+  }
 };

@@ -68,13 +68,7 @@ void split_closed_edge(pixel_graph& graph, std::map<int32_t, ipair>& edge_pairs,
   graph.edges_of_node[n0].insert({f, g});
   graph.edges_of_node[n1].insert({f, g});
 
-  for (const glm::ivec2& p : {p0, p1}) {
-    graph.junction_pixels.insert(p);
-    graph.edge_pixels.erase(p);
-    graph.edge_of_pixel.erase(p);
-    graph.junction_pixels_by_pair[pair].insert(p);
-    graph.edge_pixels_by_pair[pair].erase(p);
-  }
+  for (const glm::ivec2& p : {p0, p1}) graph.make_junction_pixel(pair, p);
   graph.node_of_pixel[p0] = n0;
   graph.node_of_pixel[p1] = n1;
   graph.edges_of_pair[pair].insert(g);

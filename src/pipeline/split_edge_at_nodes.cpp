@@ -169,11 +169,7 @@ int32_t add_node(pixel_graph& g, const ipair& pair, glm::ivec2 p) {
   const int32_t n = static_cast<int32_t>(g.v_node_centroid.size());
   g.v_node_centroid.emplace_back(p);
   g.v_node_pixel.push_back(p);
-  g.junction_pixels.insert(p);
-  g.edge_pixels.erase(p);
-  g.edge_of_pixel.erase(p);
-  g.junction_pixels_by_pair[pair].insert(p);
-  g.edge_pixels_by_pair[pair].erase(p);
+  g.make_junction_pixel(pair, p);
   g.node_of_pixel[p] = n;
   return n;
 }
