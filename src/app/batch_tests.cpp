@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include <opencv2/core/mat.hpp>
+#include <opencv2/core.hpp>
 
 #include "app/control_polygon_sets.h"
 #include "app/data_thread.h"
@@ -47,14 +47,9 @@ std::string parameter_part(float lambda, float dt) {
   return s.str();
 }
 
-// Whether no pixel of the input image is paper under the ink threshold.
+// Whether no pixel of the input image is paper (lighter than the ink threshold).
 bool holds_no_paper(const cv::Mat& input_image, float threshold) {
-  for (int y = 0; y < input_image.rows; ++y) {
-    const float* row = input_image.ptr<float>(y);
-    for (int x = 0; x < input_image.cols; ++x)
-      if (!is_ink(row[x], threshold)) return false;
-  }
-  return true;
+  return cv::countNonZero(input_image > threshold) == 0;
 }
 
 // Creates the folders that will hold `path`. The writers do not create folders, and a
@@ -179,11 +174,7 @@ void optimise_batch_network(curve_network& network, recuit& optimiser, float lam
   optimiser.read_config_v2(lambda, dt);
   std::cout << "run all start" << std::endl;
   optimiser.run_all();
-  for (layer_graph& lg : network) {
-    lg.fit_joined_curves();
-    lg.slide_one_lone_end();
-    lg.slide_both_lone_ends();
-  }
+  for (layer_graph& lg : network) lg.fit_and_slide_ends();
 }
 
 void write_batch_results(const std::string& base, const curve_network& network,

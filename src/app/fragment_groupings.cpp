@@ -77,9 +77,7 @@ void price_grouping(curve_network& network, std::list<std::pair<float, float>>& 
   layer_graph& G = network.front();
   G.refit_curves();
   const float e1 = network.energy_recomputed(0.99f, 1e-5f);
-  G.fit_joined_curves();
-  G.slide_one_lone_end();
-  G.slide_both_lone_ends();
+  G.fit_and_slide_ends();
   const float e2 = network.energy_recomputed(0.99f, 1e-5f);
   result.emplace_back(e1, e2);
   std::cout << result.size() << "   " << e1 << " " << e2 << std::endl;

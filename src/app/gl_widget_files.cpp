@@ -271,12 +271,8 @@ void gl_widget::save_graph() {
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
   if (answer.isEmpty()) return;
   const std::string path = answer.toStdString();
-  wait_for_worker_to_wait();
-  const bool written = write_graph_file(path);
-  if (holding_for_save_) {
-    holding_for_save_ = false;
-    on_thread_end();  // the confirmation that the save held back
-  }
+  bool written = false;
+  with_worker_waiting([&] { written = write_graph_file(path); });
   if (!written) report(parentWidget(), "Cannot write the graph file " + path + ".");
 }
 
@@ -437,11 +433,7 @@ void gl_widget::finish_run() {
   }
   const float e2 = network.energy_recomputed(0.99f, 1e-5f);
   std::cout << "energy : " << e1 << " " << e2 << std::endl;
-  for (layer_graph& lg : network) {
-    lg.fit_joined_curves();
-    lg.slide_one_lone_end();
-    lg.slide_both_lone_ends();
-  }
+  for (layer_graph& lg : network) lg.fit_and_slide_ends();
   network.save_curves_svg(output_root + image_stem + "/" + image_stem + "_bezier_end.svg", false);
   for (std::thread& t : threads) t.join();
   print_energy_and_curve_count();

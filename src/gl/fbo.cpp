@@ -71,9 +71,8 @@ bool RenderBuffer::save(const char* path) {
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   depth_range range = drawn_depth_range(depths);
   print_depth_range(range);
-  if (range.min == range.max) return true;
-  // Nothing drawn leaves min 10 and max -10: there is no range to stretch.
-  if (range.min > range.max) return true;
+  // One depth only, or nothing drawn (min 10, max -10): there is no range to stretch.
+  if (range.min >= range.max) return true;
   std::vector<unsigned char> bytes = depth_bytes(depths, range);
   return save_gray_png(path, bytes.data(), w, h);
 }
@@ -123,13 +122,8 @@ void FBO::attach_render_buffer(const std::string& name) {
 }
 
 void FBO::resize(unsigned width, unsigned height) {
-  for (auto& [name, colour] : textures) {
-    glBindTexture(GL_TEXTURE_2D, colour->texture->get_id());
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0,
-                 GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  }
+  for (auto& [name, colour] : textures)
+    allocate_rgba_texture(colour->texture->get_id(), static_cast<GLsizei>(width), static_cast<GLsizei>(height));
   for (auto& [name, depth] : render_buffers) {
     glBindRenderbuffer(GL_RENDERBUFFER, depth->id);
     glRenderbufferStorage(GL_RENDERBUFFER, depth->internal_format, static_cast<GLsizei>(width),

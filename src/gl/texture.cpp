@@ -71,12 +71,15 @@ void set_linear_filters() {
 
 base_texture::base_texture() : id(no_texture), target(GL_TEXTURE_2D) {}
 
-base_texture::base_texture(const glm::vec2& size) : id(no_texture), target(GL_TEXTURE_2D) {
-  glGenTextures(1, &id);
+void allocate_rgba_texture(GLuint id, int width, int height) {
   glBindTexture(GL_TEXTURE_2D, id);
   set_linear_filters();
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<int>(size.x), static_cast<int>(size.y), 0,
-               GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+}
+
+base_texture::base_texture(const glm::vec2& size) : id(no_texture), target(GL_TEXTURE_2D) {
+  glGenTextures(1, &id);
+  allocate_rgba_texture(id, static_cast<int>(size.x), static_cast<int>(size.y));
 }
 
 base_texture::base_texture(GLuint texture_name)

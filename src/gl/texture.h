@@ -9,6 +9,9 @@
 
 #include <string>
 
+// Binds texture `id` with linear filters and gives it an empty RGBA image of the size.
+void allocate_rgba_texture(GLuint id, int width, int height);
+
 class base_texture {
 public:
   GLuint id;          // texture name; all bits set while there is none

@@ -104,6 +104,9 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // curve that ends. Curves without exactly two connections are skipped.
   void slide_both_lone_ends();
 
+  // The finishing passes: fit_joined_curves, slide_one_lone_end, slide_both_lone_ends.
+  void fit_and_slide_ends();
+
   // curve::refit on every curve, then prints one line on standard output per broken
   // count: an edge without exactly 2 nodes, a curve without exactly 2 connections, a
   // network region whose connection and boundary-piece counts differ. Repairs nothing.

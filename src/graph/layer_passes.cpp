@@ -141,6 +141,12 @@ void layer_graph::slide_one_lone_end() {
   }
 }
 
+void layer_graph::fit_and_slide_ends() {
+  fit_joined_curves();
+  slide_one_lone_end();
+  slide_both_lone_ends();
+}
+
 void layer_graph::slide_both_lone_ends() {
   for (curve& c : curves) {
     if (c.v_nconnection.size() != 2) continue;

@@ -47,11 +47,7 @@ void recuit::run_all() {
     energies.push_back(E);
     if (k % 10000 == 0) {
       energy_is_current = false;  // the passes move control points
-      for (layer_graph& L : *network) {
-        L.fit_joined_curves();
-        L.slide_one_lone_end();
-        L.slide_both_lone_ends();
-      }
+      for (layer_graph& L : *network) L.fit_and_slide_ends();
       network->save_curves_svg(std::to_string(k) + ".svg", false);
       for (layer_graph& L : *network) L.refit_curves();
       tracking.forget();  // every curve was refitted

@@ -31,12 +31,16 @@ struct degree_weights {
       default: return 0.0f;
     }
   }
-  float of(const curve& c) const {
-    if (c.v_segment.empty()) return 0;
-    const int d = c.v_segment[0].degree;
-    return d >= 0 && d < 4 ? table[d] : weight(d);
-  }
+  float of_degree(int d) const { return d >= 0 && d < 4 ? table[d] : weight(d); }
+  float of(const curve& c) const { return c.v_segment.empty() ? 0 : of_degree(c.v_segment[0].degree); }
 };
+
+// The energy from the two curve sums, with the shared-fragment price of every layer.
+float energy_of_sums(const curve_network& net, float lambda, float mu, float sum_weight, float sum_fit) {
+  float shared = 0;
+  for (const layer_graph& L : net) shared += static_cast<float>(L.shared_fragments.size());
+  return (shared * mu + sum_weight) * lambda + (1 - lambda) * sum_fit;
+}
 
 // fit_error(c) gives the curve's fit error; report says whether a non-finite one is
 // announced.
@@ -46,7 +50,6 @@ float network_energy(const curve_network& net, float lambda, float mu, bool repo
   if (net.empty()) return 0;
   float sum_fit = 0;
   float sum_weight = 0;
-  float shared = 0;
   const degree_weights w;
   for (const layer_graph& L : net) {
     for (const curve& c : L.curves) {
@@ -59,8 +62,7 @@ float network_energy(const curve_network& net, float lambda, float mu, bool repo
       sum_weight += w.of(c);
     }
   }
-  for (const layer_graph& L : net) shared += static_cast<float>(L.shared_fragments.size());
-  return (shared * mu + sum_weight) * lambda + (1 - lambda) * sum_fit;
+  return energy_of_sums(net, lambda, mu, sum_weight, sum_fit);
 }
 
 thread_local energy_tracking::state* active_tracking = nullptr;
@@ -70,10 +72,7 @@ constexpr int no_segment = std::numeric_limits<int>::min();
 int first_degree_or_none(const curve& c) { return c.v_segment.empty() ? no_segment : c.v_segment[0].degree; }
 
 // As degree_weights::of for a curve of degree d (no_segment: a curve without segment).
-float degree_weight(const degree_weights& w, int d) {
-  if (d == no_segment) return 0;
-  return d >= 0 && d < 4 ? w.table[d] : w.weight(d);
-}
+float degree_weight(const degree_weights& w, int d) { return d == no_segment ? 0 : w.of_degree(d); }
 
 }  // namespace
 
@@ -322,9 +321,7 @@ float curve_network::energy(float lambda, float mu) const {
   const float sum_weight = n > 0 ? s->sum_weight[n - 1] : 0.0f;
   const int non_finite = n > 0 ? s->non_finite[n - 1] : 0;
   for (int i = 0; i < non_finite; ++i) std::cout << "non finite" << std::endl;
-  float shared = 0;
-  for (const layer_graph& L : *this) shared += static_cast<float>(L.shared_fragments.size());
-  return (shared * mu + sum_weight) * lambda + (1 - lambda) * sum_fit;
+  return energy_of_sums(*this, lambda, mu, sum_weight, sum_fit);
 }
 
 float curve_network::energy_recomputed(float lambda, float mu) const {
