@@ -142,7 +142,9 @@ double place_and_solve(end_slide& slide, double x, const inner_sums<degree>& sum
         p[1].x = (rx[1] - (m[1][2] * pn.x + m[1][0] * p0.x)) * (1 / static_cast<double>(m[1][1]));
         p[1].y = (ry[1] - (m[1][2] * pn.y + m[1][0] * p0.y)) * (1 / static_cast<double>(m[1][1]));
       }
-    } else {
+    } else if (m[1][1] != 0 || m[1][2] != 0 || m[2][1] != 0 || m[2][2] != 0) {
+      // Every sample at u = 0 or 1 (or of weight 0) leaves the system zero, and its
+      // least-squares solution would put both inner points at the image origin.
       Eigen::Matrix2f a;
       a << m[1][1], m[1][2], m[2][1], m[2][2];
       const Eigen::JacobiSVD<Eigen::Matrix2f> svd(a, Eigen::ComputeFullU | Eigen::ComputeFullV);

@@ -42,6 +42,8 @@ double slide_search(double a, double b, double& cost, end_slide& slide);
 // For degree 2 or 3: places the end at x, refits the inner control points by weighted
 // least squares (float sums) with control points 0 and `degree` held fixed, and returns
 // curve_segment::error of the segment. The curve's mean error is not updated. With no
-// usable sample (or, for a quadratic, a zero diagonal sum) the inner points stay.
+// usable sample, or none that bears on the inner points (a quadratic's zero diagonal
+// sum, a cubic's zero 2 by 2 system: every sample at u = 0 or 1, or of weight 0), the
+// inner points stay.
 template <int degree>
 double refit_inner_points(end_slide& slide, double x);
