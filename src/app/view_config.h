@@ -6,6 +6,7 @@
 //   config/merge_all_layer.conf    0 or 1: 1 keeps all ink in one layer, 0 separates
 //                                  the ink into one layer per component
 //   config/do_some_stuff.conf      int: most open-stroke passes of extraction step 4
+//                                  (negative: no ceiling)
 // A missing file, or a value that does not parse, leaves that value and every later one
 // of the same file at its built-in value (region.conf: see region_params.h).
 

@@ -6,6 +6,7 @@
 
 #include <glm/common.hpp>
 
+#include "pipeline/compute_graph_distance.h"
 #include "pipeline/pixel_neighbourhoods.h"
 #include "pipeline/view_settings.h"
 
@@ -267,4 +268,14 @@ bool trace_edge_one_node(std::list<layer>& layers) {
     if (trace_layer(l, least_distance)) traced = true;
   }
   return traced;
+}
+
+int run_open_stroke_passes(std::list<layer>& layers, int most_passes) {
+  int passes = 0;
+  while (most_passes < 0 || passes < most_passes) {
+    ++passes;
+    compute_graph_distance(layers);
+    if (!trace_edge_one_node(layers)) break;
+  }
+  return passes;
 }

@@ -29,3 +29,10 @@
 // layer::labels. Changes layer::graph (edge/junction pixel sets and their per-pair maps)
 // and layer::traced_pixels. Returns true when at least one layer was traced.
 bool trace_edge_one_node(std::list<layer>& layers);
+
+// The open-stroke passes of extraction step 4 as the worker runs them: compute_graph_distance
+// then trace_edge_one_node, pass after pass, ending after the first pass that traces
+// nothing or once `most_passes` passes have run. 0 runs none; a negative count sets no
+// ceiling, and the passes still end: every trace adds its tip to the graph's pixels.
+// Returns the number of passes run.
+int run_open_stroke_passes(std::list<layer>& layers, int most_passes);

@@ -27,7 +27,8 @@ struct view_settings {
   std::map<f_curve*, std::set<f_curve*>> must_split;
   // Frozen curves: never the curve of a move, a merge partner or a bridge's far curve.
   std::set<curve*> fixed_curves;
-  // Most dangling-stroke passes at worker step 4.
+  // Most dangling-stroke passes at worker step 4; 0 runs none, a negative value sets no
+  // ceiling (the passes end at the first that traces nothing).
   int nb_edge_one_node = 1;
   // Least graph distance (pixels) that starts a dangling-stroke trace.
   int size_edge_one_node = 30;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "io/graph_stream.h"
+#include "pipeline/view_settings.h"
 #include "support/golden_bytes.h"
 #include "support/sketch_fixtures.h"
 
@@ -130,6 +131,31 @@ TEST(DataThread, ResetEmptiesLayersAndNetworkButKeepsItsRecords) {
   EXPECT_TRUE(f.network.front().f_curves.empty() && f.network.front().curves.empty());
   EXPECT_EQ(f.w.optimiser.k, 0);
   EXPECT_EQ(f.w.step, 0);
+}
+
+TEST(DataThread, StepFourRunsTheViewsNumberOfOpenStrokePasses) {
+  // Three hanging strokes, one traced per pass: the view's count is a ceiling, and a
+  // negative count runs passes until one traces nothing.
+  struct pass_case {
+    int nb_edge_one_node;
+    std::size_t traced;
+  };
+  for (const pass_case& c : {pass_case{0, 0}, pass_case{2, 2}, pass_case{3, 3}, pass_case{-1, 3}}) {
+    SCOPED_TRACE("passes " + std::to_string(c.nb_edge_one_node));
+    view_settings view;
+    view.nb_edge_one_node = c.nb_edge_one_node;
+    main_gl_widget = &view;
+    curve_network network;
+    cv::Mat input = fixtures::as_input_image(fixtures::frame_with_hanging_strokes());
+    cv::Mat region_image;
+    data_thread w(&network, &input, &region_image);
+    testing::internal::CaptureStdout();
+    for (int step = 0; step <= 4; ++step) w.run_step(step);
+    testing::internal::GetCapturedStdout();
+    main_gl_widget = nullptr;
+    ASSERT_EQ(w.layers.size(), 1u);
+    EXPECT_EQ(fixtures::pixel_runs(w.layers.front().traced_pixels), c.traced);
+  }
 }
 
 TEST(DataThread, WorkerBlockLayoutAndRoundTrip) {

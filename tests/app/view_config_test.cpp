@@ -30,6 +30,8 @@ TEST(ReadViewConfig, FilesAndTheirBuiltInValues) {
         {"do_some_stuff.conf", "0"}},
        25, true, 0, 150},
       {"merge all ink", {{"merge_all_layer.conf", "1"}}, 10, false, 1, region_params{}.least_depth},
+      // Kept as it is: no ceiling on the open-stroke passes.
+      {"negative pass count", {{"do_some_stuff.conf", "-1"}}, 10, false, -1, region_params{}.least_depth},
       {"values that do not parse",
        {{"min_nb_pixel_in_layer.conf", "many"}, {"merge_all_layer.conf", "yes"}, {"do_some_stuff.conf", "x"}},
        10, false, 1, region_params{}.least_depth},

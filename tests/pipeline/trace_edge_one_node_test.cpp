@@ -7,6 +7,7 @@
 #include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/view_settings.h"
 #include "support/hand_layers.h"
+#include "support/sketch_fixtures.h"
 
 namespace {
 
@@ -151,6 +152,31 @@ TEST(ComputeGraphDistance, StrokeTouchingNoGraphIsMeasuredFromOneOfItsEnds) {
   ASSERT_TRUE(g.edge_pixels_by_pair.count({1, 1}));
   for (int x = 8; x <= 43; ++x) EXPECT_TRUE(g.edge_pixels_by_pair.at({1, 1}).count({x, 10})) << x;
   EXPECT_TRUE(g.junction_pixels.count({45, 10}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunOpenStrokePasses, PassesEndAtTheCeilingOrAtTheFirstThatTracesNothing) {
+  // Three hanging strokes: each of the first three passes traces one, the fourth none.
+  struct pass_case {
+    int most_passes;
+    int passes_run;
+    std::size_t strokes;
+  };
+  const cv::Mat input = fixtures::as_input_image(fixtures::frame_with_hanging_strokes());
+  for (const pass_case& c : {pass_case{0, 0, 0}, pass_case{1, 1, 1}, pass_case{2, 2, 2},
+                             pass_case{3, 3, 3}, pass_case{5, 4, 3}, pass_case{-1, 4, 3}}) {
+    SCOPED_TRACE("most passes " + std::to_string(c.most_passes));
+    view_guard view(30);
+    fixtures::extraction ex = fixtures::run_region_steps(input, region_params{});
+    cv::Mat boundary;
+    extract_boundary_pixels(ex.layers, &ex.region_image, &boundary);
+    ASSERT_EQ(ex.layers.size(), 1u);
+    EXPECT_EQ(run_open_stroke_passes(ex.layers, c.most_passes), c.passes_run);
+    EXPECT_EQ(fixtures::pixel_runs(ex.layers.front().traced_pixels), c.strokes);
+  }
 }
 
 }  // namespace

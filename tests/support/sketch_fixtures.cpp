@@ -59,6 +59,40 @@ cv::Mat ring_with_free_end(int thickness) {
   return s;
 }
 
+cv::Mat frame_with_hanging_strokes() {
+  cv::Mat s = blank_sketch(130, 210);
+  bar(s, 10, 10, 199, 12);    // top
+  bar(s, 10, 117, 199, 119);  // bottom
+  bar(s, 10, 10, 12, 119);    // left
+  bar(s, 197, 10, 199, 119);  // right
+  bar(s, 50, 13, 52, 72);     // 60 long
+  bar(s, 105, 13, 107, 60);   // 48
+  bar(s, 160, 13, 162, 48);   // 36
+  return s;
+}
+
+std::size_t pixel_runs(const std::set<glm::ivec2>& pixels) {
+  std::set<glm::ivec2> left = pixels;
+  std::size_t runs = 0;
+  while (!left.empty()) {
+    ++runs;
+    std::vector<glm::ivec2> stack{*left.begin()};
+    left.erase(left.begin());
+    while (!stack.empty()) {
+      const glm::ivec2 p = stack.back();
+      stack.pop_back();
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const auto it = left.find(p + glm::ivec2(dx, dy));
+          if (it == left.end()) continue;
+          stack.push_back(*it);
+          left.erase(it);
+        }
+    }
+  }
+  return runs;
+}
+
 cv::Mat dumbbell(int radius, int neck_width, int neck_length, int radius_b) {
   if (radius_b < 0) radius_b = radius;
   const int gap = radius + radius_b + neck_length;

@@ -4,7 +4,9 @@
 // sketch's own pixels (pass the sketch to as_input_image to get the extraction's input
 // without doubling, so widths stay exact).
 
+#include <cstddef>
 #include <list>
+#include <set>
 #include <string>
 
 #include <opencv2/core/mat.hpp>
@@ -30,6 +32,15 @@ cv::Mat boxed_t(int width = 3);
 
 // A closed ring with one stroke from the ring into its inside that ends freely.
 cv::Mat ring_with_free_end(int thickness = 3);
+
+// A frame 3 pixels wide around a 184 by 104 inside, with three strokes 3 pixels wide hanging
+// from its top side into the inside, 60, 48 and 36 pixels long, each ending freely:
+// one region inside, three open strokes to trace.
+cv::Mat frame_with_hanging_strokes();
+
+// The number of 8-connected runs of a pixel set, such as the middle lines of the traced
+// open strokes (layer::traced_pixels).
+std::size_t pixel_runs(const std::set<glm::ivec2>& pixels);
 
 // A solid ink block holding a paper area shaped like a dumbbell: a disc of radius `radius`
 // on the left and one of radius `radius_b` (default: the same) on the right, rims
