@@ -15,6 +15,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/batch_entry.h"
+#include "app/data_thread.h"
+#include "graph/curve_network.h"
 #include "batch_work_folder.h"
 #include "support/sketch_fixtures.h"
 
@@ -152,6 +154,45 @@ TEST(RunBatchTests, GraphInputPicturesEveryTenthTestAndGathersOneRowPerTest) {
     EXPECT_TRUE(std::isfinite(std::stof(f[13]))) << row;
   }
   EXPECT_EQ(index, 3);
+}
+
+TEST(RunBatchTests, StatisticsRowCountsEachDegreeInItsOwnColumn) {
+  // A .graph file gives every curve back as one cubic, and a schedule of no iteration
+  // (dt 0.1 cools from 1 to 0.5 in under one step) changes no degree: the row must hold
+  // no line, no quadratic and every curve as a cubic.
+  work_folder w;
+  const std::string bytes = w.add_graph("net.graph", fixtures::boxed_t());
+  std::size_t curves = 0;
+  {
+    curve_network network;
+    cv::Mat input, region;
+    data_thread worker(&network, &input, &region, nullptr);
+    std::istringstream in(bytes, std::ios::binary);
+    read_graph_stream(in, network, worker);
+    for (const layer_graph& lg : network)
+      for (const curve& c : lg.curves) {
+        ASSERT_EQ(c.v_segment.size(), 1u);
+        ASSERT_EQ(c.v_segment[0].v_ctrl_point.size(), 4u);
+        ++curves;
+      }
+  }
+  ASSERT_GT(curves, 1u);
+
+  const run_result r = w.run("3 0.5 0.1 0 1 net.graph ref.svg");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string csv = w.read("out/error_speed/csv/net.graphl0.5dt0.1k_min0k_max1.csv");
+  ASSERT_EQ(csv.substr(0, csv_header.size()), csv_header);
+  std::istringstream rows(csv.substr(csv_header.size()));
+  std::string row;
+  ASSERT_TRUE(std::getline(rows, row));
+  const std::vector<std::string> f = fields_of(row);
+  ASSERT_EQ(f.size(), 14u) << row;
+  EXPECT_EQ(f[6], "0") << "lines: " << row;
+  EXPECT_EQ(f[7], "0") << "quadratics: " << row;
+  EXPECT_EQ(f[8], std::to_string(curves)) << "cubics: " << row;
+  EXPECT_EQ(f[10], "0") << "lines + quadratics: " << row;
+  EXPECT_EQ(f[11], std::to_string(curves)) << "all: " << row;
+  EXPECT_FALSE(std::getline(rows, row));
 }
 
 TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {

@@ -259,6 +259,31 @@ TEST(RegionOrderBoundary, BoundariesWithoutALoopStayAsTheyAre) {
   EXPECT_EQ(r->v_region_edge[0].edge, a);
 }
 
+TEST(RegionOrderBoundary, WalkThatComesBackToAnEntryItTookStaysAsItIs) {
+  // Y -a- X -b- Z, and Z and W joined by two edges c and d: four entries, four nodes.
+  // The walk from X (away from a) takes b, c, d, and then would take b again back to X
+  // and close with a: five entries for four. It must stop at b instead.
+  layer_graph g;
+  node* x = add_node(g);
+  node* y = add_node(g);
+  node* z = add_node(g);
+  node* w = add_node(g);
+  region* r = add_region(g);
+  region* o = add_region(g);
+  edge* a = add_edge(g, x, y, {}, {});
+  edge* b = add_edge(g, x, z, {}, {});
+  edge* c = add_edge(g, z, w, {}, {});
+  edge* d = add_edge(g, w, z, {}, {});
+  for (edge* e : {a, b, c, d}) bound(e, r, o);
+  ASSERT_TRUE(r->has_boundary_loop());
+  const std::vector<node*> nodes = r->v_node;
+  r->order_boundary();
+  EXPECT_EQ(r->v_node, nodes);
+  ASSERT_EQ(r->v_region_edge.size(), 4u);
+  const std::vector<edge*> listed{a, b, c, d};
+  for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(r->v_region_edge[k].edge, listed[k]) << "entry " << k;
+}
+
 TEST(EdgeCollapse, SecondNodeIsMergedIntoTheFirst) {
   // N2 -h- N0 -e- N1 -k- N3, e holding one fragment; regions up and down on both sides.
   layer_graph g;

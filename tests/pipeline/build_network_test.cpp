@@ -1,6 +1,9 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 
+#include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -357,6 +360,48 @@ TEST(BuildNetwork, StrokesWithoutRegionsGiveFragmentsThatFollowTheInkAfterTheSpl
       }
       EXPECT_EQ(check_network(lg), "");
     }
+}
+
+TEST(BuildNetwork, SingleRegionParameterRisesTowardsTheEndFarthestFromTheFirstPixel) {
+  // A bent stroke whose first pixel (least x) is its corner: the end farther from the
+  // corner, walking through the ink, is c, and the parameter rises from the other end e
+  // (0 there, end 0 of the fragment) to c (1 there, end 3).
+  struct bent_stroke {
+    cv::Point corner, near_tip, far_tip;
+  };
+  for (const bent_stroke& b : {bent_stroke{{5, 15}, {20, 5}, {30, 40}},
+                               bent_stroke{{5, 25}, {15, 35}, {35, 2}}}) {
+    SCOPED_TRACE(testing::Message() << "near tip " << b.near_tip << ", far tip " << b.far_tip);
+    cv::Mat sketch = fixtures::blank_sketch(45, 45);
+    cv::line(sketch, b.corner, b.near_tip, cv::Scalar(0), 1);
+    cv::line(sketch, b.corner, b.far_tip, cv::Scalar(0), 1);
+    std::list<layer> layers(1);
+    for (int y = 0; y < sketch.rows; ++y)
+      for (int x = 0; x < sketch.cols; ++x)
+        if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+    layer_graph lg;
+    lg.build_single_region(layers.front());
+    ASSERT_EQ(lg.f_curves.size(), 1u);
+    f_curve& f = lg.f_curves.front();
+    auto t_at = [&f](cv::Point p) {
+      for (std::size_t i = 0; i < f.v_point.size(); ++i)
+        if (f.v_point[i] == glm::vec2(float(p.x), float(p.y))) return f.v_t[i];
+      ADD_FAILURE() << "no sample at " << p;
+      return -1.0;
+    };
+    EXPECT_EQ(t_at(b.near_tip), 0.0);
+    EXPECT_EQ(t_at(b.far_tip), 1.0);
+    const int near_arm = std::max(std::abs(b.near_tip.x - b.corner.x), std::abs(b.near_tip.y - b.corner.y));
+    const int far_arm = std::max(std::abs(b.far_tip.x - b.corner.x), std::abs(b.far_tip.y - b.corner.y));
+    // Near the corner the walk may cut across from one arm to the other by a step.
+    EXPECT_NEAR(t_at(b.corner), double(near_arm) / (near_arm + far_arm), 0.05);
+    // The fit's first control point lies by e, its last by c.
+    f.fit_cubic();
+    const glm::dvec2 e(b.near_tip.x, b.near_tip.y), c(b.far_tip.x, b.far_tip.y);
+    EXPECT_LT(glm::distance(f.v_ctrl_point.front(), e), glm::distance(f.v_ctrl_point.front(), c));
+    EXPECT_LT(glm::distance(f.v_ctrl_point.back(), c), glm::distance(f.v_ctrl_point.back(), e));
+    EXPECT_EQ(f.v_frag_conn[0]->v_frag_end[0].end, 0);
+  }
 }
 
 TEST(BuildNetwork, SingleRegionFragmentsRunFromOneEndOfEachComponent) {
