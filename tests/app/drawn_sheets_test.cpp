@@ -192,6 +192,14 @@ sheet coil(int w) {
   return outlines_bounding(s, w);
 }
 
+// A triangle outline: at 12 px its boundary band is thick at the sharp corners.
+sheet triangle(int w) {
+  cv::Mat s = fixtures::blank_sketch(512, 512);
+  const std::vector<cv::Point> corners{{230, 180}, {120, 420}, {340, 420}};
+  cv::polylines(s, corners, true, ink, w);
+  return all_bounding(s);
+}
+
 struct result {
   double uncovered = 0;  // largest distance from a checked stroke pixel to the curves
   double off_ink = 0;    // largest distance from a curve point to the ink
@@ -299,6 +307,7 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
       {"donut", donut},                 {"eye", eye},
       // Open strokes touching outlines, also as a coarser JPEG.
       {"share icon", share_icon, 80},   {"coil", coil, 80},
+      {"triangle", triangle, 80},
   };
   const std::string saved_root = output_root;
   output_root = testing::TempDir();
