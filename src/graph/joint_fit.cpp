@@ -211,7 +211,12 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
       if (found == base_of.end()) continue;  // not in the fitted list
       const int degree = c->v_segment.empty() ? -1 : c->v_segment[0].degree;
       if (degree < 0 || degree > 3) continue;
-      const int end = curve_end_at(*c, *conn.v_frag_conn[0]);
+      // A curve listed twice here (closed at this junction) ties its other end the
+      // second time, not the same one again.
+      std::vector<int> taken;
+      for (const curve_end_entry& e : end_lists[ci])
+        if (e.owner == c) taken.push_back(e.end);
+      const int end = curve_end_at(*c, *conn.v_frag_conn[0], taken);
       if (end < 0) continue;
       end_lists[ci].push_back({found->second + end, c, end});
     }

@@ -281,7 +281,7 @@ void frag_ref_mapping(const frag_ref& ref, double& slope, double& offset) {
   }
 }
 
-int curve_end_at(const curve& c, const frag_conn& junction) {
+int curve_end_at(const curve& c, const frag_conn& junction, const std::vector<int>& taken) {
   if (c.v_segment.empty() || c.v_segment[0].v_frag_ref.empty()) return -1;
   const curve_segment& seg = c.v_segment[0];
   for (const frag_end& fe : junction.v_frag_end) {
@@ -291,11 +291,15 @@ int curve_end_at(const curve& c, const frag_conn& junction) {
     if (!held) continue;
     const frag_ref& first = seg.v_frag_ref.front();
     const frag_ref& last = seg.v_frag_ref.back();
-    if (first.fragment != f && last.fragment != f) std::cout << "zilfhaczmlfcj;azmcf;j" << std::endl;
+    // A closed curve of one fragment: its frag_ref runs from the fragment's t = 0 end
+    // at the start; with several fragments the fragment tells which frag_ref it is.
     const frag_ref& ref = first.fragment == f ? first : last;
     int s = fe.end != 0 ? 3 : 0;
     if (ref.reversed) s = 3 - s;
-    return s == 0 ? 0 : seg.degree;
+    const int end = s == 0 ? 0 : seg.degree;
+    if (std::find(taken.begin(), taken.end(), end) != taken.end()) continue;
+    if (first.fragment != f && last.fragment != f) std::cout << "zilfhaczmlfcj;azmcf;j" << std::endl;
+    return end;
   }
   return -1;
 }

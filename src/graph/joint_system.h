@@ -123,8 +123,9 @@ void frag_ref_mapping(const frag_ref& ref, double& slope, double& offset);
 // when its frag_ref is reversed; 0 for the segment's start, its degree for its end.
 // Returns -1 when no entry's fragment belongs to c or c has no frag_ref. A fragment that
 // is neither the first nor the last of the segment writes "zilfhaczmlfcj;azmcf;j" and
-// the last frag_ref is used.
-int curve_end_at(const curve& c, const frag_conn& junction);
+// the last frag_ref is used. Entries giving an index listed in `taken` are passed over:
+// a closed curve, listed once per end at its one junction, finds its other end there.
+int curve_end_at(const curve& c, const frag_conn& junction, const std::vector<int>& taken = {});
 
 // Cubic Bernstein values at t in the expanded form of the joint fits.
 inline void joint_cubic_basis(double t, double b[4]) {

@@ -14,9 +14,72 @@ int32_t squared_distance(glm::ivec2 a, glm::ivec2 b) {
   return dx * dx + dy * dy;
 }
 
-bool within_two(glm::ivec2 a, glm::ivec2 b) {
-  return std::abs(a.x - b.x) <= 2 && std::abs(a.y - b.y) <= 2;
+bool within(glm::ivec2 a, glm::ivec2 b, int radius) {
+  return std::abs(a.x - b.x) <= radius && std::abs(a.y - b.y) <= radius;
 }
+
+// The pixels of edge f (among pair_pixels) that the flood from p2 reaches when it stops
+// spreading within chessboard `radius` of p0 or p1.
+std::set<glm::ivec2> arc_through(const pixel_graph& graph, int32_t f, const std::set<glm::ivec2>& pair_pixels,
+                                 glm::ivec2 p0, glm::ivec2 p1, glm::ivec2 p2, int radius, int rows,
+                                 int cols) {
+  std::set<glm::ivec2> arc{p2};
+  std::vector<glm::ivec2> stack{p2};
+  while (!stack.empty()) {
+    const glm::ivec2 c = stack.back();
+    stack.pop_back();
+    const bool spreads = !within(c, p0, radius) && !within(c, p1, radius);
+    for (glm::ivec2 q : window_3x3(c, rows, cols)) {
+      auto it = graph.edge_of_pixel.find(q);
+      if (it == graph.edge_of_pixel.end() || it->second != f || !pair_pixels.count(q)) continue;
+      if (arc.insert(q).second && spreads) stack.push_back(q);
+    }
+  }
+  return arc;
+}
+
+// Whether the arc went round past a node into the other arc: every pixel of f away from
+// the nodes is in it.
+bool leaked(const std::vector<glm::ivec2>& own, const std::set<glm::ivec2>& arc, glm::ivec2 p0, glm::ivec2 p1,
+            int radius) {
+  for (const glm::ivec2& p : own)
+    if (!within(p, p0, radius) && !within(p, p1, radius) && !arc.count(p)) return false;
+  return true;
+}
+
+// With a hold wider than the usual one the arcs stop short of the nodes, and one may not
+// touch its node at all: the held pixels that the arc did not take join the node they lie
+// by as junction pixels, so that both arcs reach both nodes through them.
+void absorb_held_pixels(pixel_graph& graph, const ipair& pair, int32_t f, const std::vector<glm::ivec2>& own,
+                        const std::set<glm::ivec2>& arc, glm::ivec2 p0, glm::ivec2 p1, int32_t n0,
+                        int32_t n1, int radius) {
+  for (const glm::ivec2& p : own) {
+    if (p == p0 || p == p1 || arc.count(p)) continue;
+    const bool by_p0 = within(p, p0, radius), by_p1 = within(p, p1, radius);
+    if (!by_p0 && !by_p1) continue;
+    auto it = graph.edge_of_pixel.find(p);
+    if (it == graph.edge_of_pixel.end() || it->second != f) continue;
+    graph.make_junction_pixel(pair, p);
+    const bool nearer_p0 = squared_distance(p, p0) <= squared_distance(p, p1);
+    graph.node_of_pixel[p] = by_p0 && (!by_p1 || nearer_p0) ? n0 : n1;
+  }
+  // As for any cluster: the mean of its pixels, and its greatest pixel stands for it.
+  for (const int32_t n : {n0, n1}) {
+    glm::vec2 sum(0, 0);
+    int count = 0;
+    for (const auto& [p, id] : graph.node_of_pixel)
+      if (id == n) {
+        sum += glm::vec2(p);
+        ++count;
+        graph.v_node_pixel[n] = p;
+      }
+    graph.v_node_centroid[n] = sum / static_cast<float>(count);
+  }
+}
+
+// Where a thick band turns a sharp corner its pixels beside a node reach farther than
+// two pixels from it; the hold grows until the arc stays on its side, up to this.
+constexpr int largest_hold = 12;
 
 }  // namespace
 
@@ -76,19 +139,13 @@ void split_closed_edge(pixel_graph& graph, std::map<int32_t, ipair>& edge_pairs,
   // An edge of one or two pixels has no pixel left between its two nodes.
   if (p2 == p0 || p2 == p1) return;
 
-  graph.edge_of_pixel[p2] = g;
-  std::vector<glm::ivec2> stack{p2};
-  while (!stack.empty()) {
-    const glm::ivec2 c = stack.back();
-    stack.pop_back();
-    // Near the nodes the flood stops spreading, so it cannot leak past them into the
-    // other arc.
-    const bool spreads = !within_two(c, p0) && !within_two(c, p1);
-    for (glm::ivec2 q : window_3x3(c, rows, cols)) {
-      auto it = graph.edge_of_pixel.find(q);
-      if (it == graph.edge_of_pixel.end() || it->second != f || !pair_pixels.count(q)) continue;
-      it->second = g;
-      if (spreads) stack.push_back(q);
-    }
+  // A wider hold only where the usual one lets the flood round a node.
+  std::set<glm::ivec2> arc;
+  int radius = 2;
+  for (; radius <= largest_hold; ++radius) {
+    arc = arc_through(graph, f, pair_pixels, p0, p1, p2, radius, rows, cols);
+    if (!leaked(own, arc, p0, p1, radius)) break;
   }
+  if (radius > 2 && radius <= largest_hold) absorb_held_pixels(graph, pair, f, own, arc, p0, p1, n0, n1, radius);
+  for (const glm::ivec2& q : arc) graph.edge_of_pixel[q] = g;
 }

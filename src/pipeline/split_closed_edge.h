@@ -19,6 +19,11 @@
 //     p2: a flood from p2 through f's pixels that stops spreading within chessboard
 //     distance 2 of p0 or p1. Both f and g run between N and N + 1, and g joins
 //     edges_of_pair of the pair.
+//   - where a thick band turns a sharp corner at p0 or p1, the flood would run round the
+//     node into the other arc and take all of f: the distance then grows (up to 12)
+//     until it leaves f pixels away from the nodes, and f's pixels within it that g did
+//     not take join the nearer node as junction pixels (centroid and node pixel as for
+//     any cluster), so that both arcs reach both nodes.
 // rows and cols are the window size (the flood's clipping).
 void split_closed_edge(pixel_graph& graph, std::map<int32_t, ipair>& edge_pairs, int32_t f,
                        int32_t& edge_count, int rows, int cols);

@@ -231,14 +231,19 @@ bool trace_layer(layer& l, int least_distance) {
   ridge_walk other = walk_down(l, best, m, other_path, {best, walk.first_step - best, 2 * width + 2});
   const bool bridge = reaches_graph_elsewhere(l, walk, other, best);
   if (bridge) {
-    ends.insert(other.front.begin(), other.front.end());
     for (const glm::ivec2& p : other.front) other_path.erase(p);
     for (const glm::ivec2& p : walk.front) other_path.erase(p);
     path.swap(other_path);
   }
 
   attach_end(l, key, walk, path, ends);
-  if (bridge) attach_end(l, key, other, path, ends);
+  if (bridge) {
+    // Only now: made junction pixels with the first end, the second end's front would
+    // count as joined already, and its cluster would not span the boundary band it meets
+    // (the band would then pass beside the node as one edge around the region).
+    ends.insert(other.front.begin(), other.front.end());
+    attach_end(l, key, other, path, ends);
+  }
 
   // The tip is a junction pixel by itself: the node of the stroke's free end.
   path.erase(best);

@@ -348,6 +348,42 @@ TEST(FitCurvesJointly, ClosedLoopListingOneEndTwiceStaysFinite) {
   expect_points_near(c.v_segment[0].v_ctrl_point, loop, 1e-3);
 }
 
+// A loop drawn a little open (its samples end 6 pixels from where they start), closed
+// at one junction that lists the curve once per end: both ends become one point, in the
+// plain and in the smooth joint fit.
+TEST(FitCurvesJointly, ClosedLoopTiesBothEndsToOnePoint) {
+  for (const bool smooth : {false, true}) {
+    SCOPED_TRACE(smooth ? "smooth" : "plain");
+    layer_graph lg;
+    const fixture::cubic open_loop = {{{0, 0}, {60, -40}, {60, 40}, {6, 0}}};
+    f_curve& f = add_sampled_fragment(lg, open_loop, 50);
+    frag_conn& j = add_junction(lg, {{&f, 0}, {&f, 3}});
+    lg.curves.emplace_back();
+    curve& c = lg.curves.back();
+    c.v_f_curve = {&f};
+    f.v_curve = {&c};
+    c.v_segment.resize(1);
+    c.v_segment[0].v_frag_ref = {{&f, 0, 1, 0, 1, false}};
+    lg.nconnections.emplace_back();
+    nconnection& n = lg.nconnections.back();
+    n.v_frag_conn = {&j};
+    n.v_curve = {&c, &c};
+
+    CaptureStdout();
+    if (smooth)
+      fit_curves_jointly_smooth({&n}, lg.curves);
+    else
+      fit_curves_jointly({&n}, lg.curves);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    const std::vector<glm::dvec2>& p = c.v_segment[0].v_ctrl_point;
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(p[0], p[3]);
+    // The shared point lies between the two open ends.
+    EXPECT_NEAR(p[0].x, 3, 1.5);
+    EXPECT_NEAR(p[0].y, 0, 1.5);
+  }
+}
+
 TEST(FitCurvesJointly, UnderdeterminedCurveIsFittedWithItsNeighbour) {
   two_curves w;
   w.fc->v_point.resize(2);  // the cubic's fragment keeps two samples

@@ -88,6 +88,41 @@ TEST(TraceEdgeOneNode, DanglingStrokeIsTracedFromItsTipToTheBoundary) {
   EXPECT_EQ(g.edge_pixels.size(), 2u * 20u - 14u + 39u);
 }
 
+// A stroke between two outlines: region 2 (x < 5) and region 3 (x > 54) beside region
+// 1, and a stroke (rows 9 to 11) from one boundary band to the other.
+TEST(TraceEdgeOneNode, StrokeBetweenTwoOutlinesGetsAJunctionAcrossEachBand) {
+  view_guard view(10);
+  std::vector<std::string> rows(20, std::string(60, '1'));
+  for (std::string& r : rows) r.replace(0, 5, "22222").replace(55, 5, "33333");
+  std::list<layer> layers{hand_layer(rows, 3)};
+  layer& l = layers.front();
+  cv::Mat region(20, 60, CV_32FC3), boundary;
+  extract_boundary_pixels(layers, &region, &boundary);
+  for (int x : {4, 5, 54, 55}) {
+    l.stroke_depth.col(x).setTo(1);
+    l.region_mask.col(x).setTo(0);
+  }
+  for (int x = 6; x <= 53; ++x)
+    for (int y = 9; y <= 11; ++y) {
+      l.stroke_depth.at<int32_t>(y, x) = y == 10 ? 2 : 1;
+      l.region_mask.at<schar>(y, x) = 0;
+    }
+  compute_graph_distance(layers);
+  ASSERT_TRUE(trace_edge_one_node(layers));
+  const pixel_graph& g = l.graph;
+
+  // Both ends cut their band from side to side where the stroke meets it, so that the
+  // band falls into two edges there rather than passing beside the stroke's node.
+  for (int x : {4, 5, 54, 55}) {
+    SCOPED_TRACE("column " + std::to_string(x));
+    EXPECT_TRUE(g.junction_pixels.count({x, 10}));
+    EXPECT_FALSE(g.edge_pixels.count({x, 10}));
+  }
+  // The whole stroke between the bands is one open stroke of region 1.
+  for (int x = 6; x <= 53; ++x)
+    EXPECT_TRUE(g.edge_pixels_by_pair.at({1, 1}).count({x, 10}) || g.junction_pixels.count({x, 10})) << x;
+}
+
 TEST(TraceEdgeOneNode, LeastDistanceDecidesWhetherTheStrokeIsTraced) {
   struct least_case {
     int least;
