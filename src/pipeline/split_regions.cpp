@@ -6,6 +6,8 @@
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <glm/geometric.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "pipeline/label_regions.h"
 #include "pipeline/pixel_neighbourhoods.h"
@@ -211,7 +213,8 @@ class region_splitter {
       });
     });
     const bool separate = label(l_.v_peak[h]) == h && float(m) * ratio_ > float(rec.level) &&
-                          m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh);
+                          m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh) &&
+                          !cuts_along_a_channel(h, fresh, m);
     if (separate) {
       if (!boxes_.empty()) boxes_.push_back(box_of(fresh_pixels_));  // at index fresh
       l_.v_max_ink_dist.push_back(m);
@@ -321,6 +324,158 @@ class region_splitter {
     return found;
   }
 
+  // A gap in a stroke has the two stroke ends on its sides: the ink beside a cut that
+  // closes it runs away from the cut, along the way from the cut to it. A channel of paper
+  // between two strokes has their sides beside it: that ink runs across that way. A cut is
+  // taken for a channel only when no stroke end lies beside it, so a stroke that stops
+  // short of another one still closes its region.
+  bool cuts_along_a_channel(int h, int fresh, int hill) {
+    if (channel_mark_.empty()) channel_mark_ = cv::Mat(rows_, cols_, CV_8UC1, cv::Scalar(0));
+    std::vector<glm::ivec2> marked;
+    bool found = false;
+    for (std::size_t i = 0; i < fresh_pixels_.size() && !found; ++i)
+      visit_3x3(fresh_pixels_[i], rows_, cols_, [&](glm::ivec2 seed, std::size_t si) {
+        if (lab_px_[si] != h || d_px_[si] != 0 || channel_mark_.at<uchar>(seed.y, seed.x) != 0) return false;
+        const std::size_t first = marked.size();
+        gather(seed, marked, 1, [&](std::size_t qi) {
+          return lab_px_[qi] == h && d_px_[qi] == 0 && channel_mark_.ptr<uchar>()[qi] == 0;
+        });
+        const std::vector<glm::ivec2> cut(marked.begin() + std::ptrdiff_t(first), marked.end());
+        found = lies_between(cut, h, fresh) && has_only_stroke_sides_beside(cut, hill);
+        return found;
+      });
+    for (const glm::ivec2& p : marked) channel_mark_.at<uchar>(p.y, p.x) = 0;
+    return found;
+  }
+
+  // Appends to `pixels` the pixels 8-connected to `seed` through pixels that `take`
+  // accepts (by index), marking them `taken` in channel_mark_.
+  template <class Take>
+  void gather(glm::ivec2 seed, std::vector<glm::ivec2>& pixels, uchar taken, Take&& take) {
+    uchar* mark = channel_mark_.ptr<uchar>();
+    const std::size_t first = pixels.size();
+    mark[at(seed)] = taken;
+    pixels.push_back(seed);
+    for (std::size_t k = first; k < pixels.size(); ++k)
+      visit_3x3(pixels[k], rows_, cols_, [&](glm::ivec2 q, std::size_t qi) {
+        if (mark[qi] == taken || !take(qi)) return false;
+        mark[qi] = taken;
+        pixels.push_back(q);
+        return false;
+      });
+  }
+
+  // True when the cut touches both the rest of h and `fresh`.
+  bool lies_between(const std::vector<glm::ivec2>& cut, int h, int fresh) const {
+    bool rest = false, split_off = false;
+    for (const glm::ivec2& p : cut)
+      visit_4(p, rows_, cols_, [&](glm::ivec2, std::size_t i) {
+        rest = rest || (lab_px_[i] == h && d_px_[i] != 0);
+        split_off = split_off || lab_px_[i] == fresh;
+      });
+    return rest && split_off;
+  }
+
+  // The ink beside the cut, in its 8-connected pieces; each piece that is more than a
+  // speck is judged on its own.
+  bool has_only_stroke_sides_beside(const std::vector<glm::ivec2>& cut, int hill) {
+    glm::dvec2 middle(0);
+    for (const glm::ivec2& p : cut) middle += glm::dvec2(p);
+    middle /= double(cut.size());
+    std::vector<glm::ivec2> beside;
+    for (const glm::ivec2& p : cut)
+      visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t qi) {
+        if (lab_px_[qi] == 0 && channel_mark_.at<uchar>(q.y, q.x) == 0) {
+          channel_mark_.at<uchar>(q.y, q.x) = 3;  // beside, in no piece yet
+          beside.push_back(q);
+        }
+        return false;
+      });
+    std::vector<glm::ivec2> piece;
+    int nb_sides = 0;
+    bool end = false;
+    for (const glm::ivec2& p : beside) {
+      if (channel_mark_.at<uchar>(p.y, p.x) != 3) continue;
+      piece.clear();
+      gather(p, piece, 6, [&](std::size_t qi) { return channel_mark_.ptr<uchar>()[qi] == 3; });
+      if (piece.size() < min_piece_beside) continue;
+      switch (judge(piece, middle, hill)) {
+        case ink_beside::speck: break;
+        case ink_beside::stroke_end:
+        case ink_beside::solid: end = true; break;
+        case ink_beside::stroke_side: ++nb_sides; break;
+      }
+    }
+    for (const glm::ivec2& p : beside) channel_mark_.at<uchar>(p.y, p.x) = 0;
+    return !end && nb_sides >= 2;
+  }
+
+  // A piece of ink beside a cut is a stroke end when the ink around it, out to a few
+  // stroke widths, runs along the way from the cut's middle to the piece, clearly more
+  // than across it.
+  enum class ink_beside { speck, stroke_end, stroke_side, solid };
+  ink_beside judge(const std::vector<glm::ivec2>& piece, glm::dvec2 cut_middle, int hill) {
+    glm::dvec2 centre(0);
+    for (const glm::ivec2& p : piece) centre += glm::dvec2(p);
+    centre /= double(piece.size());
+    const glm::dvec2 away = centre - cut_middle;
+    if (glm::length(away) < 0.5) return ink_beside::stroke_end;  // no way to tell: let the gap close
+    const glm::dvec2 along = glm::normalize(away), across(-along.y, along.x);
+    float width = 0;
+    const std::vector<glm::ivec2>& around = ink_around(piece, centre, width);
+    // Noise in the paper of a scan, not a stroke.
+    if (around.size() < min_ink_of_a_stroke) return ink_beside::speck;
+    // A stroke is thin beside the paper it bounds. Ink about as wide as the hill is deep
+    // is a mass with paper cut out of it, not a stroke running by: its necks close as before.
+    if (width > solid_in_hill_depths * float(hill)) return ink_beside::solid;
+    double mean_a = 0, mean_c = 0, sq_a = 0, sq_c = 0;
+    for (const glm::ivec2& q : around) {
+      const glm::dvec2 v = glm::dvec2(q) - centre;
+      const double a = glm::dot(v, along), c = glm::dot(v, across);
+      mean_a += a, mean_c += c, sq_a += a * a, sq_c += c * c;
+    }
+    const double n = double(around.size());
+    const double var_along = sq_a / n - (mean_a / n) * (mean_a / n);
+    const double var_across = sq_c / n - (mean_c / n) * (mean_c / n);
+    return var_along > end_elongation * var_across ? ink_beside::stroke_end : ink_beside::stroke_side;
+  }
+
+  // The ink joined to the piece within a reach of end_reach_in_widths stroke widths of
+  // its centre, the width being twice the greatest depth into the ink met in that reach
+  // (so the reach grows until it holds the middle of the stroke).
+  const std::vector<glm::ivec2>& ink_around(const std::vector<glm::ivec2>& piece, glm::dvec2 centre, float& width) {
+    if (ink_depth_.empty()) {
+      // Depth of every ink pixel from the nearest pixel that is not ink, chessboard like d.
+      const cv::Mat ink = lab_ == 0;
+      cv::distanceTransform(ink, ink_depth_, cv::DIST_C, 3, CV_32F);
+    }
+    if (around_mark_.empty()) around_mark_ = cv::Mat(rows_, cols_, CV_8UC1, cv::Scalar(0));
+    uchar* mark = around_mark_.ptr<uchar>();
+    const float* depth = ink_depth_.ptr<float>();
+    std::vector<glm::ivec2>& around = around_;
+    double reach = 4;
+    for (int round = 0; round < 4; ++round) {
+      around.clear();
+      for (const glm::ivec2& p : piece) mark[at(p)] = 1, around.push_back(p);
+      float deepest = 0;
+      for (std::size_t k = 0; k < around.size(); ++k) {
+        deepest = std::max(deepest, depth[at(around[k])]);
+        visit_3x3(around[k], rows_, cols_, [&](glm::ivec2 q, std::size_t qi) {
+          if (mark[qi] != 0 || lab_px_[qi] != 0 || glm::length(glm::dvec2(q) - centre) > reach) return false;
+          mark[qi] = 1;
+          around.push_back(q);
+          return false;
+        });
+      }
+      for (const glm::ivec2& q : around) mark[at(q)] = 0;
+      width = 2 * deepest;
+      const double wanted = end_reach_in_widths * double(width);
+      if (wanted <= reach) break;
+      reach = wanted;
+    }
+    return around;
+  }
+
   layer& l_;
   cv::Mat& d_;
   cv::Mat& lab_;
@@ -340,6 +495,15 @@ class region_splitter {
   std::vector<glm::ivec2> fresh_pixels_;  // the pixels of the label a split is trying
   cv::Mat hole_mark_;  // holes of a split region: 0 unseen, 1 hole, 2 open; 0 between splits
   std::vector<box> boxes_;  // window box of every label, filled at the first split tried
+  cv::Mat channel_mark_;  // cuts judged (1), ink beside the cut (3, then 6 once in a piece)
+  cv::Mat ink_depth_;     // CV_32F, chessboard depth of ink pixels, filled at the first need
+  cv::Mat around_mark_;  // ink around one piece beside a cut, 0 between uses
+  std::vector<glm::ivec2> around_;  // that ink
+  static constexpr double end_reach_in_widths = 2.5;  // how far around a piece the ink is looked at
+  static constexpr float solid_in_hill_depths = 0.5f;  // wider ink beside a neck: a mass
+  static constexpr std::size_t min_piece_beside = 3;  // fewer ink pixels beside a cut: a speck
+  static constexpr std::size_t min_ink_of_a_stroke = 16;  // less ink around a piece: a speck
+  static constexpr double end_elongation = 2.0;  // spread along over spread across of an end
 };
 
 }  // namespace

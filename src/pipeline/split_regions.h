@@ -10,7 +10,10 @@
 // layer::neck_pixels) and the hill becomes a new label when its own height m also
 // passes m x neck_ratio > f and m - f > neck_margin and the cut really separates it. No
 // split is kept that cuts a region around a closed stroke lying inside it (a ring in a
-// frame): its necks join two strokes across open paper and close no gap.
+// frame): its necks join two strokes across open paper and close no gap. Nor is one kept
+// whose cut runs along a channel of paper between the sides of strokes (a jigsaw knob on
+// its narrow neck, a window close to a wall): a cut that closes a gap has a stroke end
+// beside it, ink that runs away from the cut rather than across it.
 
 #include <list>
 

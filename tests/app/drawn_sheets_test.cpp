@@ -3,6 +3,7 @@
 // (with the view's settings present and the open-stroke passes on), then a short seeded
 // annealing run: the result must follow every stroke and stay on the ink.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -200,6 +201,53 @@ sheet triangle(int w) {
   return all_bounding(s);
 }
 
+// Two parts of one outline that come within about a stroke width of each other without
+// touching leave a channel of paper that no curve may cross: a jigsaw piece whose knob
+// sits on a narrow neck close to the piece's wall, a window close to a house wall, a
+// lollipop whose stick passes close to its head. Drawn on 512 px sheets, the channels
+// a little wider than the stroke so that antialiasing leaves paper in them.
+sheet jigsaw_piece(int w) {
+  cv::Mat piece = cv::Mat::zeros(512, 512, CV_8UC1);
+  cv::rectangle(piece, {80, 140}, {320, 380}, cv::Scalar(255), cv::FILLED);
+  const int neck = 3 * w + 12;
+  cv::rectangle(piece, {300, 259 - w}, {320 + neck, 261 + w}, cv::Scalar(255), cv::FILLED);
+  cv::circle(piece, {380 + neck, 260}, 64, cv::Scalar(255), cv::FILLED);
+  std::vector<std::vector<cv::Point>> outline;
+  cv::findContours(piece, outline, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+  cv::Mat s = fixtures::blank_sketch(512, 512);
+  cv::polylines(s, outline, true, ink, w, cv::LINE_AA);
+  return all_bounding(s);
+}
+
+sheet window_close_to_a_wall(int w) {
+  cv::Mat s = fixtures::blank_sketch(512, 512);
+  cv::rectangle(s, {80, 120}, {432, 450}, ink, w, cv::LINE_AA);
+  const int x = 82 + 2 * w;  // the window's left side one stroke width and a little from the wall
+  cv::rectangle(s, {x, 220}, {x + 110, 330}, ink, w, cv::LINE_AA);
+  cv::line(s, {x + 55, 220}, {x + 55, 330}, ink, w, cv::LINE_AA);
+  cv::line(s, {x, 275}, {x + 110, 275}, ink, w, cv::LINE_AA);
+  cv::rectangle(s, {300, 300}, {380, 450}, ink, w, cv::LINE_AA);  // a door on the floor
+  return all_bounding(s);
+}
+
+sheet lollipop(int w) {
+  cv::Mat s = fixtures::blank_sketch(512, 512);
+  const cv::Point centre(220, 190);
+  const int r = 110;
+  cv::circle(s, centre, r, ink, w, cv::LINE_AA);
+  cv::Mat head = s < 128;
+  // The stick hangs from the head, bends round and runs up past it, a stroke width and a
+  // little from its side. The head alone bounds a region.
+  const int x = centre.x + r + 2 * w + 2, bend = (x - centre.x) / 2;
+  std::vector<cv::Point> stick;
+  cv::ellipse2Poly({centre.x + bend, 360}, {bend, bend}, 0, 0, 180, 5, stick);
+  std::reverse(stick.begin(), stick.end());  // from the left end of the bend to the right
+  stick.insert(stick.begin(), cv::Point(centre.x, centre.y + r));
+  stick.emplace_back(x, 40);
+  cv::polylines(s, stick, false, ink, w, cv::LINE_AA);
+  return {s, head};
+}
+
 struct result {
   double uncovered = 0;  // largest distance from a checked stroke pixel to the curves
   double off_ink = 0;    // largest distance from a curve point to the ink
@@ -308,6 +356,8 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
       // Open strokes touching outlines, also as a coarser JPEG.
       {"share icon", share_icon, 80},   {"coil", coil, 80},
       {"triangle", triangle, 80},
+      {"jigsaw piece", jigsaw_piece, 80}, {"window close to a wall", window_close_to_a_wall, 80},
+      {"lollipop", lollipop, 80},
   };
   const std::string saved_root = output_root;
   output_root = testing::TempDir();

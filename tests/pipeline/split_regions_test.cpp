@@ -119,6 +119,58 @@ TEST(SplitRegions, NoCutBetweenAClosedStrokeAndTheStrokesAroundIt) {
   }
 }
 
+// A channel of paper between the sides of strokes is no gap: a jigsaw piece whose knob
+// sits on a neck about one stroke wide stays one region. Gaps with a stroke end beside
+// them still close: a ring with a gap, a partition that stops short of the wall.
+TEST(SplitRegions, NoCutAlongAChannelBetweenStrokeSides) {
+  struct channel_case {
+    const char* name;
+    int width;        // stroke width, input pixels
+    bool channel;     // a knob on a narrow neck; otherwise the gapped drawing
+    bool partition;   // the gapped drawing: a room with a partition; otherwise a ring
+    bool separated;   // the two probe points end in different regions
+  };
+  const channel_case cases[] = {
+      {"knob on a neck, thin strokes", 6, true, false, false},
+      {"knob on a neck, thick strokes", 12, true, false, false},
+      {"ring with a gap", 6, false, false, true},
+      {"ring with a gap, thick stroke", 12, false, false, true},
+      {"partition short of the wall", 6, false, true, true},
+      {"partition short of the wall, thick strokes", 12, false, true, true},
+  };
+  for (const channel_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::srand(7);
+    const int w = c.width;
+    cv::Mat s = fixtures::blank_sketch(520, 620);
+    cv::Point a, b;  // probe points, one on each side of the neck
+    if (c.channel) {
+      cv::Mat piece = cv::Mat::zeros(s.size(), CV_8UC1);
+      cv::rectangle(piece, {60, 140}, {300, 380}, cv::Scalar(255), cv::FILLED);
+      const int neck = 3 * w + 24;  // paper about w wide between the neck's strokes
+      cv::rectangle(piece, {280, 260 - w}, {300 + neck, 260 + w}, cv::Scalar(255), cv::FILLED);
+      cv::circle(piece, {300 + neck + 70, 260}, 70, cv::Scalar(255), cv::FILLED);
+      std::vector<std::vector<cv::Point>> outline;
+      cv::findContours(piece, outline, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+      cv::polylines(s, outline, true, cv::Scalar(0), w, cv::LINE_AA);
+      a = {180, 260}, b = {300 + neck + 70, 260};
+    } else if (c.partition) {
+      cv::rectangle(s, {60, 60}, {560, 460}, cv::Scalar(0), w, cv::LINE_AA);
+      cv::line(s, {310, 460}, {310, 60 + w + 16}, cv::Scalar(0), w, cv::LINE_AA);
+      a = {185, 260}, b = {435, 260};
+    } else {
+      cv::ellipse(s, {310, 260}, {150, 150}, 0, 8, 360, cv::Scalar(0), w, cv::LINE_AA);
+      a = {310, 260}, b = {310, 260 - 150 - w - 12};
+    }
+    fixtures::extraction e = run_region_steps(as_input_image(s), region_params(), 2);
+    const layer& l = e.layers.front();
+    const auto label_at = [&](cv::Point p) { return l.labels.at<int>(p.y + l.offset_y, p.x + l.offset_x); };
+    EXPECT_EQ(label_at(a) != label_at(b), c.separated);
+    EXPECT_EQ(l.v_discarded[std::size_t(label_at(a))], 0);
+    EXPECT_EQ(l.v_discarded[std::size_t(label_at(b))], 0);
+  }
+}
+
 TEST(SplitRegions, RegionMaskAndRepeatedDropTest) {
   // A thin ring inside: dropped at step 1, stays dropped, mask 0 on it and on the ink.
   region_params p;
