@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <opencv2/imgproc.hpp>
@@ -304,9 +305,17 @@ TEST(GlWidgetGraph, SavedDuringAnOptimisationAndReopenedItContinuesFromTheStored
   EXPECT_EQ(s.view.iteration_slider->value(), stored->worker.optimiser.k);
   EXPECT_EQ(s.view.pick_index.size(), s.view.network.size());
   ASSERT_NE(drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_ini_3"), nullptr);
+  // As after Open Sketch, the run waits for Optimize. (The old worker's last signal may
+  // still reach the log first.)
+  QTest::qWait(300);
   const std::size_t before = s.confirmed_steps.size();
+  QTest::qWait(300);
+  EXPECT_EQ(s.confirmed_steps.size(), before);
+  EXPECT_TRUE(s.view.threads.empty());
+  s.press_optimize();
+  EXPECT_EQ(s.optimize_button->text(), "Pause");  // the worker runs
   ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > before + 1; }));
-  // Optimiser slices straight away, from the stored step and iteration on.
+  // Optimiser slices from the stored step and iteration on.
   EXPECT_EQ(s.confirmed_steps[before], stored->worker.step + 1);
   EXPECT_GT(s.confirmed_k[before], stored->worker.optimiser.k);
   EXPECT_LT(s.confirmed_k[before], stored->worker.optimiser.k + 200000);
@@ -402,19 +411,40 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   EXPECT_FALSE(s.view.network.empty());
 }
 
-TEST(GlWidgetFaults, CancelledImageDialogStopsAndJoinsTheWorker) {
+TEST(GlWidgetFaults, CancelledDialogsKeepTheDrawingAndItsRun) {
   session s(2000000);
   open_garden(s);
   s.press_optimize();
   ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= 13; }));
-  s.open_sketch("");  // the user cancels the dialog
-  EXPECT_TRUE(s.view.threads.empty());
-  EXPECT_TRUE(s.view.draw_list.empty());
-  EXPECT_EQ(s.optimize_button->text(), "Optimize");
-  s.confirmed_steps.clear();
-  s.optimize_button->setText("Optimize");
-  open_garden(s);
-  EXPECT_EQ(s.confirmed_steps.front(), 1);
+  const std::vector<object*> drawn = s.view.draw_list;
+  // Open Sketch and Open Graph cancelled while the run goes on: it goes on.
+  for (const bool sketch : {true, false}) {
+    SCOPED_TRACE(sketch ? "Open Sketch" : "Open Graph");
+    if (sketch)
+      s.open_sketch("");
+    else
+      s.open_graph("");
+    EXPECT_FALSE(s.view.threads.empty());
+    EXPECT_EQ(s.view.draw_list, drawn);
+    EXPECT_EQ(s.view.image_stem, "garden");
+    EXPECT_EQ(s.optimize_button->text(), "Pause");
+    const std::size_t before = s.confirmed_steps.size();
+    EXPECT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > before + 2; }));
+  }
+  EXPECT_GT(curve_count(s.view.network), 0u);
+  // Paused, a cancelled dialog leaves it paused.
+  s.press_optimize();
+  const std::size_t next = s.confirmed_steps.size() + 1;
+  ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= next; }));
+  QTest::qWait(100);
+  const std::size_t held = s.confirmed_steps.size();
+  s.open_sketch("");
+  QTest::qWait(300);
+  EXPECT_EQ(s.confirmed_steps.size(), held);
+  EXPECT_TRUE(s.view.paused);
+  EXPECT_FALSE(s.folder.exists("out/garden/garden_bezier_end.svg"));  // nothing finished
+  s.press_optimize();
+  EXPECT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > held + 2; }));
 }
 
 TEST(GlWidgetFaults, OpeningASketchWhilePausedRunsItsExtraction) {
