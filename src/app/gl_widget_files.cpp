@@ -116,7 +116,9 @@ void gl_widget::clear_drawing() {
 void gl_widget::rebuild_pick_index() { pick_index = build_pick_index(network); }
 
 void gl_widget::show_input_image() {
-  setFocus();  // the view's keys work on the new drawing at once
+  // The view's keys work on the new drawing at once (a hidden or inactive window has no
+  // focus to give).
+  if (isVisible() && isActiveWindow()) setFocus();
   resizeGL(width(), height());
   if (gl_ready_) {
     makeCurrent();
