@@ -169,6 +169,18 @@ TEST(WindowSession, RestartingAFinishedRunFromTheIterationSlider) {
   ASSERT_EQ(s.gl->optimize_button->text(), "Optimize");
   const std::string result = s.folder.path("out/house/house_bezier_end.svg");
   std::filesystem::remove(result);
+  // A curve frozen now stays as it is through the new run and the passes at its end,
+  // even towards Simplicity.
+  f_curve* r = nullptr;
+  for (const auto& [f, points] : s.gl->pick_index.begin()->second)
+    if (!r && f->v_curve.size() == 1) r = f;
+  ASSERT_NE(r, nullptr);
+  s.press("Freeze");
+  s.ctrl_click(s.widget_point(s.index_midpoint(r)));
+  ASSERT_EQ(s.gl->fixed_curves.size(), 1u);
+  curve* frozen = *s.gl->fixed_curves.begin();
+  const std::vector<glm::dvec2> held = frozen->v_segment[0].v_ctrl_point;
+  s.balance_slider()->setValue(800);
 
   // The iteration slider after each confirmation of the new run (it shows the counter).
   std::vector<int> confirmed_k;
@@ -185,6 +197,8 @@ TEST(WindowSession, RestartingAFinishedRunFromTheIterationSlider) {
   EXPECT_TRUE(std::filesystem::exists(result));
   ASSERT_GE(confirmed_k.size(), 2u);
   EXPECT_LT(confirmed_k[0], nb_it / 2);  // it ran again from the start
+  ASSERT_TRUE(in_layer(s.gl->network.front(), frozen));
+  EXPECT_EQ(frozen->v_segment[0].v_ctrl_point, held);
   EXPECT_EQ(check_network(s.gl->network.front()), "");
   // With no iteration left, Optimize starts nothing and says so.
   QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
