@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // Every curve and end point in its set's colour and opacity.
 uniform vec3 color_curve;
 uniform float alpha;

@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // The three control points of a quadratic, already placed in the view, become the curve.
 // The placement is affine, so the curve of the placed points is the placed curve.
 layout(triangles) in;

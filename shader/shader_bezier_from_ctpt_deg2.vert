@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // One control point of a quadratic, (u, v) normalised image coordinates, v downwards.
 in vec2 ct_pt;
 uniform vec2 t;

@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // The four control points carried by a line's two vertices become the cubic.
 layout(lines) in;
 layout(line_strip, max_vertices = 65) out;

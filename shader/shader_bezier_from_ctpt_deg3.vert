@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // Two control points of a cubic, (u, v) pairs in normalised image coordinates: the first
 // vertex of a curve holds P0 and P1, the second P2 and P3.
 in vec4 ct_pt;

@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // Each end point becomes a round mark of radius radius_of_point (normalised device units
 // along the height); ratio, the view's width over its height, keeps it round.
 layout(points) in;

@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // The image at the given opacity.
 uniform sampler2D texture;
 uniform float alpha;

@@ -1,4 +1,4 @@
-#version 450 compatibility
+#version 150 compatibility
 // The image quad: its corners are already (2u - 1, 1 - 2v); pan, zoom and depth apply.
 in vec3 vertex;
 in vec2 tex;

@@ -99,6 +99,9 @@ void data_thread::run_step(int n) {
 void data_thread::reset() {
   layers.clear();
   for (layer_graph& lg : *network) lg.clear();
+  // The tables describe the last drawing's fragments until the next set-up; a file saved
+  // before that must read back, so they go with the network (empty: never set up).
+  optimiser.cumulative_fcurves.clear();
   optimiser.k = 0;
   step = 0;
 }

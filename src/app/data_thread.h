@@ -51,8 +51,8 @@ class data_thread : public QObject {
   // Runs the work of one step without any handshake (the body of a cycle).
   void run_step(int n);
 
-  // Empties the layers and every layer_graph of the network (the records stay), sets
-  // the optimiser's iteration counter and the step to 0.
+  // Empties the layers and every layer_graph of the network (the records stay) and the
+  // optimiser's tables, sets the optimiser's iteration counter and the step to 0.
   void reset();
 
   // The worker block of a .graph file: image size, region parameters, step (three

@@ -48,6 +48,9 @@ gl_widget::gl_widget(QWidget* parent)
       region_image(0, 0, CV_32FC3) {
   live_views().push_back(this);
   setMouseTracking(true);
+  // The keys of the view (+, -, arrows, T, Y) reach it only with the keyboard focus,
+  // which a click into it gives (and opening a drawing, below).
+  setFocusPolicy(Qt::StrongFocus);
 
   // The camera: back from the scene, then tilted about x and y.
   model = glm::mat4(1.0f);

@@ -86,6 +86,7 @@ class gl_widget : public QGLWidget,
   // Picked (layer graph, fragment) pairs in picking order; each pair is two entries.
   std::vector<std::pair<layer_graph*, f_curve*>> selection;
   QPushButton* optimize_button = nullptr;  // set by the main window
+  QSlider* balance_slider = nullptr;       // set by the main window; shows lambda in use
   QSlider* iteration_slider;               // range and value set by the optimiser's set-up
   QDoubleSpinBox* lambda_spin_box;         // hidden; set by the optimiser's set-up
   QSpinBox* region_spin_box;               // region parameter 1 (least depth)
@@ -105,6 +106,13 @@ class gl_widget : public QGLWidget,
   // Under the worker's mutex: stop and go set, waiters woken; then every worker thread
   // joined and the list emptied. Nothing happens without a thread.
   void stop_and_join_worker();
+
+  // "Optimize": clears the pause and lets the run go on: a waiting worker is released, a
+  // worker inside a step goes on at its confirmation, and without a worker one is started
+  // when iterations are left. False when there is nothing to run.
+  bool resume_run();
+  // "Pause": the next confirmation holds the worker.
+  void pause_run();
 
   // Drawables showing the result of the finished step s (1 to 10 extraction and set-up,
   // 11 the first slice, later slices); called by on_thread_end and apply_selection.
@@ -176,6 +184,8 @@ class gl_widget : public QGLWidget,
   void keyReleaseEvent(QKeyEvent* event) override;
 
  protected:
+  // Remembers which key a press gave, for its release.
+  void keyPressEvent(QKeyEvent* event) override;
   void initializeGL() override;
   void resizeGL(int w, int h) override;
   void paintGL() override;
@@ -186,7 +196,8 @@ class gl_widget : public QGLWidget,
   void join_worker_threads();
   void disconnect_optimiser_controls();
   void stop_current_drawing();
-  void ask_for_image();
+  // The dialog's answer; empty when cancelled.
+  std::string ask_for_image();
   void create_output_folders();
   std::string read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem);
   void reset_worker();
@@ -199,11 +210,14 @@ class gl_widget : public QGLWidget,
   void print_energy_and_curve_count() const;
   void print_fit_statistics() const;
   void start_worker_thread();
+  // A worker for optimiser slices from the current step; the button reads "Pause".
+  void start_optimiser_slices();
   void end_run_under_lock();
   void finish_run();
   void rebuild_pick_index();
   void show_input_image();
   void set_optimiser_controls(int nb_it, float lambda);
+  void show_lambda_in_use(float lambda);
   void wait_for_worker_to_wait();
   bool write_graph_file(const std::string& path);
 
@@ -212,6 +226,8 @@ class gl_widget : public QGLWidget,
   bool worker_released_ = false;
   // save_graph waits for the worker: the next confirmation holds it.
   bool holding_for_save_ = false;
+  // Native scan code of each key held down -> the Qt key its press gave.
+  std::map<quint32, int> pressed_keys_;
   // GL entry points exist (initializeGL got past GLEW).
   bool gl_ready_ = false;
   // Holds the controls when the view has no parent widget (tests): deleted with the view.

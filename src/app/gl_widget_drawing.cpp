@@ -270,6 +270,8 @@ std::array<float*, 4> gl_widget::build_curve_drawables(VBO* buffer, const std::s
 }
 
 gl_bezier_deg_3* gl_widget::update_selected_drawable(VBO* buffer) {
+  // Without GL entry points (GLEW failed) nothing is drawn, the selection itself stands.
+  if (!gl_ready_) return nullptr;
   const float w = static_cast<float>(input_image.cols);
   const float h = static_cast<float>(input_image.rows);
   std::vector<glm::vec4> cubics;
@@ -293,6 +295,7 @@ gl_bezier_deg_3* gl_widget::update_selected_drawable(VBO* buffer) {
 }
 
 gl_bezier_deg_3* gl_widget::make_selected_drawable(const std::string& name, VBO* buffer) {
+  if (!gl_ready_) return nullptr;
   gl_bezier_deg_3* selected = make_curve_drawable<gl_bezier_deg_3>(
       *this, name, buffer, 0.0f, glm::vec3(0, 1, 0), 2 * static_cast<int>(selection.size()));
   updateGL();

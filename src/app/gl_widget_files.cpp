@@ -2,6 +2,7 @@
 #include "app/gl_widget.h"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -91,6 +92,15 @@ void gl_widget::set_optimiser_controls(int nb_it, float lambda) {
   disconnect(iteration_slider, SIGNAL(valueChanged(int)), this, SLOT(on_change_nb_iteration(int)));
   pending_iteration = -1;
   connect(iteration_slider, SIGNAL(valueChanged(int)), this, SLOT(on_change_nb_iteration(int)));
+  show_lambda_in_use(lambda);
+}
+
+// The set-up and a reopened file replace lambda; the balance slider follows, so that it
+// never shows a value the run does not use. Not a move of the user's: no slot runs.
+void gl_widget::show_lambda_in_use(float lambda) {
+  if (balance_slider == nullptr) return;
+  const QSignalBlocker quiet(balance_slider);
+  balance_slider->setValue(static_cast<int>(static_cast<float>(balance_slider->maximum()) * lambda));
 }
 
 // Network, selection, constraint sets and pick index emptied.
@@ -106,6 +116,9 @@ void gl_widget::clear_drawing() {
 void gl_widget::rebuild_pick_index() { pick_index = build_pick_index(network); }
 
 void gl_widget::show_input_image() {
+  // The view's keys work on the new drawing at once (a hidden or inactive window has no
+  // focus to give).
+  if (isVisible() && isActiveWindow()) setFocus();
   resizeGL(width(), height());
   if (gl_ready_) {
     makeCurrent();
@@ -118,17 +131,19 @@ void gl_widget::show_input_image() {
 // ---- opening -----------------------------------------------------------------------
 
 void gl_widget::open_file(bool ask_for_new_file) {
+  // Asked before anything is stopped: a cancelled dialog leaves the drawing, its network
+  // and its run as they were (a run goes on, a pause holds).
+  std::string path = image_path;
+  if (ask_for_new_file) path = ask_for_image();
+  if (path.empty()) return;
   stop_current_drawing();
-  if (ask_for_new_file) ask_for_image();
-  // Before the image is replaced: the old worker's first step reads it. A cancelled
-  // dialog stops the old worker too.
+  // Before the image is replaced: the old worker's first step reads it.
   join_worker_threads();
   pending_iteration = -1;
   pending_lambda = -1;
-  if (image_path.empty()) {
-    updateGL();
-    return;
-  }
+  image_path = path;
+  image_stem = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
+  set_current_sketch(image_stem);
   create_output_folders();
   std::cout << "Open file:" << std::endl;
   const bool loaded = load_sketch(image_path.c_str(), &input_image);
@@ -146,18 +161,16 @@ void gl_widget::open_file(bool ask_for_new_file) {
 }
 
 void gl_widget::open_graph() {
+  // Asked first, as for a sketch: cancelling keeps the current drawing.
+  const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
+                                                      tr("Graph (*.graph *.graph);;All (*.*)"));
+  if (answer.isEmpty()) return;
   stop_current_drawing();
   join_worker_threads();
   pending_iteration = -1;
   pending_lambda = -1;
   reset_worker();
 
-  const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
-                                                      tr("Graph (*.graph *.graph);;All (*.*)"));
-  if (answer.isEmpty()) {
-    updateGL();
-    return;
-  }
   const std::string path = answer.toStdString();
   std::string stored_path, stored_stem;
   std::string problem = read_graph_file(path, stored_path, stored_stem);
@@ -170,6 +183,7 @@ void gl_widget::open_graph() {
   image_path = stored_path;
   image_stem = stored_stem;
   set_current_sketch(image_stem);
+  create_output_folders();
   // The file holds no region image, and the extraction steps paint into one of the input
   // image's size: a drawing saved before its extraction ended resumes on a blank one.
   region_image = cv::Mat(input_image.size(), CV_32FC3, cv::Scalar(0, 0, 0));
@@ -180,6 +194,16 @@ void gl_widget::open_graph() {
   show_input_image();
   show_initial_curves();
   rebuild_pick_index();
+  if (worker.step > 10) {
+    // Past the optimiser's set-up: as after Open Sketch, the run waits for Optimize, and
+    // the sliders act on it.
+    set_optimiser_controls(worker.optimiser.nb_it, worker.optimiser.lambda);
+    const QSignalBlocker quiet(iteration_slider);
+    iteration_slider->setValue(worker.optimiser.k);
+    connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
+    paused = false;
+    return;
+  }
   worker.go = true;
   start_worker_at_its_step();
 }
@@ -194,18 +218,21 @@ void gl_widget::stop_current_drawing() {
   disconnect_optimiser_controls();
 }
 
-void gl_widget::ask_for_image() {
+std::string gl_widget::ask_for_image() {
   const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
                                                       tr("Images (*.png *.jpg);;All (*.*)"));
-  image_path = answer.toStdString();
-  image_stem = QFileInfo(answer).completeBaseName().toStdString();
-  set_current_sketch(image_stem);
+  return answer.toStdString();
 }
 
-// The output root and the image's folder in it, one level each; failures are ignored.
+// The output root, the image's folder in it and the folders of the end-of-run pictures;
+// failures are ignored (the writers then say which file they could not create).
 void gl_widget::create_output_folders() {
   QDir().mkdir(QString::fromStdString(output_root));
   QDir().mkdir(QString::fromStdString(output_root + image_stem));
+  for (const char* folder : {"tmp/recuit_end", "tmp/recuit_final_snap"}) {
+    std::error_code ec;
+    std::filesystem::create_directories(output_root + folder, ec);
+  }
 }
 
 // Reads a .graph file: its image path and stem, its layer graphs into the network and
@@ -270,7 +297,8 @@ void gl_widget::save_graph() {
   const QString answer = QFileDialog::getSaveFileName(parentWidget(), tr("Save File"), start_folder(),
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
   if (answer.isEmpty()) return;
-  const std::string path = answer.toStdString();
+  // The open dialog lists only names ending in ".graph".
+  const std::string path = answer.toStdString() + (QFileInfo(answer).suffix().isEmpty() ? ".graph" : "");
   bool written = false;
   with_worker_waiting([&] { written = write_graph_file(path); });
   if (!written) report(parentWidget(), "Cannot write the graph file " + path + ".");
@@ -301,15 +329,45 @@ bool gl_widget::write_graph_file(const std::string& path) {
 void gl_widget::on_change_nb_iteration(int n) {
   pending_iteration = n;
   // Only a drawing past the optimiser's set-up can continue its run.
-  if (threads.empty() && worker.step > 10 && !input_image.empty()) {
-    worker.stop = false;
-    start_worker_thread();
+  if (threads.empty() && worker.step > 10 && !input_image.empty()) start_optimiser_slices();
+}
+
+bool gl_widget::resume_run() {
+  paused = false;
+  if (threads.empty()) {
+    // A drawing reopened past the set-up, or a finished run: a worker starts only when
+    // iterations are left.
+    if (input_image.empty() || worker.step <= 10 || worker.optimiser.k >= worker.optimiser.nb_it) return false;
+    if (worker.step == 11) worker.step = 12;
+    start_optimiser_slices();
+    return true;
   }
+  if (worker.step == 11) worker.step = 12;
+  if (optimize_button != nullptr) optimize_button->setText("Pause");
+  // A worker inside a step is released by that step's own confirmation; only one that
+  // waits is released here.
+  if (!worker_released_) on_thread_end();
+  return true;
+}
+
+void gl_widget::pause_run() {
+  paused = true;
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+}
+
+void gl_widget::start_optimiser_slices() {
+  paused = false;
+  worker.stop = false;
+  if (optimize_button != nullptr) optimize_button->setText("Pause");
+  start_worker_thread();
 }
 
 void gl_widget::on_thread_end() {
   // The worker has finished a step and waits (or is about to).
   worker_released_ = false;
+  // The stop of this drawing was asked for (a new drawing, Exit): nothing of it is
+  // finished or written any more.
+  if (worker.stop) return;
   if (holding_for_save_) return;
   if (worker.step == 11) return;
   if (paused) {

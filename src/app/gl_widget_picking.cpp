@@ -77,8 +77,20 @@ void gl_widget::wheelEvent(QWheelEvent* event) {
   update();
 }
 
+void gl_widget::keyPressEvent(QKeyEvent* event) {
+  // The key as pressed: "+" is Shift and "=", and Shift may be let go first.
+  pressed_keys_[event->nativeScanCode()] = event->key();
+  QGLWidget::keyPressEvent(event);
+}
+
 void gl_widget::keyReleaseEvent(QKeyEvent* event) {
-  switch (event->key()) {
+  int key = event->key();
+  const auto pressed = pressed_keys_.find(event->nativeScanCode());
+  if (pressed != pressed_keys_.end()) {
+    if (event->nativeScanCode() != 0) key = pressed->second;
+    pressed_keys_.erase(pressed);
+  }
+  switch (key) {
     case Qt::Key_Left: pan_x += 5 / widget_width / zoom; break;
     case Qt::Key_Right: pan_x -= 5 / widget_width / zoom; break;
     case Qt::Key_Up: pan_y -= 5 / widget_height / zoom; break;
@@ -89,6 +101,7 @@ void gl_widget::keyReleaseEvent(QKeyEvent* event) {
       update();
       [[fallthrough]];
     case Qt::Key_Y:
+      if (!gl_ready_) return;  // no frame buffer without GL entry points
       makeCurrent();
       fbo.save_texture(snapshot_prefix, "color");
       fbo.save_render_buffer(snapshot_prefix, "depth");

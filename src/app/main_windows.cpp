@@ -97,6 +97,7 @@ QWidget* MainWindows::make_slider_block() {
   balance->setMaximum(1000);
   balance->setValue(static_cast<int>(1000 * gl->worker.optimiser.lambda));
   connect(balance, &QSlider::valueChanged, this, [this](int v) { on_balance_changed(this, v); });
+  gl->balance_slider = balance;
   // Small lambda follows the strokes closely, large lambda keeps few and simple curves.
   QLabel* left = new QLabel("Fidelity", this);
   left->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -213,13 +214,9 @@ void on_optimize_pressed(MainWindows* window) {
   if (gl->worker.step <= 10) return;
   gl->interaction_mode = mode_merge;
   if (gl->optimize_button->text() == "Optimize") {
-    gl->paused = false;
-    if (gl->worker.step == 11) gl->worker.step = 12;
-    gl->optimize_button->setText("Pause");
-    gl->on_thread_end();
+    if (!gl->resume_run()) window->statusBar()->showMessage("The run has reached its last iteration.", 5000);
   } else {
-    gl->optimize_button->setText("Optimize");
-    gl->paused = true;
+    gl->pause_run();
   }
 }
 

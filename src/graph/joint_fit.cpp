@@ -2,12 +2,14 @@
 
 #include <cmath>
 #include <iostream>
+#include <set>
 #include <unordered_map>
 
 #include "graph/curve.h"
 #include "graph/f_curve.h"
 #include "graph/joint_system.h"
 #include "graph/nregion.h"
+#include "pipeline/view_settings.h"
 
 namespace {
 
@@ -182,6 +184,27 @@ bool wants_smooth_join(const curve_end_entry& a, const curve_end_entry& b) {
   return da.x * db.x + da.y * db.y < -0.9;  // NaN (a point on its neighbour) fails
 }
 
+// Every variable of a frozen curve is held at its control point; an end merged into
+// another curve's end holds that shared variable.
+template <class Frozen>
+void hold_frozen_curves(joint_system& sys, const std::vector<curve*>& ordered,
+                        std::unordered_map<const curve*, int>& base_of,
+                        const std::vector<std::vector<curve_end_entry>>& end_lists, const Frozen& is_frozen) {
+  std::unordered_map<int, int> merged_into;
+  for (const std::vector<curve_end_entry>& list : end_lists)
+    for (std::size_t e = 1; e < list.size(); ++e) merged_into[list[e].variable] = list[0].variable;
+  for (curve* c : ordered) {
+    if (!is_frozen(c) || c->v_segment.empty()) continue;
+    const curve_segment& seg = c->v_segment[0];
+    if (seg.degree < 0 || seg.degree > 3) continue;
+    for (int k = 0; k <= seg.degree; ++k) {
+      const int v = base_of[c] + k;
+      const auto m = merged_into.find(v);
+      sys.fix(m == merged_into.end() ? v : m->second, seg.v_ctrl_point[k].x, seg.v_ctrl_point[k].y);
+    }
+  }
+}
+
 void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& curves,
                 bool smooth) {
   // Variable bases in list order; curves outside degrees 0 to 3 or without a segment
@@ -264,6 +287,10 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
     for (std::size_t e = 1; e < list.size(); ++e) sys.merge(list[0].variable, list[e].variable);
   }
 
+  const std::set<curve*>* frozen = main_gl_widget ? &main_gl_widget->fixed_curves : nullptr;
+  const auto is_frozen = [frozen](curve* c) { return frozen && frozen->count(c) != 0; };
+  if (frozen && !frozen->empty()) hold_frozen_curves(sys, ordered, base_of, end_lists, is_frozen);
+
   std::vector<smooth_join> joins;
   std::vector<bool> tied(sys.size(), false);
   if (smooth) {
@@ -295,6 +322,7 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
       ++kept;
       continue;
     }
+    if (is_frozen(c)) continue;  // held: its points stay exactly as they were
     const int base = base_of[c];
     for (int k = 0; k <= seg.degree; ++k) seg.v_ctrl_point[k] = glm::dvec2(sys.x[base + k], sys.y[base + k]);
   }
@@ -305,9 +333,13 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
       continue;
     }
     if (!usable[ordinal_of[list[0].owner]]) continue;
-    const glm::dvec2 shared = list[0].owner->v_segment[0].v_ctrl_point[list[0].end];
-    for (std::size_t e = 1; e < list.size(); ++e)
-      list[e].owner->v_segment[0].v_ctrl_point[list[e].end] = shared;
+    // A frozen curve's end is the shared point as it stands, not its solve's rounding.
+    const curve_end_entry* source = &list[0];
+    for (const curve_end_entry& e : list)
+      if (is_frozen(e.owner)) source = &e;
+    const glm::dvec2 shared = source->owner->v_segment[0].v_ctrl_point[source->end];
+    for (const curve_end_entry& e : list)
+      if (&e != source && !is_frozen(e.owner)) e.owner->v_segment[0].v_ctrl_point[e.end] = shared;
   }
 
   for (const smooth_join& join : joins) {

@@ -35,7 +35,9 @@ void fit_fragments_jointly(const std::vector<frag_conn*>& junctions);
 // curves get no equations). Curves ending at one of the given connections (the caller
 // passes those where at least two curves end) share their end points there. A
 // connection where fewer than two curve ends are found writes "error  azertyuiazertazert"
-// twice. Curves with another degree, or without a segment, keep their points.
+// twice. Curves with another degree, or without a segment, keep their points, and so do
+// the curves frozen in the view (main_gl_widget's fixed_curves): their points are held in
+// the system, so the curves that meet them share their end points as they stand.
 void fit_curves_jointly(const std::vector<nconnection*>& connections, std::list<curve>& curves);
 
 // Not called by either program: fit_curves_jointly plus a smooth join at every

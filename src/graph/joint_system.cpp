@@ -107,6 +107,17 @@ void joint_matrix::merge(int m, int v) {
   for (entry& e : cols_[v]) e.value = 0;
 }
 
+std::vector<std::pair<int, double>> joint_matrix::isolate(int v) {
+  std::vector<std::pair<int, double>> column;
+  for (entry& e : cols_[v]) {
+    if (e.row != v && e.value != 0) column.emplace_back(e.row, e.value);
+    e.value = 0;
+  }
+  for (const int j : rows_[v]) *find(v, j) = 0;
+  (*this)(v, v) = 1.0;
+  return column;
+}
+
 void joint_matrix::tie(int v, int m, double cm, int n, double cn) {
   for (std::size_t k = 0; k < cols_[v].size(); ++k) {
     const entry e = cols_[v][k];
@@ -216,6 +227,16 @@ void joint_system::tie(int v, int m, double cm, int n, double cn) {
   emptied_[v] = true;
   parent_[find(owner_of_[v])] = find(owner_of_[m]);
   parent_[find(owner_of_[n])] = find(owner_of_[m]);
+}
+
+void joint_system::fix(int v, double px, double py) {
+  for (const auto& [row, a] : matrix.isolate(v)) {
+    rhs_x[row] -= a * px;
+    rhs_y[row] -= a * py;
+  }
+  rhs_x[v] = px;
+  rhs_y[v] = py;
+  emptied_[v] = false;
 }
 
 std::vector<bool> joint_system::solve() {

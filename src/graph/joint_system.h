@@ -4,6 +4,7 @@
 // variables merged where things meet, and one sparse LU solve per coordinate.
 
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <Eigen/Core>
@@ -47,6 +48,9 @@ class joint_matrix {
   // The substitution v = cm * m + cn * n (all distinct): columns m and n take cm and cn
   // times column v, then rows m and n the same of row v; row and column v are zero.
   void tie(int v, int m, double cm, int n, double cn);
+  // Row and column v become those of the unit equation; returns the entries (row, value)
+  // that column v held in the other rows, for the caller's right-hand sides.
+  std::vector<std::pair<int, double>> isolate(int v);
   // As Eigen's sparseView(reference, epsilon) of the dense matrix: every entry whose
   // magnitude is not at most |reference| * epsilon, compressed.
   Eigen::SparseMatrix<double> sparse_view(double reference, double epsilon) const;
@@ -87,6 +91,9 @@ class joint_system {
   // Substitutes v = cm * m + cn * n (all three distinct), the same way.
   void tie(int v, int m, double cm, int n, double cn);
 
+  // Holds v at (px, py): its terms move to the other rows' right-hand sides and its own
+  // equation becomes v = p, which the solve returns within rounding.
+  void fix(int v, double px, double py);
   // v no longer holds equations of its own (merged away or tied).
   bool emptied(int v) const { return emptied_[v]; }
 

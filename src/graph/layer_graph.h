@@ -74,7 +74,9 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   void fit_fragments_at_junctions();
 
   // fit_curves_jointly over the connections where at least two curves end: every curve
-  // of the layer is refitted (first segment), sharing its end points at those.
+  // of the layer is refitted (first segment), sharing its end points at those. Here and
+  // in the passes below, the curves frozen in the view (main_gl_widget's fixed_curves)
+  // stay exactly as they are, and the curves meeting them take their end points.
   void fit_joined_curves();
 
   // Mean squared fit error of the layer's fragments plus, for every junction of two or
@@ -93,15 +95,17 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // the list, is tried in the same sweep, its head in the next. Run before curves exist.
   void split_fragments();
 
-  // curve::refit on every curve: segments refitted at their degree, mean errors updated.
+  // curve::refit on every curve but the frozen ones: segments refitted at their degree,
+  // mean errors updated.
   void refit_curves();
 
   // curve::slide_lone_end on every curve of which exactly one of its two connections has
-  // fewer than two curves ending at it. Curves without exactly two connections are skipped.
+  // fewer than two curves ending at it. Curves without exactly two connections, and
+  // frozen curves, are skipped.
   void slide_one_lone_end();
 
   // curve::slide_lone_ends on every curve at both of whose two connections it is the only
-  // curve that ends. Curves without exactly two connections are skipped.
+  // curve that ends. Curves without exactly two connections, and frozen curves, are skipped.
   void slide_both_lone_ends();
 
   // The finishing passes: fit_joined_curves, slide_one_lone_end, slide_both_lone_ends.

@@ -1,6 +1,7 @@
 #include "graph/joint_fit.h"
 
 #include <cmath>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "graph/bezier.h"
 #include "graph/fragment_error.h"
 #include "graph/layer_graph.h"
+#include "pipeline/view_settings.h"
 #include "support/fragment_lattice.h"
 #include "support/layer_fixtures.h"
 #include "support/network_checker.h"
@@ -291,6 +293,39 @@ TEST(FitCurvesJointly, LinkedChainSharesItsEndsAndStaysConsistent) {
   }
   EXPECT_EQ((*p[1])[3], (*p[0])[3]);  // J1
   EXPECT_EQ((*p[2])[0], (*p[1])[0]);  // J2
+}
+
+// A curve frozen in the view keeps its points exactly; its neighbours take its end
+// points as theirs and are fitted to their samples from there.
+TEST(FitCurvesJointly, FrozenCurveKeepsItsPointsAndItsNeighboursMeetIt) {
+  for (const int frozen_index : {0, 1, 2}) {
+    SCOPED_TRACE(frozen_index);
+    layer_graph lg;
+    fixture::chain_of_three(lg, 20, true);
+    std::vector<nconnection*> shared;
+    for (nconnection& n : lg.nconnections)
+      if (n.v_curve.size() >= 2) shared.push_back(&n);
+    fit_curves_jointly(shared, lg.curves);
+    // Moved off its samples, as a user's frozen curve can be after earlier passes.
+    curve* frozen = &*std::next(lg.curves.begin(), frozen_index);
+    for (glm::dvec2& p : frozen->v_segment[0].v_ctrl_point) p += glm::dvec2(3, -2);
+    const std::vector<glm::dvec2> held = frozen->v_segment[0].v_ctrl_point;
+    view_settings view;
+    view.fixed_curves.insert(frozen);
+    main_gl_widget = &view;
+    fit_curves_jointly(shared, lg.curves);
+    main_gl_widget = nullptr;
+    EXPECT_EQ(frozen->v_segment[0].v_ctrl_point, held);
+    EXPECT_EQ(check_network(lg), "");
+    const std::vector<glm::dvec2>* p[3];
+    int k = 0;
+    for (curve& c : lg.curves) p[k++] = &c.v_segment[0].v_ctrl_point;
+    EXPECT_EQ((*p[1])[3], (*p[0])[3]);  // J1
+    EXPECT_EQ((*p[2])[0], (*p[1])[0]);  // J2
+    // Without the view the same fit moves it back onto its samples.
+    fit_curves_jointly(shared, lg.curves);
+    EXPECT_NE(frozen->v_segment[0].v_ctrl_point, held);
+  }
 }
 
 TEST(FitCurvesJointly, CurveAtNoGivenConnectionIsFittedAlone) {

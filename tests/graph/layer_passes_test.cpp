@@ -2,11 +2,15 @@
 
 #include <cmath>
 #include <iostream>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
+#include "pipeline/view_settings.h"
 #include "support/layer_fixtures.h"
 #include "support/network_checker.h"
 
@@ -294,6 +298,41 @@ TEST(SplitFragments, TailsAreTriedInTheSameSweepHeadsInTheNext) {
   std::vector<glm::vec2> starts;
   for (const f_curve& f : lg.f_curves) starts.push_back(f.v_point.front());
   EXPECT_EQ(starts, (std::vector<glm::vec2>{{0, 0}, {40, 40}, {80, 40}, {40, 0}}));
+}
+
+// The passes at the end of an interactive run leave the curves the user froze exactly as
+// they are, each pass on its own and all of them in a row; the other curves still move.
+TEST(LayerPasses, FrozenCurvesStayAsTheyAre) {
+  using pass = void (layer_graph::*)();
+  const std::pair<const char*, std::vector<pass>> cases[] = {
+      {"refit_curves", {&layer_graph::refit_curves}},
+      {"slide_one_lone_end", {&layer_graph::slide_one_lone_end}},
+      {"slide_both_lone_ends", {&layer_graph::slide_both_lone_ends}},
+      {"fit_joined_curves", {&layer_graph::fit_joined_curves}},
+      {"end of a run", {&layer_graph::fit_joined_curves, &layer_graph::slide_one_lone_end,
+                        &layer_graph::slide_both_lone_ends, &layer_graph::refit_curves,
+                        &layer_graph::fit_and_slide_ends}},
+  };
+  for (const auto& [name, passes] : cases) {
+    for (const bool first : {true, false}) {  // an end curve with a lone end, or the middle one
+      SCOPED_TRACE(std::string(name) + (first ? ", first curve" : ", middle curve"));
+      layer_graph lg;
+      fixture::chain_of_three(lg, 20, true);
+      lg.fit_joined_curves();
+      curve* frozen = first ? &lg.curves.front() : &*std::next(lg.curves.begin());
+      for (glm::dvec2& p : frozen->v_segment[0].v_ctrl_point) p += glm::dvec2(2, 1);
+      const std::vector<glm::dvec2> held = frozen->v_segment[0].v_ctrl_point;
+      view_settings view;
+      view.fixed_curves.insert(frozen);
+      main_gl_widget = &view;
+      testing::internal::CaptureStdout();
+      for (const pass p : passes) (lg.*p)();
+      testing::internal::GetCapturedStdout();
+      main_gl_widget = nullptr;
+      EXPECT_EQ(frozen->v_segment[0].v_ctrl_point, held);
+      EXPECT_EQ(check_network(lg), "");
+    }
+  }
 }
 
 TEST(LayerPasses, EmptyLayerPassesDoNothing) {

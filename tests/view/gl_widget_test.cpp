@@ -6,15 +6,18 @@
 #include <sstream>
 
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "app/batch_tests.h"
 #include "app/q_slider_change_alpha.h"
+#include "gl/shader_registry.h"
 #include "io/output_names.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
@@ -154,8 +157,6 @@ TEST(GlWidgetSession, FromOpeningASketchToTheEndOfAnOptimisation) {
   // A full default-length run, so that it spans several 30 ms slices however fast they are.
   const int nb_it = 69062;
   session s(nb_it);
-  fs::create_directories("out/tmp/recuit_end");
-  fs::create_directories("out/tmp/recuit_final_snap");
   srand(1);
   s.open_sketch(s.folder.add_sketch("garden.png", garden()));
   ASSERT_TRUE(s.wait_for_step(11));
@@ -304,9 +305,17 @@ TEST(GlWidgetGraph, SavedDuringAnOptimisationAndReopenedItContinuesFromTheStored
   EXPECT_EQ(s.view.iteration_slider->value(), stored->worker.optimiser.k);
   EXPECT_EQ(s.view.pick_index.size(), s.view.network.size());
   ASSERT_NE(drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_ini_3"), nullptr);
+  // As after Open Sketch, the run waits for Optimize. (The old worker's last signal may
+  // still reach the log first.)
+  QTest::qWait(300);
   const std::size_t before = s.confirmed_steps.size();
+  QTest::qWait(300);
+  EXPECT_EQ(s.confirmed_steps.size(), before);
+  EXPECT_TRUE(s.view.threads.empty());
+  s.press_optimize();
+  EXPECT_EQ(s.optimize_button->text(), "Pause");  // the worker runs
   ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > before + 1; }));
-  // Optimiser slices straight away, from the stored step and iteration on.
+  // Optimiser slices from the stored step and iteration on.
   EXPECT_EQ(s.confirmed_steps[before], stored->worker.step + 1);
   EXPECT_GT(s.confirmed_k[before], stored->worker.optimiser.k);
   EXPECT_LT(s.confirmed_k[before], stored->worker.optimiser.k + 200000);
@@ -338,6 +347,78 @@ TEST(GlWidgetGraph, SavedDuringTheExtractionAndReopenedItContinuesTheExtraction)
 }
 
 // ---- what the user meets when things go wrong ----------------------------------------
+
+TEST(GlWidgetGraph, SavedDuringTheExtractionOfASecondDrawingReadsBack) {
+  session s(500);
+  open_garden(s);  // the optimiser's tables now describe the garden
+  // Another drawing, held at its first confirmation and saved there, long before its own
+  // set-up, under a name typed without extension.
+  s.confirmed_steps.clear();
+  s.open_sketch(s.folder.add_sketch("ring.png", fixtures::closed_ring(120, 40, 3)));
+  s.view.paused = true;
+  ASSERT_TRUE(s.wait_for_step(1));
+  s.save_graph(s.folder.path("in/second"));
+  ASSERT_TRUE(s.folder.exists("in/second.graph"));
+  EXPECT_EQ(read_stored_graph(s.folder.path("in/second.graph"))->worker.step, 1);
+  s.view.paused = false;
+  s.view.on_thread_end();
+  ASSERT_TRUE(s.wait_for_step(11));
+  const std::size_t curves = curve_count(s.view.network);
+  QTest::qWait(100);
+  s.confirmed_steps.clear();
+  s.open_graph(s.folder.path("in/second.graph"));
+  EXPECT_TRUE(s.dialogs.messages.empty()) << s.dialogs.messages.front();
+  EXPECT_EQ(s.view.image_stem, "ring");
+  ASSERT_TRUE(s.wait_for_step(11));
+  EXPECT_EQ(curve_count(s.view.network), curves);
+}
+
+// A confirmation that reaches the view after the stop of its drawing was asked for (as
+// one queued before a dialog's event loop) finishes and writes nothing.
+TEST(GlWidgetFaults, AConfirmationAfterTheStopFinishesNothing) {
+  session s(1000000);
+  open_garden(s);
+  s.press_optimize();
+  ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= 13; }));
+  s.press_optimize();  // "Pause": the worker is held at its next confirmation
+  const std::size_t next = s.confirmed_steps.size() + 1;
+  ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= next; }));
+  QTest::qWait(100);
+  s.view.worker.optimiser.k = s.view.worker.optimiser.nb_it;  // the last slice, as it would be
+  s.view.stop_and_join_worker();
+  std::vector<std::vector<glm::dvec2>> before;
+  for (const curve& c : s.view.network.front().curves) before.push_back(c.v_segment[0].v_ctrl_point);
+  s.view.paused = false;
+  s.view.on_thread_end();
+  EXPECT_FALSE(s.folder.exists("out/garden/garden_bezier_end.svg"));
+  EXPECT_FALSE(s.folder.exists("out/tmp/recuit_end/garden.svg"));
+  std::vector<std::vector<glm::dvec2>> after;
+  for (const curve& c : s.view.network.front().curves) after.push_back(c.v_segment[0].v_ctrl_point);
+  EXPECT_EQ(after, before);
+}
+
+// After a GLEW failure the GL entry points are null: a view whose GL set-up never ran
+// stands for it. Its controls change the settings and call no GL.
+TEST(GlWidgetFaults, WithoutGlEntryPointsTheControlsCallNoGl) {
+  view_test::work_folder folder("view", 100);
+  gl_widget view;  // never shown: no GL set-up
+  EXPECT_EQ(view.update_selected_drawable(&view.vbo_selected), nullptr);
+  for (const int key : {Qt::Key_T, Qt::Key_Y, Qt::Key_Plus}) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    view.keyReleaseEvent(&release);
+  }
+  EXPECT_FLOAT_EQ(view.zoom, 1.5f);
+  EXPECT_FALSE(folder.exists("color.png"));
+  EXPECT_FALSE(folder.exists("depth.png"));
+}
+
+TEST(GlWidgetSession, DestroyingTheViewEmptiesTheShaderRegistry) {
+  session s(100);
+  open_garden(s);
+  ASSERT_FALSE(shader_registry.empty());  // the drawn stages built their programs
+  s.close_view();
+  EXPECT_TRUE(shader_registry.empty());
+}
 
 TEST(GlWidgetFaults, SaveGraphThatCannotWriteItsFileNamesIt) {
   session s(100);
@@ -402,19 +483,40 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   EXPECT_FALSE(s.view.network.empty());
 }
 
-TEST(GlWidgetFaults, CancelledImageDialogStopsAndJoinsTheWorker) {
+TEST(GlWidgetFaults, CancelledDialogsKeepTheDrawingAndItsRun) {
   session s(2000000);
   open_garden(s);
   s.press_optimize();
   ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= 13; }));
-  s.open_sketch("");  // the user cancels the dialog
-  EXPECT_TRUE(s.view.threads.empty());
-  EXPECT_TRUE(s.view.draw_list.empty());
-  EXPECT_EQ(s.optimize_button->text(), "Optimize");
-  s.confirmed_steps.clear();
-  s.optimize_button->setText("Optimize");
-  open_garden(s);
-  EXPECT_EQ(s.confirmed_steps.front(), 1);
+  const std::vector<object*> drawn = s.view.draw_list;
+  // Open Sketch and Open Graph cancelled while the run goes on: it goes on.
+  for (const bool sketch : {true, false}) {
+    SCOPED_TRACE(sketch ? "Open Sketch" : "Open Graph");
+    if (sketch)
+      s.open_sketch("");
+    else
+      s.open_graph("");
+    EXPECT_FALSE(s.view.threads.empty());
+    EXPECT_EQ(s.view.draw_list, drawn);
+    EXPECT_EQ(s.view.image_stem, "garden");
+    EXPECT_EQ(s.optimize_button->text(), "Pause");
+    const std::size_t before = s.confirmed_steps.size();
+    EXPECT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > before + 2; }));
+  }
+  EXPECT_GT(curve_count(s.view.network), 0u);
+  // Paused, a cancelled dialog leaves it paused.
+  s.press_optimize();
+  const std::size_t next = s.confirmed_steps.size() + 1;
+  ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() >= next; }));
+  QTest::qWait(100);
+  const std::size_t held = s.confirmed_steps.size();
+  s.open_sketch("");
+  QTest::qWait(300);
+  EXPECT_EQ(s.confirmed_steps.size(), held);
+  EXPECT_TRUE(s.view.paused);
+  EXPECT_FALSE(s.folder.exists("out/garden/garden_bezier_end.svg"));  // nothing finished
+  s.press_optimize();
+  EXPECT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > held + 2; }));
 }
 
 TEST(GlWidgetFaults, OpeningASketchWhilePausedRunsItsExtraction) {

@@ -66,15 +66,10 @@ void session::save_graph(const std::string& path) {
 void session::press_optimize() {
   if (view.worker.step <= 10) return;
   view.interaction_mode = 1;
-  if (optimize_button->text() == "Optimize") {
-    view.paused = false;
-    if (view.worker.step == 11) view.worker.step = 12;
-    optimize_button->setText("Pause");
-    view.on_thread_end();
-  } else {
-    optimize_button->setText("Optimize");
-    view.paused = true;
-  }
+  if (optimize_button->text() == "Optimize")
+    view.resume_run();
+  else
+    view.pause_run();
 }
 
 bool session::wait_for(const std::function<bool()>& done, int timeout_ms) {

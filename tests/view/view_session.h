@@ -52,7 +52,7 @@ struct session {
   void open_sketch(const std::string& path);
   void open_graph(const std::string& path);
   void save_graph(const std::string& path);
-  // The "Optimize" button as the main window wires it: "Optimize" releases the worker
+  // The "Optimize" button as the main window wires it: "Optimize" lets the run go on
   // (step 11 becomes 12) and turns into "Pause", which holds the next confirmation.
   void press_optimize();
   // Processes events until the predicate holds; false after timeout_ms.

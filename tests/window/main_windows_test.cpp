@@ -1,5 +1,7 @@
 #include "window_session.h"
 
+#include <filesystem>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -88,6 +90,43 @@ TEST(MainWindows, HasItsMenusShortcutsAndControlsWiredToTheView) {
   s.press("Split");
   EXPECT_FALSE(w.statusBar()->currentMessage().isEmpty());
   EXPECT_TRUE(s.gl->must_split.empty());
+}
+
+// The balance slider shows the lambda in use at every moment: the set-up of a new
+// drawing reads config/recuit.conf again and the slider follows; a reopened .graph file
+// brings its own lambda, and the slider follows too.
+TEST(MainWindows, TheBalanceSliderShowsTheLambdaInUse) {
+  window_session s(100000);
+  QSlider* balance = s.balance_slider();
+  const auto agree = [&] { return balance->value() == static_cast<int>(1000 * s.gl->worker.optimiser.lambda); };
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  EXPECT_TRUE(agree());
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
+  balance->setFocus();
+  QTest::keyClick(balance, Qt::Key_End);  // towards Simplicity while the run goes on
+  ASSERT_TRUE(s.wait_for([&] { return s.gl->worker.optimiser.lambda == 1.0f; }, 20000));
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);  // Pause
+  ASSERT_TRUE(s.wait_for([&] { return !s.gl->worker.go; }, 20000));
+  QTest::qWait(100);
+  const std::string saved = s.folder.path("in/simple.graph");
+  s.dialogs.files.push_back(saved);
+  s.type(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_TRUE(std::filesystem::exists(saved));
+
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("fish.png")));
+  EXPECT_EQ(s.gl->worker.optimiser.lambda, 0.25f);  // config/recuit.conf
+  // The set-up's controls reach the GUI thread with the confirmation of its step.
+  EXPECT_TRUE(s.wait_for([&] { return balance->value() == 250; }, 5000));
+  EXPECT_TRUE(agree());
+
+  s.dialogs.files.push_back(saved);
+  s.type(Qt::Key_G, Qt::ControlModifier);
+  ASSERT_EQ(s.gl->image_stem, "house");
+  EXPECT_EQ(s.gl->worker.optimiser.lambda, 1.0f);
+  EXPECT_EQ(balance->value(), 1000);
+  // The reopened run waits for Optimize, and its iteration slider acts on it.
+  EXPECT_TRUE(s.gl->threads.empty());
+  EXPECT_EQ(s.gl->iteration_slider->maximum(), s.gl->worker.optimiser.nb_it);
 }
 
 TEST(MainWindows, ExitAndTitleBarCloseBothStopAndJoinARunningWorker) {

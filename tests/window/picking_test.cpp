@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QSlider>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
@@ -126,6 +129,34 @@ TEST(Picking, WheelAndKeysZoomAndPanAsSpecified) {
   // Key presses alone do nothing; the handler acts on release.
   QTest::keyPress(s.gl, Qt::Key_Plus);
   EXPECT_EQ(s.gl->zoom, 2.0f);
+}
+
+// Keys as the window delivers them: to the widget with the focus, which a click into the
+// view gives it; "+" typed as Shift and "=", Shift let go before "=".
+TEST(Picking, KeysReachTheViewThroughTheWindowsFocus) {
+  window_session s(200);
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  s.press("Unselect");  // the focus goes to the button, as a click gives it
+  ASSERT_NE(QApplication::focusWidget(), s.gl);
+  QTest::mouseClick(s.gl, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+  ASSERT_EQ(QApplication::focusWidget(), s.gl);
+  const auto send = [](QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 scan_code) {
+    QKeyEvent event(type, key, mods, scan_code, 0, 0);
+    QApplication::sendEvent(QApplication::focusWidget(), &event);
+  };
+  const float zoom = s.gl->zoom;
+  const quint32 shift = 50, equal = 21;  // X key codes of a US keyboard
+  send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, shift);
+  send(QEvent::KeyPress, Qt::Key_Plus, Qt::ShiftModifier, equal);
+  send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, shift);
+  send(QEvent::KeyRelease, Qt::Key_Equal, Qt::NoModifier, equal);
+  EXPECT_EQ(s.gl->zoom, zoom + 1);
+  const int iteration = s.gl->iteration_slider->value();
+  const float pan = s.gl->pan_x;
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+  EXPECT_GT(s.gl->pan_x, pan);
+  EXPECT_EQ(s.gl->iteration_slider->value(), iteration);  // no slider moved, no run started
+  EXPECT_EQ(QApplication::focusWidget(), s.gl);
 }
 
 TEST(Picking, SnapshotKeysWritePicturesOfTheView) {

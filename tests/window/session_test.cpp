@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -154,6 +155,82 @@ TEST(WindowSession, EditsDuringARunWaitForTheWorker) {
   for (const auto& [f, partners] : s.gl->must_merge) EXPECT_TRUE(partners.empty());
   EXPECT_EQ(s.gl->fixed_curves.size(), q->v_curve.size());
   for (curve* c : q->v_curve) EXPECT_TRUE(s.gl->fixed_curves.count(c));
+}
+
+// Moving the iteration slider after a run has ended starts a worker from there: the
+// button follows it ("Pause"), and the run ends again.
+TEST(WindowSession, RestartingAFinishedRunFromTheIterationSlider) {
+  window_session s(300000);
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
+  ASSERT_TRUE(s.wait_for([&] { return s.gl->threads.empty(); }));
+  const int nb_it = s.gl->worker.optimiser.nb_it;
+  ASSERT_EQ(s.gl->worker.optimiser.k, nb_it);
+  ASSERT_EQ(s.gl->optimize_button->text(), "Optimize");
+  const std::string result = s.folder.path("out/house/house_bezier_end.svg");
+  std::filesystem::remove(result);
+  // A curve frozen now stays as it is through the new run and the passes at its end,
+  // even towards Simplicity.
+  f_curve* r = nullptr;
+  for (const auto& [f, points] : s.gl->pick_index.begin()->second)
+    if (!r && f->v_curve.size() == 1) r = f;
+  ASSERT_NE(r, nullptr);
+  s.press("Freeze");
+  s.ctrl_click(s.widget_point(s.index_midpoint(r)));
+  ASSERT_EQ(s.gl->fixed_curves.size(), 1u);
+  curve* frozen = *s.gl->fixed_curves.begin();
+  const std::vector<glm::dvec2> held = frozen->v_segment[0].v_ctrl_point;
+  s.balance_slider()->setValue(800);
+
+  // The iteration slider after each confirmation of the new run (it shows the counter).
+  std::vector<int> confirmed_k;
+  QObject probe;
+  QObject::connect(&s.gl->worker, &data_thread::job_end, &probe,
+                   [&] { confirmed_k.push_back(s.gl->iteration_slider->value()); }, Qt::QueuedConnection);
+  s.gl->iteration_slider->setFocus();
+  QTest::keyClick(s.gl->iteration_slider, Qt::Key_Home);  // back to the hot start
+  EXPECT_FALSE(s.gl->threads.empty());
+  EXPECT_EQ(s.gl->optimize_button->text(), "Pause");  // the button follows the worker
+  ASSERT_TRUE(s.wait_for([&] { return s.gl->threads.empty(); }));
+  EXPECT_EQ(s.gl->worker.optimiser.k, nb_it);
+  EXPECT_EQ(s.gl->optimize_button->text(), "Optimize");
+  EXPECT_TRUE(std::filesystem::exists(result));
+  ASSERT_GE(confirmed_k.size(), 2u);
+  EXPECT_LT(confirmed_k[0], nb_it / 2);  // it ran again from the start
+  ASSERT_TRUE(in_layer(s.gl->network.front(), frozen));
+  EXPECT_EQ(frozen->v_segment[0].v_ctrl_point, held);
+  EXPECT_EQ(check_network(s.gl->network.front()), "");
+  // With no iteration left, Optimize starts nothing and says so.
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
+  EXPECT_TRUE(s.gl->threads.empty());
+  EXPECT_EQ(s.gl->optimize_button->text(), "Optimize");
+}
+
+// Function > "Recompute topological graph" runs the extraction again on the same sketch,
+// without a dialog, and forgets the constraints.
+TEST(WindowSession, RecomputeTopologicalGraphRunsTheExtractionAgain) {
+  window_session s(200);
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  const std::size_t curves = curve_count(s.gl->network);
+  const auto [p, q] = window_test::neighbouring_keys(*s.gl);
+  ASSERT_TRUE(p && q);
+  s.ctrl_click(s.widget_point(s.index_midpoint(p)));
+  s.ctrl_click(s.widget_point(s.index_midpoint(q)));
+  s.press("Split");
+  ASSERT_FALSE(s.gl->must_split.empty());
+  s.gl->region_spin_box->setValue(3);  // an Option the next extraction reads
+
+  s.action("Recompute topological graph")->trigger();
+  EXPECT_LT(s.gl->worker.step, 11);  // the extraction starts over
+  EXPECT_TRUE(s.gl->must_split.empty());
+  EXPECT_TRUE(s.dialogs.files.empty());
+  ASSERT_TRUE(s.wait_for([&] {
+    return s.gl->worker.step == 11 && !s.gl->pick_index.empty() && !s.gl->network.empty();
+  }));
+  EXPECT_EQ(s.gl->image_stem, "house");
+  EXPECT_EQ(s.gl->worker.region_params.least_depth, 3);
+  EXPECT_EQ(curve_count(s.gl->network), curves);
+  for (const layer_graph& lg : s.gl->network) EXPECT_EQ(check_network(lg), "");
 }
 
 // One session from start to end, and the screenshot of the README.

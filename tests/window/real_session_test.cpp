@@ -1,0 +1,355 @@
+// The interactive program as a person uses it: its own X server (Xvfb) with a window
+// manager (openbox), the real vellumtrace process, and keys and clicks typed into the
+// focused window with xdotool; what it shows is read back with import, what it does from
+// its standard output and its files. Nothing here talks to the program's widgets.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+namespace {
+
+namespace fs = std::filesystem;
+using clock_type = std::chrono::steady_clock;
+
+bool wait_until(const std::function<bool()>& done, int timeout_ms) {
+  const auto end = clock_type::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    if (done()) return true;
+    if (clock_type::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A process of ours: started with fork and exec, ended by its own pid.
+struct process {
+  pid_t pid = -1;
+  int status = -1;
+
+  // Runs argv in `folder` with DISPLAY set (when not empty), its standard output and
+  // error into `log`; keep_fd stays open in the child.
+  void start(const std::vector<std::string>& argv, const std::string& display, const fs::path& folder,
+             const fs::path& log, int keep_fd = -1) {
+    // Everything the child needs is made before the fork: the test process has threads.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      // No desktop's native dialogs; the display is the session's.
+      if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("XDG_CURRENT_DESKTOP=", 0) == 0) continue;
+      env.push_back(entry);
+    }
+    if (!display.empty()) env.push_back("DISPLAY=" + display);
+    std::vector<char*> args, envp;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid = fork();
+    if (pid != 0) {
+      close(out);
+      return;
+    }
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    dup2(out, 1);
+    dup2(out, 2);
+    for (int fd = 3; fd < 1024; ++fd)
+      if (fd != keep_fd) close(fd);
+    execvpe(args[0], args.data(), envp.data());
+    _exit(127);
+  }
+  bool exited() {
+    if (pid <= 0) return true;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      pid = -1;
+      return true;
+    }
+    return false;
+  }
+  void end() {
+    if (exited()) return;
+    kill(pid, SIGTERM);
+    if (!wait_until([&] { return exited(); }, 3000)) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      pid = -1;
+    }
+  }
+  ~process() { end(); }
+};
+
+// Output of a shell command line (run with the session's DISPLAY).
+std::string run(const std::string& display, const std::string& command, int* status = nullptr) {
+  const std::string line = "DISPLAY=" + display + " " + command + " 2>/dev/null";
+  FILE* pipe = popen(line.c_str(), "r");
+  std::string text;
+  char buffer[4096];
+  while (pipe && fgets(buffer, sizeof buffer, pipe)) text += buffer;
+  const int rc = pipe ? pclose(pipe) : -1;
+  if (status) *status = rc;
+  return text;
+}
+
+std::string read_file(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
+// Pixels that differ between two pictures of one size.
+int differing_pixels(const cv::Mat& a, const cv::Mat& b) {
+  if (a.size() != b.size() || a.type() != b.type()) return a.rows * a.cols;
+  cv::Mat d;
+  cv::absdiff(a, b, d);
+  std::vector<cv::Mat> channels;
+  cv::split(d, channels);
+  cv::Mat any = channels[0] > 8;
+  for (std::size_t c = 1; c < channels.size(); ++c) any |= channels[c] > 8;
+  return cv::countNonZero(any);
+}
+
+// One X server with a window manager, on a display of its own, and the program in it.
+class real_session : public ::testing::Test {
+ protected:
+  fs::path dir;
+  std::string display;
+  process xvfb, wm, app;
+  std::string window;  // the main window's X id
+
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "openbox", "xdotool", "import", "xprop"})
+      ASSERT_EQ(std::system((std::string("command -v ") + tool + " >/dev/null").c_str()), 0)
+          << tool << " is missing: run scripts/setup";
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::path(testing::TempDir()) / ("real_session_" + std::string(info->name()) + "_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "in");
+    fs::copy(fs::path(VELLUMTRACE_SOURCE_DIR) / "config", dir / "config", fs::copy_options::recursive);
+    fs::create_directory_symlink(fs::path(VELLUMTRACE_SOURCE_DIR) / "shader", dir / "shader");
+    fs::copy_file(fs::path(VELLUMTRACE_SOURCE_DIR) / "examples" / "house.png", dir / "in" / "house.png");
+    // A run long enough to pause and resume, with a progress line every 30000 iterations.
+    std::ofstream(dir / "config" / "recuit.conf") << "recuit 3000000 1 0.9999 0.25 0.01\n";
+    std::ofstream(dir / "config" / "input_sketch.conf") << "out\n0\n";
+    std::ofstream(dir / "config" / "default_dir_open.conf") << "in\n";
+
+    // A free display: the server names it on the pipe.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    xvfb.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1280x24", "-nolisten", "tcp"},
+               "", dir, dir / "xvfb.log", fds[1]);
+    close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    ASSERT_GT(poll(&p, 1, 15000), 0) << "Xvfb named no display";
+    char number[32] = {};
+    ASSERT_GT(read(fds[0], number, sizeof number - 1), 0);
+    close(fds[0]);
+    display = ":" + std::to_string(std::stoi(number));
+
+    wm.start({"openbox", "--sm-disable"}, display, dir, dir / "openbox.log");
+    ASSERT_TRUE(wait_until([&] { return run(display, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }, 15000))
+        << "openbox did not start";
+
+    app.start({VELLUMTRACE_GUI_EXE}, display, dir, dir / "app.log");
+    ASSERT_TRUE(wait_until([&] { return find_main_window(); }, 20000)) << "no window of vellumtrace";
+  }
+
+  void TearDown() override {
+    app.end();
+    wm.end();
+    xvfb.end();
+    if (!HasFailure()) fs::remove_all(dir);
+  }
+
+  // The program's visible window of about 1024 x 1024 (its child widgets have windows too).
+  bool find_main_window() {
+    std::istringstream ids(run(display, "xdotool search --onlyvisible --pid " + std::to_string(app.pid)));
+    for (std::string id; ids >> id;) {
+      const std::string g = run(display, "xdotool getwindowgeometry --shell " + id);
+      const auto value = [&](const std::string& key) {
+        const std::size_t at = g.find(key + "=");
+        return at == std::string::npos ? 0 : std::stoi(g.substr(at + key.size() + 1));
+      };
+      if (value("WIDTH") >= 1000 && value("HEIGHT") >= 1000) {
+        window = id;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  std::string log() const { return read_file(dir / "app.log"); }
+  // Progress lines of the optimiser so far (each begins with a carriage return).
+  std::size_t progress() const { return count_of(log(), "\r"); }
+
+  // Keys as typed on the keyboard into the active window (xdotool's key names).
+  void key(const std::string& keys) {
+    run(display, "xdotool windowactivate --sync " + window + " key --delay 40 " + keys);
+  }
+  void click(int x, int y) {
+    run(display, "xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+                     " click 1");
+    pause_ms(300);
+  }
+  bool dialog_open(const std::string& title) {
+    return !run(display, "xdotool search --onlyvisible --name '^" + title + "$'").empty();
+  }
+  // Types a file name into the dialog the shortcut opens, as a person does, and accepts it.
+  void answer_dialog(const std::string& shortcut, const std::string& title, const std::string& name) {
+    key(shortcut);
+    ASSERT_TRUE(wait_until([&] { return dialog_open(title); }, 10000)) << "no dialog " << title;
+    pause_ms(300);
+    run(display, "xdotool type --delay 40 '" + name + "'");
+    pause_ms(300);
+    run(display, "xdotool key Return");
+    ASSERT_TRUE(wait_until([&] { return !dialog_open(title); }, 10000)) << title << " stays open";
+  }
+
+  cv::Mat screenshot(const std::string& name) {
+    const fs::path p = dir / (name + ".png");
+    run(display, "import -window " + window + " png:" + p.string());
+    return cv::imread(p.string(), cv::IMREAD_COLOR);
+  }
+};
+
+// Where the window puts what the test clicks: the "Optimize" button lies under the legend,
+// one legend row below its green bar; the view fills the window above the legend.
+struct layout {
+  cv::Point optimize;
+  cv::Rect view;
+};
+
+bool find_layout(const cv::Mat& shot, layout& out) {
+  const auto bar_rows = [&](auto is_colour, int from, int to, int& x0, int& x1) {
+    int y_sum = 0, n = 0;
+    x0 = shot.cols;
+    x1 = 0;
+    for (int y = from; y < to; ++y)
+      for (int x = 0; x < shot.cols / 3; ++x) {
+        const cv::Vec3b c = shot.at<cv::Vec3b>(y, x);  // BGR
+        if (!is_colour(c)) continue;
+        y_sum += y;
+        ++n;
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+      }
+    return n > 20 ? y_sum / n : -1;
+  };
+  int gx0, gx1, bx0, bx1;
+  const int green = bar_rows([](cv::Vec3b c) { return c[1] > 100 && c[1] < 170 && c[0] < 60 && c[2] < 60; },
+                             shot.rows / 2, shot.rows, gx0, gx1);
+  if (green < 0) return false;
+  const int blue = bar_rows([](cv::Vec3b c) { return c[0] > 200 && c[1] < 60 && c[2] < 60; },
+                            std::max(0, green - 80), green - 5, bx0, bx1);
+  if (blue < 0) return false;
+  const int pitch = green - blue;
+  out.optimize = {(gx0 + gx1) / 2, green + pitch};
+  out.view = cv::Rect(0, 45, shot.cols, std::max(1, blue - 2 * pitch - 45 - 20));
+  return true;
+}
+
+TEST_F(real_session, CancelledDialogsKeysThroughTheFocusAndOptimizeFollowingTheWorker) {
+  // Open Sketch: the extraction runs to the optimiser's set-up and waits for Optimize.
+  answer_dialog("ctrl+o", "Open File", "house.png");
+  ASSERT_TRUE(wait_until([&] { return log().find("Number of curves:") != std::string::npos; }, 30000)) << log();
+  pause_ms(500);
+  const cv::Mat opened = screenshot("opened");
+  layout where;
+  ASSERT_TRUE(find_layout(opened, where)) << "no legend in " << (dir / "opened.png");
+
+  // Ctrl+O, then Esc in the dialog: the drawing stays, and so does the program.
+  key("ctrl+o");
+  ASSERT_TRUE(wait_until([&] { return dialog_open("Open File"); }, 10000));
+  pause_ms(300);
+  run(display, "xdotool key Escape");
+  ASSERT_TRUE(wait_until([&] { return !dialog_open("Open File"); }, 10000));
+  pause_ms(500);
+  ASSERT_FALSE(app.exited()) << "Esc in the dialog ended the program";
+  const cv::Mat cancelled = screenshot("cancelled");
+  EXPECT_LT(differing_pixels(opened(where.view), cancelled(where.view)), 200) << "the drawing went with the dialog";
+
+  // Optimize still runs the optimiser; pressed again (Pause) it holds the run.
+  const std::size_t before = progress();
+  click(where.optimize.x, where.optimize.y);
+  EXPECT_TRUE(wait_until([&] { return progress() > before + 2; }, 10000)) << "Optimize did not start the run";
+  click(where.optimize.x, where.optimize.y);
+  pause_ms(500);
+  const std::size_t held = progress();
+  pause_ms(1000);
+  EXPECT_EQ(progress(), held) << "Pause did not hold the run";
+
+  // Into the view: + and - zoom, the arrows pan, T and Y write the snapshots.
+  click(where.view.width / 8, where.view.y + where.view.height / 2);
+  const cv::Mat still = screenshot("still");
+  key("plus");
+  pause_ms(400);
+  EXPECT_GT(differing_pixels(still(where.view), screenshot("zoomed")(where.view)), 5000) << "+ did not zoom";
+  key("minus");
+  pause_ms(400);
+  EXPECT_LT(differing_pixels(still(where.view), screenshot("unzoomed")(where.view)), 200) << "- did not zoom back";
+  key("Left");
+  pause_ms(400);
+  EXPECT_GT(differing_pixels(still(where.view), screenshot("panned")(where.view)), 500) << "Left did not pan";
+  key("Right");
+  pause_ms(400);
+  EXPECT_LT(differing_pixels(still(where.view), screenshot("unpanned")(where.view)), 200) << "Right did not pan back";
+  EXPECT_EQ(progress(), held) << "an arrow key moved the iteration slider";
+  for (const char* snapshot_key : {"t", "y"}) {
+    fs::remove(dir / "color.png");
+    fs::remove(dir / "depth.png");
+    key(snapshot_key);
+    EXPECT_TRUE(wait_until([&] { return fs::exists(dir / "color.png") && fs::exists(dir / "depth.png"); }, 5000))
+        << snapshot_key << " wrote no snapshots";
+  }
+
+  // Save Graph mid-run under a name without extension, then Open Graph of it: the run
+  // waits for Optimize, whose button then follows the worker (Pause holds it).
+  answer_dialog("ctrl+s", "Save File", "mid");
+  ASSERT_TRUE(wait_until([&] { return fs::exists(dir / "in" / "mid.graph"); }, 10000));
+  const std::size_t opened_before = count_of(log(), "house.png");
+  answer_dialog("ctrl+g", "Open File", "mid.graph");
+  ASSERT_TRUE(wait_until([&] { return count_of(log(), "house.png") > opened_before; }, 10000)) << log();
+  pause_ms(500);
+  const std::size_t reopened = progress();
+  pause_ms(800);
+  EXPECT_EQ(progress(), reopened) << "the reopened run did not wait for Optimize";
+  click(where.optimize.x, where.optimize.y);
+  EXPECT_TRUE(wait_until([&] { return progress() > reopened + 2; }, 10000)) << "Optimize did not resume the run";
+  click(where.optimize.x, where.optimize.y);
+  pause_ms(500);
+  const std::size_t paused = progress();
+  pause_ms(1000);
+  EXPECT_EQ(progress(), paused) << "the button did not read Pause while the worker ran";
+  EXPECT_EQ(log().find("There is a problem"), std::string::npos);
+
+  // Esc quits.
+  key("Escape");
+  EXPECT_TRUE(wait_until([&] { return app.exited(); }, 15000));
+  EXPECT_TRUE(WIFEXITED(app.status) && WEXITSTATUS(app.status) == 0) << log();
+}
+
+}  // namespace
