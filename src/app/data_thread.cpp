@@ -2,7 +2,6 @@
 
 #include <iostream>
 
-#include "pipeline/compute_graph_distance.h"
 #include "pipeline/compute_sample_weights.h"
 #include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
@@ -63,11 +62,7 @@ void data_thread::run_step(int n) {
       cv::Mat own_boundary;
       extract_boundary_pixels(layers, region_image, view ? &view->boundary_image : &own_boundary);
       // Without a view, the view's own default: one pass.
-      const int passes = view ? view->nb_edge_one_node : 1;
-      for (int i = 0; i < passes; ++i) {
-        compute_graph_distance(layers);
-        if (!trace_edge_one_node(layers)) break;
-      }
+      trace_open_strokes(layers, view ? view->nb_edge_one_node : 1);
       break;
     }
     case 5:

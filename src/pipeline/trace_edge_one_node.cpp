@@ -6,6 +6,7 @@
 
 #include <glm/common.hpp>
 
+#include "pipeline/compute_graph_distance.h"
 #include "pipeline/pixel_neighbourhoods.h"
 #include "pipeline/view_settings.h"
 
@@ -14,10 +15,10 @@ namespace {
 using pixel_set = std::set<glm::ivec2>;
 
 // Turns edge pixel p of the open stroke's pair into a junction pixel of that pair.
-void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p) {
+void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p, std::vector<glm::ivec2>& added) {
   g.edge_pixels.erase(p);
   g.edge_pixels_by_pair[key].erase(p);
-  g.junction_pixels.insert(p);
+  if (g.junction_pixels.insert(p).second) added.push_back(p);
   g.junction_pixels_by_pair[key].insert(p);
 }
 
@@ -112,7 +113,8 @@ bool reaches_graph_elsewhere(const layer& l, const ridge_walk& first, const ridg
 
 // Joins the end of a walk to the graph (the walk's last front and the pixels it adds
 // become junction pixels of the stroke's pair, collected in `ends`).
-void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends) {
+void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends,
+                std::vector<glm::ivec2>& added) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
@@ -122,7 +124,7 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
   if (l.traced_pixels.count(end)) {
     // The walk ran into an earlier open stroke: its end and the graph pixels within four
     // steps of it (off the new path) join one junction cluster of this stroke's pair.
-    for (const glm::ivec2& p : front) move_to_junctions(g, key, p);
+    for (const glm::ivec2& p : front) move_to_junctions(g, key, p, added);
     for (const glm::ivec2& p : front) {
       pixel_set cluster{p};
       std::vector<glm::ivec2> added{p}, next_added;
@@ -133,7 +135,7 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
             if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_added.push_back(q);
         added.swap(next_added);
       }
-      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q);
+      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q, added);
     }
   } else if (!g.junction_pixels.count(end)) {
     // The walk ended on a boundary: spread over the graph pixels from the path until
@@ -159,13 +161,14 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
       if (g.junction_pixels.count(q)) continue;
       g.edge_pixels.erase(q);
       g.junction_pixels.insert(q);
+      added.push_back(q);
       for (auto& [pair, pixels] : g.edge_pixels_by_pair)
         if (pixels.erase(q)) g.junction_pixels_by_pair[pair].insert(q);
     }
   }
 }
 
-bool trace_layer(layer& l, int least_distance) {
+bool trace_layer(layer& l, int least_distance, std::vector<glm::ivec2>& added) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
@@ -236,8 +239,8 @@ bool trace_layer(layer& l, int least_distance) {
     path.swap(other_path);
   }
 
-  attach_end(l, key, walk, path, ends);
-  if (bridge) attach_end(l, key, other, path, ends);
+  attach_end(l, key, walk, path, ends, added);
+  if (bridge) attach_end(l, key, other, path, ends, added);
 
   // The tip is a junction pixel by itself: the node of the stroke's free end.
   path.erase(best);
@@ -245,11 +248,11 @@ bool trace_layer(layer& l, int least_distance) {
   std::set<glm::ivec2>& junctions = g.junction_pixels_by_pair[key];
   junctions.insert(best);
   junctions.insert(ends.begin(), ends.end());
-  g.junction_pixels.insert(best);
+  if (g.junction_pixels.insert(best).second) added.push_back(best);
   std::set<glm::ivec2>& edges = g.edge_pixels_by_pair[key];
   for (const glm::ivec2& p : path) {
     edges.insert(p);
-    g.edge_pixels.insert(p);
+    if (g.edge_pixels.insert(p).second) added.push_back(p);
     l.traced_pixels.insert(p);
   }
   return true;
@@ -257,14 +260,38 @@ bool trace_layer(layer& l, int least_distance) {
 
 }  // namespace
 
-bool trace_edge_one_node(std::list<layer>& layers) {
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added) {
   // Only the interactive worker traces; without a view, use the view's starting value.
   const int least_distance =
       main_gl_widget ? main_gl_widget->size_edge_one_node : view_settings().size_edge_one_node;
   bool traced = false;
+  std::vector<glm::ivec2> scratch;
+  if (added) added->assign(layers.size(), {});
+  std::size_t i = 0;
   for (layer& l : layers) {
+    std::vector<glm::ivec2>& out = added ? (*added)[i++] : scratch;
     if (l.v_peak.size() <= 1) continue;
-    if (trace_layer(l, least_distance)) traced = true;
+    if (trace_layer(l, least_distance, out)) traced = true;
+    if (!added) scratch.clear();
+  }
+  return traced;
+}
+
+int trace_open_strokes(std::list<layer>& layers, int max_passes) {
+  std::vector<cv::Mat> from_end(layers.size());
+  std::vector<std::vector<glm::ivec2>> added;
+  int traced = 0;
+  for (int pass = 0; pass < max_passes; ++pass) {
+    std::size_t i = 0;
+    for (layer& l : layers) {
+      if (pass == 0)
+        compute_layer_graph_distance(l, &from_end[i]);
+      else
+        update_layer_graph_distance(l, from_end[i], added[i]);
+      ++i;
+    }
+    if (!trace_edge_one_node(layers, &added)) break;
+    ++traced;
   }
   return traced;
 }

@@ -3,6 +3,7 @@
 // pixel farthest from the pixel graph back to the graph.
 
 #include <list>
+#include <vector>
 
 #include "pipeline/layer.h"
 
@@ -27,5 +28,15 @@
 //     the existing edges).
 // Reads layer::graph_dist (compute_graph_distance must run first), layer::stroke_depth,
 // layer::labels. Changes layer::graph (edge/junction pixel sets and their per-pair maps)
-// and layer::traced_pixels. Returns true when at least one layer was traced.
-bool trace_edge_one_node(std::list<layer>& layers);
+// and layer::traced_pixels. Returns true when at least one layer was traced. When `added`
+// is given it gets one list per layer, in layer order, of the pixels that joined
+// graph.edge_pixels or graph.junction_pixels (for update_layer_graph_distance).
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added = nullptr);
+
+// The open-stroke passes of extraction step 4: at most `max_passes` times, the graph
+// distance of every layer, then trace_edge_one_node; stops after the first pass that
+// traces nothing. Leaves the layers as calling compute_graph_distance and
+// trace_edge_one_node in turn would, but after the first pass each layer's distances are
+// only updated around the pixels its trace added, so that a pass costs about what its
+// stroke costs rather than what the page does. Returns the number of passes that traced.
+int trace_open_strokes(std::list<layer>& layers, int max_passes);
