@@ -55,7 +55,7 @@ void batch_run(benchmark::State& state, const std::string& name, const cv::Mat& 
       curve_network network;
       data_thread worker(&network, &input_image, &region_image, nullptr);
       std::srand(1);
-      extract_batch_network(path, input_image, region_image, boundary_image, network, worker);
+      extract_batch_network(path, input_image, region_image, boundary_image, network, worker, false);
       curves_before = curve_count(network);
       worker.optimiser.gen.seed(1);
       optimise_batch_network(network, worker.optimiser, 0.25f, 0.9999f);
