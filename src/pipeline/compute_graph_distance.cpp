@@ -69,18 +69,20 @@ std::vector<glm::ivec2> ends_of_unreached_strokes(const layer& l, const cv::Mat&
 
 // Clears `from_end` and graph_dist (to -1) over the stroke measured from its own end that
 // holds `start`: the added pixels reach it now, so it is measured from them instead.
-void forget_own_end_measure(layer& l, cv::Mat& from_end, glm::ivec2 start) {
+void forget_own_end_measure(layer& l, cv::Mat& from_end, glm::ivec2 start, std::vector<char>* dirty_rows) {
   cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   std::vector<glm::ivec2> stroke{start};
   from_end.at<uchar>(start.y, start.x) = 0;
   dist.at<int32_t>(start.y, start.x) = -1;
+  if (dirty_rows) (*dirty_rows)[start.y] = 1;
   for (std::size_t i = 0; i < stroke.size(); ++i)
     for (glm::ivec2 q : window_3x3(stroke[i], rows, cols)) {
       uchar& own = from_end.at<uchar>(q.y, q.x);
       if (!own) continue;
       own = 0;
       dist.at<int32_t>(q.y, q.x) = -1;
+      if (dirty_rows) (*dirty_rows)[q.y] = 1;
       stroke.push_back(q);
     }
 }
@@ -125,9 +127,11 @@ void compute_layer_graph_distance(layer& l, cv::Mat* from_end) {
   });
 }
 
-void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added) {
+void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added,
+                                 std::vector<char>* dirty_rows) {
   if (from_end.empty()) {
     compute_layer_graph_distance(l, &from_end);
+    if (dirty_rows) dirty_rows->assign(std::size_t(l.graph_dist.rows), 1);
     return;
   }
   cv::Mat& dist = l.graph_dist;
@@ -136,13 +140,14 @@ void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<
   // now reached from the graph: its old values do not bound the new ones.
   for (const glm::ivec2& p : added)
     for (glm::ivec2 q : window_3x3(p, rows, cols))
-      if (from_end.at<uchar>(q.y, q.x)) forget_own_end_measure(l, from_end, q);
+      if (from_end.at<uchar>(q.y, q.x)) forget_own_end_measure(l, from_end, q, dirty_rows);
 
   std::vector<glm::ivec2> seeds;
   for (const glm::ivec2& p : added) {
     int32_t& d = dist.at<int32_t>(p.y, p.x);
     if (d == 0) continue;  // a graph pixel already, or listed twice
     d = 0;
+    if (dirty_rows) (*dirty_rows)[p.y] = 1;
     seeds.push_back(p);
   }
   // Distances only fall when sources are added: a breadth-first flood from the new ones
@@ -152,6 +157,7 @@ void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<
       int32_t& d = dist.at<int32_t>(q.y, q.x);
       if ((d != -1 && d <= k) || !is_stroke(l, q)) continue;
       d = k;
+      if (dirty_rows) (*dirty_rows)[q.y] = 1;
       next.push_back(q);
     }
   });

@@ -33,5 +33,7 @@ void compute_layer_graph_distance(layer& l, cv::Mat* from_end = nullptr);
 // that the pixels `added` joined the edge or junction pixels of layer::graph (nothing
 // else may have changed). It only walks where distances fall: the strokes around the
 // added pixels, and the strokes measured from their own end that the added pixels now
-// reach. Falls back to the whole computation when `from_end` is empty.
-void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added);
+// reach. Falls back to the whole computation when `from_end` is empty. When given,
+// `dirty_rows` (one entry per window row) gets 1 at every row where a value changed.
+void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added,
+                                 std::vector<char>* dirty_rows = nullptr);

@@ -168,21 +168,43 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
   }
 }
 
-bool trace_layer(layer& l, int least_distance, std::vector<glm::ivec2>& added) {
+// The greatest graph distance and its first pixel in row-major order, from the rows'
+// greatest values when they are known (only that row is then read).
+void farthest_pixel(const cv::Mat& dist, const std::vector<int32_t>* row_max, int32_t& m, glm::ivec2& seed) {
+  m = -1;
+  seed = glm::ivec2(0, 0);
+  int first_row = 0, last_row = dist.rows;
+  if (row_max) {
+    int best_row = -1;
+    for (int y = 0; y < dist.rows; ++y)
+      if ((*row_max)[y] > m) {
+        m = (*row_max)[y];
+        best_row = y;
+      }
+    if (best_row < 0) return;
+    m = -1;
+    first_row = best_row;
+    last_row = best_row + 1;
+  }
+  for (int y = first_row; y < last_row; ++y) {
+    const int32_t* row = dist.ptr<int32_t>(y);
+    for (int x = 0; x < dist.cols; ++x)
+      if (row[x] > m) {
+        m = row[x];
+        seed = glm::ivec2(x, y);
+      }
+  }
+}
+
+bool trace_layer(layer& l, int least_distance, std::vector<glm::ivec2>& added,
+                 const std::vector<int32_t>* row_max) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
 
   int32_t m = -1;
   glm::ivec2 seed(0, 0);
-  for (int y = 0; y < rows; ++y) {
-    const int32_t* row = dist.ptr<int32_t>(y);
-    for (int x = 0; x < cols; ++x)
-      if (row[x] > m) {
-        m = row[x];
-        seed = glm::ivec2(x, y);
-      }
-  }
+  farthest_pixel(dist, row_max, m, seed);
   // m < 0: no graph pixel at all, nothing to measure a stroke from.
   if (m <= 0 || m < least_distance) return false;
 
@@ -260,7 +282,8 @@ bool trace_layer(layer& l, int least_distance, std::vector<glm::ivec2>& added) {
 
 }  // namespace
 
-bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added) {
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added,
+                         const std::vector<std::vector<int32_t>>* row_max) {
   // Only the interactive worker traces; without a view, use the view's starting value.
   const int least_distance =
       main_gl_widget ? main_gl_widget->size_edge_one_node : view_settings().size_edge_one_node;
@@ -268,29 +291,51 @@ bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::
   std::vector<glm::ivec2> scratch;
   if (added) added->assign(layers.size(), {});
   std::size_t i = 0;
-  for (layer& l : layers) {
-    std::vector<glm::ivec2>& out = added ? (*added)[i++] : scratch;
-    if (l.v_peak.size() <= 1) continue;
-    if (trace_layer(l, least_distance, out)) traced = true;
+  for (auto l = layers.begin(); l != layers.end(); ++l, ++i) {
+    std::vector<glm::ivec2>& out = added ? (*added)[i] : scratch;
+    if (l->v_peak.size() <= 1) continue;
+    if (trace_layer(*l, least_distance, out, row_max ? &(*row_max)[i] : nullptr)) traced = true;
     if (!added) scratch.clear();
   }
   return traced;
 }
 
+namespace {
+
+// The greatest graph distance of every window row whose entry in `dirty` is set.
+void update_row_maxima(const cv::Mat& dist, std::vector<char>& dirty, std::vector<int32_t>& row_max) {
+  row_max.resize(std::size_t(dist.rows), -1);
+  for (int y = 0; y < dist.rows; ++y) {
+    if (!dirty[y]) continue;
+    dirty[y] = 0;
+    const int32_t* row = dist.ptr<int32_t>(y);
+    row_max[y] = dist.cols > 0 ? *std::max_element(row, row + dist.cols) : -1;
+  }
+}
+
+}  // namespace
+
 int trace_open_strokes(std::list<layer>& layers, int max_passes) {
   std::vector<cv::Mat> from_end(layers.size());
   std::vector<std::vector<glm::ivec2>> added;
+  // Per layer, the greatest distance of each window row, so that finding the farthest
+  // pixel reads the rows that changed, not the page.
+  std::vector<std::vector<int32_t>> row_max(layers.size());
+  std::vector<std::vector<char>> dirty(layers.size());
   int traced = 0;
   for (int pass = 0; pass < max_passes; ++pass) {
     std::size_t i = 0;
     for (layer& l : layers) {
-      if (pass == 0)
+      if (pass == 0) {
         compute_layer_graph_distance(l, &from_end[i]);
-      else
-        update_layer_graph_distance(l, from_end[i], added[i]);
+        dirty[i].assign(std::size_t(l.graph_dist.rows), 1);
+      } else {
+        update_layer_graph_distance(l, from_end[i], added[i], &dirty[i]);
+      }
+      update_row_maxima(l.graph_dist, dirty[i], row_max[i]);
       ++i;
     }
-    if (!trace_edge_one_node(layers, &added)) break;
+    if (!trace_edge_one_node(layers, &added, &row_max)) break;
     ++traced;
   }
   return traced;

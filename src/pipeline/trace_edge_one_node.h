@@ -30,8 +30,11 @@
 // layer::labels. Changes layer::graph (edge/junction pixel sets and their per-pair maps)
 // and layer::traced_pixels. Returns true when at least one layer was traced. When `added`
 // is given it gets one list per layer, in layer order, of the pixels that joined
-// graph.edge_pixels or graph.junction_pixels (for update_layer_graph_distance).
-bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added = nullptr);
+// graph.edge_pixels or graph.junction_pixels (for update_layer_graph_distance). When
+// `row_max` is given it holds, per layer, the greatest graph distance of every window row
+// (kept current by the caller), and only the row that holds the farthest pixel is read.
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added = nullptr,
+                         const std::vector<std::vector<int32_t>>* row_max = nullptr);
 
 // The open-stroke passes of extraction step 4: at most `max_passes` times, the graph
 // distance of every layer, then trace_edge_one_node; stops after the first pass that
