@@ -18,6 +18,7 @@
 #include "app/blas_threads.h"
 #include "app/data_thread.h"
 #include "graph/curve_network.h"
+#include "pages/tiled_page.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -54,7 +55,7 @@ void batch_run(benchmark::State& state, const std::string& name, const cv::Mat& 
       curve_network network;
       data_thread worker(&network, &input_image, &region_image, nullptr);
       std::srand(1);
-      extract_batch_network(path, input_image, region_image, boundary_image, network, worker);
+      extract_batch_network(path, input_image, region_image, boundary_image, network, worker, false);
       curves_before = curve_count(network);
       worker.optimiser.gen.seed(1);
       optimise_batch_network(network, worker.optimiser, 0.25f, 0.9999f);
@@ -79,5 +80,13 @@ void BM_BatchRunDrawing1024(benchmark::State& state) {
   batch_run(state, "drawing1024", fixtures::random_drawing(1024, 300, 1));
 }
 BENCHMARK(BM_BatchRunDrawing1024)->Unit(benchmark::kSecond)->Iterations(1);
+
+// A tiled 2048 x 2048 page of the icon and the bundled examples (sixteen drawings; run
+// from the repository root): the large page whose cost and memory should grow with its
+// ink alone.
+void BM_BatchRunTiledPage2048(benchmark::State& state) {
+  batch_run(state, "tiled2048", tiled_page(2048, 2048));
+}
+BENCHMARK(BM_BatchRunTiledPage2048)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

@@ -3,11 +3,17 @@
 // of the layers after the step before it; the copy is not timed.
 
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <list>
 
 #include <benchmark/benchmark.h>
 #include <opencv2/imgcodecs.hpp>
 
+#include "graph/curve_network.h"
+#include "io/output_names.h"
+#include "pages/tiled_page.h"
 #include "pipeline/compute_graph_distance.h"
 #include "pipeline/compute_sample_weights.h"
 #include "pipeline/extract_boundary_pixels.h"
@@ -150,5 +156,75 @@ void BM_dangling_stroke_pass(benchmark::State& state) {
   main_gl_widget = nullptr;
 }
 BENCHMARK(BM_dangling_stroke_pass)->Unit(benchmark::kMillisecond);
+
+// The interactive extraction as the worker runs it, steps 0 to 9 with the shipped
+// ceiling of 100 open-stroke passes, on a tiled page (run from the repository root: the
+// page uses the bundled examples). The 2048 page holds four times the ink of the 1024
+// page, so the two times should differ by about four.
+void BM_InteractiveExtraction(benchmark::State& state) {
+  const int side = int(state.range(0));
+  const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "extraction_bench_page";
+  std::filesystem::create_directories(scratch / "page");
+  const std::string path = (scratch / "page.png").string();
+  cv::imwrite(path, tiled_page(side, side));
+  cv::Mat sketch;
+  load_sketch(path.c_str(), &sketch);
+  const std::string old_root = output_root;
+  output_root = scratch.string() + "/";  // step 8 writes its picture below the image's folder
+  view_settings view;
+  view.nb_edge_one_node = 100;
+  view.image_stem = "page";
+  main_gl_widget = &view;
+  std::size_t nb_fragments = 0;
+  int nb_passes = 0;
+  for (auto _ : state) {
+    std::srand(1);
+    cv::Mat input = sketch.clone(), region_image;
+    std::list<layer> layers;
+    curve_network network;
+    std::clock_t t = std::clock();
+    // CPU seconds of a group of steps, added up over the iterations.
+    auto lap = [&](const char* name) {
+      const std::clock_t now = std::clock();
+      state.counters[name] += double(now - t) / CLOCKS_PER_SEC;
+      t = now;
+    };
+    extract_layers(&input, &layers, &region_image, view.min_nb_pixel_in_layer, view.separate_layers,
+                   read_ink_threshold());
+    compute_ink_distance(layers, input.rows, input.cols);
+    label_regions(region_image, layers, params.least_depth, params.least_size);
+    split_regions(&region_image, layers, params.least_depth, params.least_size, params.neck_ratio,
+                  params.neck_margin);
+    compute_stroke_depth(layers);
+    grow_regions(layers, &region_image);
+    lap("s_steps_0_3");
+    extract_boundary_pixels(layers, &region_image, &view.boundary_image);
+    nb_passes = trace_open_strokes(layers, view.nb_edge_one_node);
+    lap("s_step_4");
+    extract_nodes(&region_image, &layers);
+    paint_nodes(&region_image, layers);
+    compute_sample_weights(layers);
+    lap("s_steps_5_6");
+    network.build(&layers, input.rows, input.cols);
+    lap("s_step_7");
+    network.refine();
+    lap("s_step_8");
+    network.link();
+    lap("s_step_9");
+    nb_fragments = 0;
+    for (const layer_graph& lg : network) nb_fragments += lg.f_curves.size();
+    // The layers and curves it leaves, for comparison between builds.
+    state.PauseTiming();
+    std::ofstream out(scratch / ("layers" + std::to_string(side) + ".bin"), std::ios::binary);
+    for (const layer& l : layers) l.write(out);
+    network.save_curves_svg((scratch / ("curves" + std::to_string(side) + ".svg")).string(), false);
+    state.ResumeTiming();
+  }
+  main_gl_widget = nullptr;
+  output_root = old_root;
+  state.counters["fragments"] = double(nb_fragments);
+  state.counters["open_strokes"] = nb_passes;
+}
+BENCHMARK(BM_InteractiveExtraction)->Arg(1024)->Arg(2048)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

@@ -127,12 +127,27 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
   if (!out) std::cerr << "cannot write " << path << std::endl;
 }
 
+// What a batch run, which traces no open stroke and writes no .graph file, reads no more
+// after the label growth: the stroke depth and the region mask of the open-stroke passes.
+void drop_after_label_growth(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    l.stroke_depth = cv::Mat(0, 0, CV_32SC1);
+    l.region_mask = cv::Mat(0, 0, CV_8SC1);
+  }
+}
+
+// The growth rings, read last by the sample weights (one map node per stroke pixel).
+void drop_after_sample_weights(std::list<layer>& layers) {
+  for (layer& l : layers) std::map<glm::ivec2, int32_t>().swap(l.grow_level);
+}
+
 }  // namespace
 
 // Also false, after one line on standard error naming the file, when every pixel of the
 // sketch is ink.
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
-                           cv::Mat& boundary_image, curve_network& network, data_thread& worker) {
+                           cv::Mat& boundary_image, curve_network& network, data_thread& worker,
+                           bool keep_layer_images) {
   if (!load_sketch(path.c_str(), &input_image)) return false;
   const float threshold = read_ink_threshold();
   report_mostly_ink(input_image, threshold, path);
@@ -150,16 +165,24 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   const region_params& rp = worker.region_params;
   std::list<layer>& layers = worker.layers;
 
-  extract_layers(&input_image, &layers, &region_image, 100, false, threshold);
+  // The batch shows no pictures: no region or boundary image is painted, and the
+  // input is not needed once the ink is found (on a large page these images alone
+  // would hold hundreds of megabytes through the rest of the run).
+  region_image.release();
+  boundary_image.release();
+  extract_layers(&input_image, &layers, nullptr, 100, false, threshold);
   compute_ink_distance(layers, input_image.rows, input_image.cols);
+  input_image.release();
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
   compute_stroke_depth(layers);
   grow_regions(layers, &region_image);
+  if (!keep_layer_images) drop_after_label_growth(layers);
   extract_boundary_pixels(layers, &region_image, &boundary_image);
   extract_nodes(&region_image, &layers);
   paint_nodes(&region_image, layers);
   compute_sample_weights(layers);
+  if (!keep_layer_images) drop_after_sample_weights(layers);
   network.build(&layers, worker.rows, worker.cols);
   for (layer_graph& lg : network) lg.fit_fragments_at_junctions();
   for (layer_graph& lg : network) {
@@ -249,7 +272,7 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
         continue;
       }
     } else if (!extract_batch_network(input_path, input_image, region_image, boundary_image, network,
-                                      worker)) {
+                                      worker, false)) {
       std::cerr << "test " << d << " skipped" << std::endl;
       ++skipped;
       continue;

@@ -62,7 +62,7 @@ void data_thread::run_step(int n) {
       cv::Mat own_boundary;
       extract_boundary_pixels(layers, region_image, view ? &view->boundary_image : &own_boundary);
       // Without a view, the view's own default: one pass.
-      run_open_stroke_passes(layers, view ? view->nb_edge_one_node : 1);
+      trace_open_strokes(layers, view ? view->nb_edge_one_node : 1);
       break;
     }
     case 5:

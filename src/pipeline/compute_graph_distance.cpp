@@ -67,29 +67,102 @@ std::vector<glm::ivec2> ends_of_unreached_strokes(const layer& l, const cv::Mat&
   return ends;
 }
 
+// Clears `from_end` and graph_dist (to -1) over the stroke measured from its own end that
+// holds `start`: the added pixels reach it now, so it is measured from them instead.
+void forget_own_end_measure(layer& l, cv::Mat& from_end, glm::ivec2 start, std::vector<char>* dirty_rows) {
+  cv::Mat& dist = l.graph_dist;
+  const int rows = dist.rows, cols = dist.cols;
+  std::vector<glm::ivec2> stroke{start};
+  from_end.at<uchar>(start.y, start.x) = 0;
+  dist.at<int32_t>(start.y, start.x) = -1;
+  if (dirty_rows) (*dirty_rows)[start.y] = 1;
+  for (std::size_t i = 0; i < stroke.size(); ++i)
+    for (glm::ivec2 q : window_3x3(stroke[i], rows, cols)) {
+      uchar& own = from_end.at<uchar>(q.y, q.x);
+      if (!own) continue;
+      own = 0;
+      dist.at<int32_t>(q.y, q.x) = -1;
+      if (dirty_rows) (*dirty_rows)[q.y] = 1;
+      stroke.push_back(q);
+    }
+}
+
 }  // namespace
 
-void compute_graph_distance(std::list<layer>& layers) {
-  for (layer& l : layers) {
-    const int rows = l.ink_dist.rows, cols = l.ink_dist.cols;
-    l.graph_dist = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
-    cv::Mat& dist = l.graph_dist;
+void compute_layer_graph_distance(layer& l, cv::Mat* from_end) {
+  const int rows = l.ink_dist.rows, cols = l.ink_dist.cols;
+  l.graph_dist = cv::Mat(rows, cols, CV_32SC1, cv::Scalar(-1));
+  cv::Mat& dist = l.graph_dist;
+  if (from_end) from_end->release();
 
-    std::vector<glm::ivec2> seeds;
-    seeds.reserve(l.graph.edge_pixels.size() + l.graph.junction_pixels.size());
-    for (const glm::ivec2& p : l.graph.edge_pixels) seeds.push_back(p);
-    for (const glm::ivec2& p : l.graph.junction_pixels) seeds.push_back(p);
-    for (const glm::ivec2& p : seeds) dist.at<int32_t>(p.y, p.x) = 0;
-    flood_strokes(l, dist, std::move(seeds));
+  std::vector<glm::ivec2> seeds;
+  seeds.reserve(l.graph.edge_pixels.size() + l.graph.junction_pixels.size());
+  for (const glm::ivec2& p : l.graph.edge_pixels) seeds.push_back(p);
+  for (const glm::ivec2& p : l.graph.junction_pixels) seeds.push_back(p);
+  for (const glm::ivec2& p : seeds) dist.at<int32_t>(p.y, p.x) = 0;
+  flood_strokes(l, dist, std::move(seeds));
 
-    // A stroke that touches no boundary (a drawing without enclosed regions, or a stroke
-    // standing alone in one) is measured from one of its own ends, so that the trace
-    // runs from the other end back along it.
-    // (Only with the stroke images of step 2 in place, as a layer read from a file may
-    // lack them.)
-    if (l.stroke_depth.size() != dist.size() || l.region_mask.size() != dist.size()) continue;
-    std::vector<glm::ivec2> ends = ends_of_unreached_strokes(l, dist);
-    for (const glm::ivec2& p : ends) dist.at<int32_t>(p.y, p.x) = 0;
+  // A stroke that touches no boundary (a drawing without enclosed regions, or a stroke
+  // standing alone in one) is measured from one of its own ends, so that the trace
+  // runs from the other end back along it.
+  // (Only with the stroke images of step 2 in place, as a layer read from a file may
+  // lack them.)
+  if (l.stroke_depth.size() != dist.size() || l.region_mask.size() != dist.size()) return;
+  if (from_end) *from_end = cv::Mat(rows, cols, CV_8UC1, cv::Scalar(0));
+  std::vector<glm::ivec2> ends = ends_of_unreached_strokes(l, dist);
+  for (const glm::ivec2& p : ends) dist.at<int32_t>(p.y, p.x) = 0;
+  if (!from_end) {
     flood_strokes(l, dist, std::move(ends));
+    return;
   }
+  for (const glm::ivec2& p : ends) from_end->at<uchar>(p.y, p.x) = 1;
+  ring_flood(std::move(ends), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
+    for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+      int32_t& d = dist.at<int32_t>(q.y, q.x);
+      if (d != -1 || !is_stroke(l, q)) continue;
+      d = k;
+      from_end->at<uchar>(q.y, q.x) = 1;
+      next.push_back(q);
+    }
+  });
+}
+
+void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added,
+                                 std::vector<char>* dirty_rows) {
+  if (from_end.empty()) {
+    compute_layer_graph_distance(l, &from_end);
+    if (dirty_rows) dirty_rows->assign(std::size_t(l.graph_dist.rows), 1);
+    return;
+  }
+  cv::Mat& dist = l.graph_dist;
+  const int rows = dist.rows, cols = dist.cols;
+  // A stroke measured from its own end that an added pixel lies on or floods into is
+  // now reached from the graph: its old values do not bound the new ones.
+  for (const glm::ivec2& p : added)
+    for (glm::ivec2 q : window_3x3(p, rows, cols))
+      if (from_end.at<uchar>(q.y, q.x)) forget_own_end_measure(l, from_end, q, dirty_rows);
+
+  std::vector<glm::ivec2> seeds;
+  for (const glm::ivec2& p : added) {
+    int32_t& d = dist.at<int32_t>(p.y, p.x);
+    if (d == 0) continue;  // a graph pixel already, or listed twice
+    d = 0;
+    if (dirty_rows) (*dirty_rows)[p.y] = 1;
+    seeds.push_back(p);
+  }
+  // Distances only fall when sources are added: a breadth-first flood from the new ones
+  // that goes on wherever it improves a distance gives the distances from all of them.
+  ring_flood(std::move(seeds), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
+    for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+      int32_t& d = dist.at<int32_t>(q.y, q.x);
+      if ((d != -1 && d <= k) || !is_stroke(l, q)) continue;
+      d = k;
+      if (dirty_rows) (*dirty_rows)[q.y] = 1;
+      next.push_back(q);
+    }
+  });
+}
+
+void compute_graph_distance(std::list<layer>& layers) {
+  for (layer& l : layers) compute_layer_graph_distance(l);
 }

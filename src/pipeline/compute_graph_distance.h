@@ -3,6 +3,9 @@
 // current pixel graph.
 
 #include <list>
+#include <vector>
+
+#include <opencv2/core/mat.hpp>
 
 #include "pipeline/layer.h"
 
@@ -19,3 +22,18 @@
 // Reads layer::graph.edge_pixels, .junction_pixels, layer::stroke_depth,
 // layer::region_mask and the window size (layer::ink_dist).
 void compute_graph_distance(std::list<layer>& layers);
+
+// The same for one layer. When `from_end` is given it becomes a CV_8UC1 window mask, 1
+// on the pixels of the strokes measured from their own end (empty when the stroke images
+// are missing, see below).
+void compute_layer_graph_distance(layer& l, cv::Mat* from_end = nullptr);
+
+// Brings layer::graph_dist, computed by compute_layer_graph_distance with `from_end`
+// (and kept up to date by this function since), to the values that call would give now
+// that the pixels `added` joined the edge or junction pixels of layer::graph (nothing
+// else may have changed). It only walks where distances fall: the strokes around the
+// added pixels, and the strokes measured from their own end that the added pixels now
+// reach. Falls back to the whole computation when `from_end` is empty. When given,
+// `dirty_rows` (one entry per window row) gets 1 at every row where a value changed.
+void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added,
+                                 std::vector<char>* dirty_rows = nullptr);

@@ -106,7 +106,7 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   // The floods index pixels in one run of memory.
   const cv::Mat input = input_image->isContinuous() ? *input_image : input_image->clone();
   if (input.empty()) {
-    *region_image = cv::Mat(0, 0, CV_32FC3);
+    if (region_image) *region_image = cv::Mat(0, 0, CV_32FC3);
     return;
   }
   CV_Assert(input.type() == CV_32FC1);
@@ -188,6 +188,7 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
 
   std::vector<glm::vec3> colours;
   for (std::size_t i = 0; i < layers->size(); ++i) colours.push_back(random_colour() * 255.0f);
+  if (!region_image) return;  // colours drawn all the same: later draws follow them
   *region_image = cv::Mat(rows, cols, CV_32FC3, cv::Scalar(0, 0, 0));
   if (!separate_layers && layers->size() == 1) {
     // The one layer's ink is every visited pixel.

@@ -39,6 +39,9 @@ bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::s
 // the region image by a CV_32FC3 image of the input size, black, with every layer's ink
 // painted in one random colour per layer (drawn in list order). No ink, or an empty
 // input image, gives an empty list (and an empty region image for an empty input).
+// A null `region_image` paints nothing (the colours are drawn all the same); the later
+// steps likewise paint nothing into an empty region image, so that a run that shows no
+// pictures (the batch program) holds none.
 void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
                     int min_layer_size, bool separate_layers, float threshold = ink_threshold);
 

@@ -16,6 +16,7 @@ void drop_small_regions(layer& l, int least_depth, int least_size) {
 }
 
 void paint_regions(const layer& l, cv::Mat& region_image) {
+  if (region_image.empty()) return;  // a run that shows no pictures
   const int outside = outside_label(l);
   const int rows = l.labels.rows, cols = l.labels.cols;
   for (int wy = l.margin; wy < rows - l.margin; ++wy) {

@@ -73,7 +73,8 @@ bool too_large(uint64_t w, uint64_t h) {
 std::string size_text(uint64_t w, uint64_t h) {
   return std::to_string(w) + " x " + std::to_string(h) + " pixels, more than the " +
          std::to_string(max_sketch_side) + " pixels a side or " + std::to_string(max_sketch_pixels) +
-         " pixels that are read";
+         " pixels that are read; scale or crop it to at most " + std::to_string(max_sketch_side) +
+         " pixels a side and " + std::to_string(max_sketch_pixels) + " pixels (4096 x 3072)";
 }
 
 // Any decoded image to 8-bit grey: alpha composited over white, colour through the

@@ -15,10 +15,10 @@ namespace {
 using pixel_set = std::set<glm::ivec2>;
 
 // Turns edge pixel p of the open stroke's pair into a junction pixel of that pair.
-void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p) {
+void move_to_junctions(pixel_graph& g, const ipair& key, glm::ivec2 p, std::vector<glm::ivec2>& added) {
   g.edge_pixels.erase(p);
   g.edge_pixels_by_pair[key].erase(p);
-  g.junction_pixels.insert(p);
+  if (g.junction_pixels.insert(p).second) added.push_back(p);
   g.junction_pixels_by_pair[key].insert(p);
 }
 
@@ -113,7 +113,8 @@ bool reaches_graph_elsewhere(const layer& l, const ridge_walk& first, const ridg
 
 // Joins the end of a walk to the graph (the walk's last front and the pixels it adds
 // become junction pixels of the stroke's pair, collected in `ends`).
-void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends) {
+void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends,
+                std::vector<glm::ivec2>& added) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
@@ -123,7 +124,7 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
   if (l.traced_pixels.count(end)) {
     // The walk ran into an earlier open stroke: its end and the graph pixels within four
     // steps of it (off the new path) join one junction cluster of this stroke's pair.
-    for (const glm::ivec2& p : front) move_to_junctions(g, key, p);
+    for (const glm::ivec2& p : front) move_to_junctions(g, key, p, added);
     for (const glm::ivec2& p : front) {
       pixel_set cluster{p};
       std::vector<glm::ivec2> added{p}, next_added;
@@ -134,7 +135,7 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
             if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_added.push_back(q);
         added.swap(next_added);
       }
-      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q);
+      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q, added);
     }
   } else if (!g.junction_pixels.count(end)) {
     // The walk ended on a boundary: spread over the graph pixels from the path until
@@ -160,27 +161,50 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
       if (g.junction_pixels.count(q)) continue;
       g.edge_pixels.erase(q);
       g.junction_pixels.insert(q);
+      added.push_back(q);
       for (auto& [pair, pixels] : g.edge_pixels_by_pair)
         if (pixels.erase(q)) g.junction_pixels_by_pair[pair].insert(q);
     }
   }
 }
 
-bool trace_layer(layer& l, int least_distance) {
+// The greatest graph distance and its first pixel in row-major order, from the rows'
+// greatest values when they are known (only that row is then read).
+void farthest_pixel(const cv::Mat& dist, const std::vector<int32_t>* row_max, int32_t& m, glm::ivec2& seed) {
+  m = -1;
+  seed = glm::ivec2(0, 0);
+  int first_row = 0, last_row = dist.rows;
+  if (row_max) {
+    int best_row = -1;
+    for (int y = 0; y < dist.rows; ++y)
+      if ((*row_max)[y] > m) {
+        m = (*row_max)[y];
+        best_row = y;
+      }
+    if (best_row < 0) return;
+    m = -1;
+    first_row = best_row;
+    last_row = best_row + 1;
+  }
+  for (int y = first_row; y < last_row; ++y) {
+    const int32_t* row = dist.ptr<int32_t>(y);
+    for (int x = 0; x < dist.cols; ++x)
+      if (row[x] > m) {
+        m = row[x];
+        seed = glm::ivec2(x, y);
+      }
+  }
+}
+
+bool trace_layer(layer& l, int least_distance, std::vector<glm::ivec2>& added,
+                 const std::vector<int32_t>* row_max) {
   const cv::Mat& dist = l.graph_dist;
   const int rows = dist.rows, cols = dist.cols;
   auto d = [&](glm::ivec2 q) { return dist.at<int32_t>(q.y, q.x); };
 
   int32_t m = -1;
   glm::ivec2 seed(0, 0);
-  for (int y = 0; y < rows; ++y) {
-    const int32_t* row = dist.ptr<int32_t>(y);
-    for (int x = 0; x < cols; ++x)
-      if (row[x] > m) {
-        m = row[x];
-        seed = glm::ivec2(x, y);
-      }
-  }
+  farthest_pixel(dist, row_max, m, seed);
   // m < 0: no graph pixel at all, nothing to measure a stroke from.
   if (m <= 0 || m < least_distance) return false;
 
@@ -236,13 +260,13 @@ bool trace_layer(layer& l, int least_distance) {
     path.swap(other_path);
   }
 
-  attach_end(l, key, walk, path, ends);
+  attach_end(l, key, walk, path, ends, added);
   if (bridge) {
     // Only now: made junction pixels with the first end, the second end's front would
     // count as joined already, and its cluster would not span the boundary band it meets
     // (the band would then pass beside the node as one edge around the region).
     ends.insert(other.front.begin(), other.front.end());
-    attach_end(l, key, other, path, ends);
+    attach_end(l, key, other, path, ends, added);
   }
 
   // The tip is a junction pixel by itself: the node of the stroke's free end.
@@ -251,11 +275,11 @@ bool trace_layer(layer& l, int least_distance) {
   std::set<glm::ivec2>& junctions = g.junction_pixels_by_pair[key];
   junctions.insert(best);
   junctions.insert(ends.begin(), ends.end());
-  g.junction_pixels.insert(best);
+  if (g.junction_pixels.insert(best).second) added.push_back(best);
   std::set<glm::ivec2>& edges = g.edge_pixels_by_pair[key];
   for (const glm::ivec2& p : path) {
     edges.insert(p);
-    g.edge_pixels.insert(p);
+    if (g.edge_pixels.insert(p).second) added.push_back(p);
     l.traced_pixels.insert(p);
   }
   return true;
@@ -263,24 +287,61 @@ bool trace_layer(layer& l, int least_distance) {
 
 }  // namespace
 
-bool trace_edge_one_node(std::list<layer>& layers) {
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added,
+                         const std::vector<std::vector<int32_t>>* row_max) {
   // Only the interactive worker traces; without a view, use the view's starting value.
   const int least_distance =
       main_gl_widget ? main_gl_widget->size_edge_one_node : view_settings().size_edge_one_node;
   bool traced = false;
-  for (layer& l : layers) {
-    if (l.v_peak.size() <= 1) continue;
-    if (trace_layer(l, least_distance)) traced = true;
+  std::vector<glm::ivec2> scratch;
+  if (added) added->assign(layers.size(), {});
+  std::size_t i = 0;
+  for (auto l = layers.begin(); l != layers.end(); ++l, ++i) {
+    std::vector<glm::ivec2>& out = added ? (*added)[i] : scratch;
+    if (l->v_peak.size() <= 1) continue;
+    if (trace_layer(*l, least_distance, out, row_max ? &(*row_max)[i] : nullptr)) traced = true;
+    if (!added) scratch.clear();
   }
   return traced;
 }
 
-int run_open_stroke_passes(std::list<layer>& layers, int most_passes) {
-  int passes = 0;
-  while (most_passes < 0 || passes < most_passes) {
-    ++passes;
-    compute_graph_distance(layers);
-    if (!trace_edge_one_node(layers)) break;
+namespace {
+
+// The greatest graph distance of every window row whose entry in `dirty` is set.
+void update_row_maxima(const cv::Mat& dist, std::vector<char>& dirty, std::vector<int32_t>& row_max) {
+  row_max.resize(std::size_t(dist.rows), -1);
+  for (int y = 0; y < dist.rows; ++y) {
+    if (!dirty[y]) continue;
+    dirty[y] = 0;
+    const int32_t* row = dist.ptr<int32_t>(y);
+    row_max[y] = dist.cols > 0 ? *std::max_element(row, row + dist.cols) : -1;
   }
-  return passes;
+}
+
+}  // namespace
+
+int trace_open_strokes(std::list<layer>& layers, int max_passes) {
+  std::vector<cv::Mat> from_end(layers.size());
+  std::vector<std::vector<glm::ivec2>> added;
+  // Per layer, the greatest distance of each window row, so that finding the farthest
+  // pixel reads the rows that changed, not the page.
+  std::vector<std::vector<int32_t>> row_max(layers.size());
+  std::vector<std::vector<char>> dirty(layers.size());
+  int traced = 0;
+  for (int pass = 0; max_passes < 0 || pass < max_passes; ++pass) {
+    std::size_t i = 0;
+    for (layer& l : layers) {
+      if (pass == 0) {
+        compute_layer_graph_distance(l, &from_end[i]);
+        dirty[i].assign(std::size_t(l.graph_dist.rows), 1);
+      } else {
+        update_layer_graph_distance(l, from_end[i], added[i], &dirty[i]);
+      }
+      update_row_maxima(l.graph_dist, dirty[i], row_max[i]);
+      ++i;
+    }
+    if (!trace_edge_one_node(layers, &added, &row_max)) break;
+    ++traced;
+  }
+  return traced;
 }

@@ -3,6 +3,7 @@
 // pixel farthest from the pixel graph back to the graph.
 
 #include <list>
+#include <vector>
 
 #include "pipeline/layer.h"
 
@@ -27,12 +28,19 @@
 //     the existing edges).
 // Reads layer::graph_dist (compute_graph_distance must run first), layer::stroke_depth,
 // layer::labels. Changes layer::graph (edge/junction pixel sets and their per-pair maps)
-// and layer::traced_pixels. Returns true when at least one layer was traced.
-bool trace_edge_one_node(std::list<layer>& layers);
+// and layer::traced_pixels. Returns true when at least one layer was traced. When `added`
+// is given it gets one list per layer, in layer order, of the pixels that joined
+// graph.edge_pixels or graph.junction_pixels (for update_layer_graph_distance). When
+// `row_max` is given it holds, per layer, the greatest graph distance of every window row
+// (kept current by the caller), and only the row that holds the farthest pixel is read.
+bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::ivec2>>* added = nullptr,
+                         const std::vector<std::vector<int32_t>>* row_max = nullptr);
 
-// The open-stroke passes of extraction step 4 as the worker runs them: compute_graph_distance
-// then trace_edge_one_node, pass after pass, ending after the first pass that traces
-// nothing or once `most_passes` passes have run. 0 runs none; a negative count sets no
-// ceiling, and the passes still end: every trace adds its tip to the graph's pixels.
-// Returns the number of passes run.
-int run_open_stroke_passes(std::list<layer>& layers, int most_passes);
+// The open-stroke passes of extraction step 4: at most `max_passes` times, the graph
+// distance of every layer, then trace_edge_one_node; stops after the first pass that
+// traces nothing. 0 runs none; a negative count sets no ceiling, and the passes still
+// end: every trace adds its tip to the graph's pixels. Leaves the layers as calling compute_graph_distance and
+// trace_edge_one_node in turn would, but after the first pass each layer's distances are
+// only updated around the pixels its trace added, so that a pass costs about what its
+// stroke costs rather than what the page does. Returns the number of passes that traced.
+int trace_open_strokes(std::list<layer>& layers, int max_passes);

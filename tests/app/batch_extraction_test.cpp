@@ -1,12 +1,23 @@
-// The batch program's extraction on a sketch that holds no line drawing.
+// The batch program's extraction: on a sketch that holds no line drawing, and what it
+// holds while it runs.
 
 #include <chrono>
+#include <sstream>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/batch_tests.h"
 #include "app/data_thread.h"
+#include "pipeline/compute_sample_weights.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
+#include "pipeline/extract_nodes.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/load_sketch.h"
+#include "pipeline/paint_nodes.h"
+#include "pipeline/split_regions.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -29,6 +40,71 @@ TEST(BatchExtraction, AllInkSketchEndsAtOnceWithAMessageNamingIt) {
   EXPECT_TRUE(input.empty());
   EXPECT_TRUE(worker.layers.empty());
   for (const layer_graph& lg : network) EXPECT_TRUE(lg.f_curves.empty());
+}
+
+std::string network_bytes(const curve_network& network) {
+  std::ostringstream out;
+  for (const layer_graph& lg : network) lg.write(out);
+  return out.str();
+}
+
+// The batch paints no region or boundary picture, lets the input go once the ink is
+// found and, as the program runs it, drops the layer data it reads no more; none of it
+// may change the network (the random colours included, drawn all the same).
+TEST(BatchExtraction, HoldsNoPicturesAndBuildsTheNetworkOfThePaintingSteps) {
+  const std::string path = fixtures::temp_path("batch_pictures.png");
+  ASSERT_TRUE(cv::imwrite(path, fixtures::random_drawing(256, 40, 2)));
+
+  // The same steps with every picture painted.
+  cv::Mat input, region, boundary;
+  curve_network painted;
+  {
+    data_thread worker(&painted, &input, &region);
+    ASSERT_TRUE(load_sketch(path.c_str(), &input));
+    const region_params rp = read_region_params();
+    std::list<layer>& layers = worker.layers;
+    std::srand(5);
+    extract_layers(&input, &layers, &region, 100, false);
+    compute_ink_distance(layers, input.rows, input.cols);
+    label_regions(region, layers, rp.least_depth, rp.least_size);
+    split_regions(&region, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
+    compute_stroke_depth(layers);
+    grow_regions(layers, &region);
+    extract_boundary_pixels(layers, &region, &boundary);
+    extract_nodes(&region, &layers);
+    paint_nodes(&region, layers);
+    compute_sample_weights(layers);
+    painted.build(&layers, input.rows, input.cols);
+    for (layer_graph& lg : painted) lg.fit_fragments_at_junctions();
+    for (layer_graph& lg : painted) {
+      lg.split_fragments();
+      lg.fit_fragments_at_junctions();
+    }
+    painted.link();
+    ASSERT_FALSE(region.empty());
+    ASSERT_FALSE(boundary.empty());
+  }
+  const int after_painting = std::rand();
+
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "layer images kept" : "layer images dropped");
+    curve_network network;
+    data_thread worker(&network, &input, &region);
+    std::srand(5);
+    ASSERT_TRUE(extract_batch_network(path, input, region, boundary, network, worker, keep));
+    EXPECT_EQ(std::rand(), after_painting);
+    EXPECT_TRUE(network_bytes(network) == network_bytes(painted));
+    EXPECT_TRUE(input.empty());
+    EXPECT_TRUE(region.empty());
+    EXPECT_TRUE(boundary.empty());
+    ASSERT_EQ(worker.layers.size(), 1u);
+    const layer& l = worker.layers.front();
+    EXPECT_FALSE(l.labels.empty());
+    EXPECT_FALSE(l.ink_pixels.empty());
+    EXPECT_EQ(l.stroke_depth.empty(), !keep);
+    EXPECT_EQ(l.region_mask.empty(), !keep);
+    EXPECT_EQ(l.grow_level.empty(), !keep);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "support/sketch_fixtures.h"
 
@@ -111,7 +112,7 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   const std::string wide = fixtures::temp_path("wide.png");
   ASSERT_TRUE(cv::imwrite(wide, cv::Mat(1, max_sketch_side + 1, CV_8UC1, cv::Scalar(255))));
   const std::string big = fixtures::temp_path("big.jpg");
-  ASSERT_TRUE(cv::imwrite(big, cv::Mat(2500, 4100, CV_8UC1, cv::Scalar(255))));
+  ASSERT_TRUE(cv::imwrite(big, cv::Mat(3100, 4100, CV_8UC1, cv::Scalar(255))));
 
   // Headers that claim 20000 x 20000 pixels over a few bytes of data: refused on the
   // header's word, before any decoder allocates the image.
@@ -149,7 +150,8 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
       {text, "not an image"},
       {truncated, "not an image"},
       {wide, "8193 x 1 pixels"},
-      {big, "4100 x 2500 pixels"},
+      {big, "4100 x 3100 pixels, more than the 8192 pixels a side or 12582912 pixels that are read; "
+            "scale or crop it to at most 8192 pixels a side and 12582912 pixels"},
       {patched("huge.png", ".png"), "20000 x 20000 pixels"},
       {patched("huge.jpg", ".jpg"), "20000 x 20000 pixels"},
   };
@@ -167,6 +169,19 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   testing::internal::CaptureStdout();
   EXPECT_FALSE(load_sketch(nullptr, &out));
   EXPECT_NE(testing::internal::GetCapturedStdout(), "");
+}
+
+// A phone photo of a sketch, 12 megapixels, is read whole: the limit sits above it.
+TEST(LoadSketch, TwelveMegapixelPhotoIsRead) {
+  for (const cv::Size size : {cv::Size(4000, 3000), cv::Size(3024, 4032), cv::Size(4096, 3072)}) {
+    const std::string path = fixtures::temp_path("photo.jpg");
+    cv::Mat photo(size, CV_8UC1, cv::Scalar(235));
+    cv::line(photo, {100, 100}, {size.width - 100, size.height - 100}, cv::Scalar(40), 5);
+    ASSERT_TRUE(cv::imwrite(path, photo));
+    cv::Mat out;
+    ASSERT_TRUE(load_sketch(path.c_str(), &out)) << size;
+    EXPECT_EQ(out.size(), cv::Size(2 * size.width, 2 * size.height));
+  }
 }
 
 }  // namespace

@@ -3,8 +3,15 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <sstream>
+
 #include "pipeline/compute_graph_distance.h"
 #include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/region_params.h"
+#include "pipeline/split_regions.h"
 #include "pipeline/view_settings.h"
 #include "support/hand_layers.h"
 #include "support/sketch_fixtures.h"
@@ -193,23 +200,105 @@ TEST(ComputeGraphDistance, StrokeTouchingNoGraphIsMeasuredFromOneOfItsEnds) {
 
 namespace {
 
-TEST(RunOpenStrokePasses, PassesEndAtTheCeilingOrAtTheFirstThatTracesNothing) {
+// Steps 0 to 3 and the boundaries of step 4 on a sketch, all ink in one layer or one
+// layer per ink component.
+std::list<layer> boundaries_of(const cv::Mat& sketch, bool separate) {
+  const region_params p;
+  cv::Mat input = fixtures::as_input_image(sketch), region_image, boundary_image;
+  std::list<layer> layers;
+  std::srand(1);
+  extract_layers(&input, &layers, &region_image, 10, separate);
+  compute_ink_distance(layers, input.rows, input.cols);
+  label_regions(region_image, layers, p.least_depth, p.least_size);
+  split_regions(&region_image, layers, p.least_depth, p.least_size, p.neck_ratio, p.neck_margin);
+  compute_stroke_depth(layers);
+  grow_regions(layers, &region_image);
+  extract_boundary_pixels(layers, &region_image, &boundary_image);
+  return layers;
+}
+
+std::string file_bytes(const std::list<layer>& layers) {
+  std::ostringstream out;
+  for (const layer& l : layers) l.write(out);
+  return out.str();
+}
+
+// Open strokes that end in the paper, hang off closed shapes, cross each other and
+// stand alone in a region or on blank paper.
+cv::Mat open_strokes_sketch() {
+  cv::Mat s = fixtures::blank_sketch(300, 300);
+  const cv::Scalar ink(0);
+  cv::rectangle(s, {20, 20}, {140, 140}, ink, 3);
+  cv::line(s, {80, 140}, {80, 220}, ink, 3);    // hangs below the box
+  cv::line(s, {40, 60}, {110, 60}, ink, 3);     // alone inside the box
+  cv::line(s, {170, 30}, {280, 120}, ink, 3);   // alone on the paper
+  cv::line(s, {170, 120}, {280, 30}, ink, 3);   // crossing it
+  cv::ellipse(s, {200, 230}, {60, 40}, 0, 0, 250, ink, 3);  // an open arc
+  for (int x = 30; x < 130; x += 20) cv::line(s, {x, 250}, {x + 15, 290}, ink, 2);  // hatching
+  return s;
+}
+
+}  // namespace
+
+// The passes update the distances only around each new stroke; they must leave exactly
+// what recomputing everything before every trace leaves (distances, pixel sets, traced
+// pixels), whatever the pass count, with one or several layers.
+TEST(TraceOpenStrokes, LeavesTheLayersOfTheFullRecomputationAtEveryPassCount) {
+  view_guard view(30);
+  const struct {
+    const char* name;
+    cv::Mat sketch;
+  } cases[] = {{"open strokes", open_strokes_sketch()},
+               {"random drawing", fixtures::random_drawing(384, 80, 3)},
+               {"ring with a free end", fixtures::ring_with_free_end()},
+               {"open T", fixtures::open_t()}};
+  for (const auto& c : cases)
+    for (bool separate : {false, true})
+      for (int passes : {1, 3, 100}) {
+        SCOPED_TRACE(std::string(c.name) + (separate ? ", separate layers" : ", one layer") + ", " +
+                     std::to_string(passes) + " passes");
+        std::list<layer> full = boundaries_of(c.sketch, separate);
+        std::list<layer> updated = full;
+        for (layer& l : updated) l.graph_dist = l.graph_dist.clone();
+        int full_passes = 0;
+        for (int i = 0; i < passes; ++i) {
+          compute_graph_distance(full);
+          if (!trace_edge_one_node(full)) break;
+          ++full_passes;
+        }
+        EXPECT_EQ(trace_open_strokes(updated, passes), full_passes);
+        EXPECT_TRUE(file_bytes(updated) == file_bytes(full));
+      }
+}
+
+TEST(TraceOpenStrokes, TracesEveryOpenStrokeOfTheFixtureWithinTheCeiling) {
+  view_guard view(30);
+  std::list<layer> layers = boundaries_of(open_strokes_sketch(), false);
+  const int traced = trace_open_strokes(layers, 100);
+  EXPECT_GE(traced, 5);
+  EXPECT_LT(traced, 100);
+  EXPECT_EQ(trace_open_strokes(layers, 0), 0);
+}
+
+namespace {
+
+TEST(TraceOpenStrokes, PassesEndAtTheCeilingOrAtTheFirstThatTracesNothing) {
   // Three hanging strokes: each of the first three passes traces one, the fourth none.
   struct pass_case {
     int most_passes;
-    int passes_run;
+    int passes_traced;
     std::size_t strokes;
   };
   const cv::Mat input = fixtures::as_input_image(fixtures::frame_with_hanging_strokes());
   for (const pass_case& c : {pass_case{0, 0, 0}, pass_case{1, 1, 1}, pass_case{2, 2, 2},
-                             pass_case{3, 3, 3}, pass_case{5, 4, 3}, pass_case{-1, 4, 3}}) {
+                             pass_case{3, 3, 3}, pass_case{5, 3, 3}, pass_case{-1, 3, 3}}) {
     SCOPED_TRACE("most passes " + std::to_string(c.most_passes));
     view_guard view(30);
     fixtures::extraction ex = fixtures::run_region_steps(input, region_params{});
     cv::Mat boundary;
     extract_boundary_pixels(ex.layers, &ex.region_image, &boundary);
     ASSERT_EQ(ex.layers.size(), 1u);
-    EXPECT_EQ(run_open_stroke_passes(ex.layers, c.most_passes), c.passes_run);
+    EXPECT_EQ(trace_open_strokes(ex.layers, c.most_passes), c.passes_traced);
     EXPECT_EQ(fixtures::pixel_runs(ex.layers.front().traced_pixels), c.strokes);
   }
 }
