@@ -7,6 +7,7 @@
 
 #include "app/batch_tests.h"
 #include "app/blas_threads.h"
+#include "app/heap_reuse.h"
 #include "io/output_names.h"
 
 const char* const batch_usage =
@@ -14,6 +15,7 @@ const char* const batch_usage =
 
 int batch_main(int argc, char** argv) {
   use_single_threaded_blas();
+  reuse_heap_memory();
   read_input_sketch_conf();
   if (argc < 6) {
     std::cout << batch_usage << std::endl;

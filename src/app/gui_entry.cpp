@@ -4,6 +4,7 @@
 #include <QGLFormat>
 #include <QMessageBox>
 
+#include "app/blas_threads.h"
 #include "app/main_windows.h"
 #include "io/output_names.h"
 
@@ -14,6 +15,7 @@ int report_missing_opengl() {
 }
 
 int gui_main(int argc, char** argv) {
+  use_single_threaded_blas();
   read_input_sketch_conf();
   QApplication application(argc, argv);
   if (!QGLFormat::hasOpenGL()) return report_missing_opengl();
