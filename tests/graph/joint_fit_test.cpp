@@ -363,10 +363,10 @@ TEST(FitCurvesJointly, DiagnosticLines) {
   }
 }
 
-TEST(FitCurvesJointly, ClosedLoopListingOneEndTwiceStaysFinite) {
-  layer_graph lg;
-  const fixture::cubic loop = {{{0, 0}, {60, -40}, {60, 40}, {0, 0}}};
-  f_curve& f = add_sampled_fragment(lg, loop, 50);
+// One curve over one sampled fragment whose two ends meet at one junction, which lists
+// the curve once per end.
+nconnection& closed_loop_at_one_junction(layer_graph& lg, const fixture::cubic& shape) {
+  f_curve& f = add_sampled_fragment(lg, shape, 50);
   frag_conn& j = add_junction(lg, {{&f, 0}, {&f, 3}});
   lg.curves.emplace_back();
   curve& c = lg.curves.back();
@@ -378,6 +378,14 @@ TEST(FitCurvesJointly, ClosedLoopListingOneEndTwiceStaysFinite) {
   nconnection& n = lg.nconnections.back();
   n.v_frag_conn = {&j};
   n.v_curve = {&c, &c};
+  return n;
+}
+
+TEST(FitCurvesJointly, ClosedLoopListingOneEndTwiceStaysFinite) {
+  layer_graph lg;
+  const fixture::cubic loop = {{{0, 0}, {60, -40}, {60, 40}, {0, 0}}};
+  nconnection& n = closed_loop_at_one_junction(lg, loop);
+  curve& c = lg.curves.back();
 
   fit_curves_jointly({&n}, lg.curves);
   expect_points_near(c.v_segment[0].v_ctrl_point, loop, 1e-3);
@@ -391,18 +399,8 @@ TEST(FitCurvesJointly, ClosedLoopTiesBothEndsToOnePoint) {
     SCOPED_TRACE(smooth ? "smooth" : "plain");
     layer_graph lg;
     const fixture::cubic open_loop = {{{0, 0}, {60, -40}, {60, 40}, {6, 0}}};
-    f_curve& f = add_sampled_fragment(lg, open_loop, 50);
-    frag_conn& j = add_junction(lg, {{&f, 0}, {&f, 3}});
-    lg.curves.emplace_back();
+    nconnection& n = closed_loop_at_one_junction(lg, open_loop);
     curve& c = lg.curves.back();
-    c.v_f_curve = {&f};
-    f.v_curve = {&c};
-    c.v_segment.resize(1);
-    c.v_segment[0].v_frag_ref = {{&f, 0, 1, 0, 1, false}};
-    lg.nconnections.emplace_back();
-    nconnection& n = lg.nconnections.back();
-    n.v_frag_conn = {&j};
-    n.v_curve = {&c, &c};
 
     CaptureStdout();
     if (smooth)

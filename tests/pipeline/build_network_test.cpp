@@ -290,22 +290,9 @@ namespace {
 
 // Whether the fragment's sample pixels form one 8-connected run.
 bool samples_form_one_run(const f_curve& f) {
-  std::set<glm::ivec2> left;
-  for (const glm::vec2& p : f.v_point) left.insert(glm::ivec2(std::lround(p.x), std::lround(p.y)));
-  std::vector<glm::ivec2> stack{*left.begin()};
-  left.erase(left.begin());
-  while (!stack.empty()) {
-    const glm::ivec2 p = stack.back();
-    stack.pop_back();
-    for (int dy = -1; dy <= 1; ++dy)
-      for (int dx = -1; dx <= 1; ++dx) {
-        const auto it = left.find(p + glm::ivec2(dx, dy));
-        if (it == left.end()) continue;
-        stack.push_back(*it);
-        left.erase(it);
-      }
-  }
-  return left.empty();
+  std::set<glm::ivec2> pixels;
+  for (const glm::vec2& p : f.v_point) pixels.insert(glm::ivec2(std::lround(p.x), std::lround(p.y)));
+  return fixtures::pixel_runs(pixels) == 1;
 }
 
 // Largest distance from a point of the fragment's cubic to the sketch's ink, in pixels.
