@@ -164,18 +164,20 @@ class real_session : public ::testing::Test {
                "", dir, dir / "xvfb.log", fds[1]);
     close(fds[1]);
     pollfd p{fds[0], POLLIN, 0};
-    ASSERT_GT(poll(&p, 1, 15000), 0) << "Xvfb named no display";
+    ASSERT_GT(poll(&p, 1, 60000), 0) << "Xvfb named no display";
     char number[32] = {};
     ASSERT_GT(read(fds[0], number, sizeof number - 1), 0);
     close(fds[0]);
     display = ":" + std::to_string(std::stoi(number));
 
+    // Under a loaded machine (the sanitizer suite runs eight tests at once) the window
+    // manager and the program can take many seconds to come up.
     wm.start({"openbox", "--sm-disable"}, display, dir, dir / "openbox.log");
-    ASSERT_TRUE(wait_until([&] { return run(display, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }, 15000))
+    ASSERT_TRUE(wait_until([&] { return run(display, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }, 60000))
         << "openbox did not start";
 
     app.start({VELLUMTRACE_GUI_EXE}, display, dir, dir / "app.log");
-    ASSERT_TRUE(wait_until([&] { return find_main_window(); }, 20000)) << "no window of vellumtrace";
+    ASSERT_TRUE(wait_until([&] { return find_main_window(); }, 60000)) << "no window of vellumtrace";
   }
 
   void TearDown() override {
