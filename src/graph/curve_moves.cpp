@@ -292,7 +292,7 @@ void curve::move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* 
   curve* own = h->v_curve.size() == 1 && h->v_curve[0]->v_f_curve.size() == 1 ? h->v_curve[0]
                                                                               : nullptr;
   // Absorbing would erase a curve the user froze (and leave the view a dangling pointer).
-  if (own && main_gl_widget && main_gl_widget->fixed_curves.count(own) != 0) return;
+  if (own && frozen_in_view(own)) return;
 
   curve_graph& g = lg;
   move_scratch& s = scratch;

@@ -14,9 +14,6 @@
 
 namespace {
 
-// A curve the user froze in the view: the passes leave it as it is.
-bool frozen(curve& c) { return main_gl_widget && main_gl_widget->fixed_curves.count(&c) != 0; }
-
 bool holds_curve(const f_curve& fragment, const curve* c) {
   return std::find(fragment.v_curve.begin(), fragment.v_curve.end(), c) !=
          fragment.v_curve.end();
@@ -134,12 +131,12 @@ void layer_graph::split_fragments() {
 
 void layer_graph::refit_curves() {
   for (curve& c : curves)
-    if (!frozen(c)) c.refit();
+    if (!frozen_in_view(&c)) c.refit();  // the passes leave a frozen curve as it is
 }
 
 void layer_graph::slide_one_lone_end() {
   for (curve& c : curves) {
-    if (c.v_nconnection.size() != 2 || frozen(c)) continue;
+    if (c.v_nconnection.size() != 2 || frozen_in_view(&c)) continue;
     const bool lone_0 = c.v_nconnection[0]->v_curve.size() < 2;
     const bool lone_1 = c.v_nconnection[1]->v_curve.size() < 2;
     if (lone_0 != lone_1) c.slide_lone_end();
@@ -154,7 +151,7 @@ void layer_graph::fit_and_slide_ends() {
 
 void layer_graph::slide_both_lone_ends() {
   for (curve& c : curves) {
-    if (c.v_nconnection.size() != 2 || frozen(c)) continue;
+    if (c.v_nconnection.size() != 2 || frozen_in_view(&c)) continue;
     if (c.v_nconnection[0]->v_curve.size() == 1 && c.v_nconnection[1]->v_curve.size() == 1) {
       c.slide_lone_ends();
     }

@@ -51,3 +51,6 @@ struct view_settings {
 
 // The one view's settings; null in the batch program. Owns nothing.
 extern view_settings* main_gl_widget;
+
+// Whether the user froze `c` in the view; never in the batch program.
+bool frozen_in_view(curve* c);

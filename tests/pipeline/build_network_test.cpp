@@ -288,6 +288,15 @@ TEST(BuildNetwork, SingleInkPixelGetsFiniteParameters) {
 
 namespace {
 
+// One layer holding every black pixel of the sketch as ink.
+std::list<layer> one_layer_of_ink(const cv::Mat& sketch) {
+  std::list<layer> layers(1);
+  for (int y = 0; y < sketch.rows; ++y)
+    for (int x = 0; x < sketch.cols; ++x)
+      if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+  return layers;
+}
+
 // Whether the fragment's sample pixels form one 8-connected run.
 bool samples_form_one_run(const f_curve& f) {
   std::set<glm::ivec2> pixels;
@@ -362,10 +371,7 @@ TEST(BuildNetwork, SingleRegionParameterRisesTowardsTheEndFarthestFromTheFirstPi
     cv::Mat sketch = fixtures::blank_sketch(45, 45);
     cv::line(sketch, b.corner, b.near_tip, cv::Scalar(0), 1);
     cv::line(sketch, b.corner, b.far_tip, cv::Scalar(0), 1);
-    std::list<layer> layers(1);
-    for (int y = 0; y < sketch.rows; ++y)
-      for (int x = 0; x < sketch.cols; ++x)
-        if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+    std::list<layer> layers = one_layer_of_ink(sketch);
     layer_graph lg;
     lg.build_single_region(layers.front());
     ASSERT_EQ(lg.f_curves.size(), 1u);
@@ -397,10 +403,7 @@ TEST(BuildNetwork, SingleRegionFragmentsRunFromOneEndOfEachComponent) {
   cv::Mat sketch = fixtures::blank_sketch(40, 60);
   cv::line(sketch, {5, 5}, {30, 5}, cv::Scalar(0), 1);
   cv::line(sketch, {10, 20}, {10, 35}, cv::Scalar(0), 1);
-  std::list<layer> layers(1);
-  for (int y = 0; y < sketch.rows; ++y)
-    for (int x = 0; x < sketch.cols; ++x)
-      if (sketch.at<uchar>(y, x) == 0) layers.front().ink_pixels.insert({x, y});
+  std::list<layer> layers = one_layer_of_ink(sketch);
   layer_graph lg;
   lg.build_single_region(layers.front());
   ASSERT_EQ(lg.f_curves.size(), 2u);
