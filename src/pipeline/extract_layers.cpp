@@ -60,6 +60,35 @@ int otsu_split(const std::vector<double>& histogram) {
   return split;
 }
 
+// JPEG codes the sketch in blocks of 8 sketch pixels (16 input pixels, the input being
+// the sketch doubled), so the ringing of an edge stays within that reach of it.
+constexpr int ringing_reach = 16;
+
+// Whether an ink component whose darkest value is `darkest` is the ringing of darker ink
+// beside it: less than half as far below the threshold as the darkest input pixel within
+// ringing_reach (chessboard) of the component. A component alone keeps its ink however
+// faint, and so does one at least half as dark as its neighbourhood's darkest.
+bool is_ringing(const cv::Mat& input, const std::vector<glm::ivec2>& component, float darkest, float threshold) {
+  // No neighbour can be more than twice as far below the threshold as this.
+  if (threshold - darkest >= threshold / 2) return false;
+  int min_x = INT_MAX, min_y = INT_MAX, max_x = INT_MIN, max_y = INT_MIN;
+  for (const glm::ivec2& p : component) {
+    min_x = std::min(min_x, p.x);
+    min_y = std::min(min_y, p.y);
+    max_x = std::max(max_x, p.x);
+    max_y = std::max(max_y, p.y);
+  }
+  const cv::Rect box = cv::Rect(cv::Point(min_x - ringing_reach, min_y - ringing_reach),
+                                cv::Point(max_x + ringing_reach + 1, max_y + ringing_reach + 1)) &
+                       cv::Rect(0, 0, input.cols, input.rows);
+  cv::Mat near(box.size(), CV_8UC1, cv::Scalar(0));
+  for (const glm::ivec2& p : component) near.at<uchar>(p.y - box.y, p.x - box.x) = 255;
+  cv::dilate(near, near, cv::getStructuringElement(cv::MORPH_RECT, {2 * ringing_reach + 1, 2 * ringing_reach + 1}));
+  double neighbourhood = 0;
+  cv::minMaxLoc(input(box), &neighbourhood, nullptr, nullptr, nullptr, near);
+  return threshold - darkest < (threshold - static_cast<float>(neighbourhood)) / 2;
+}
+
 }  // namespace
 
 bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
@@ -132,17 +161,27 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       const glm::ivec2 seed(x, y);
       visited.at<uchar>(y, x) = 1;
       component.assign(1, seed);
+      float darkest = row[x];
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
         visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
           uchar& v = seen[i];
           if (v != 0 || !is_ink(grey[i], threshold)) return false;
           v = 1;
+          darkest = std::min(darkest, grey[i]);
           next.push_back(q);
           component.push_back(q);
           return false;
         });
       });
 
+      // JPEG ringing beside a stroke is paper: as ink its specks would become strokes of
+      // their own, and narrow places that the region split cuts. Its pixels stay visited
+      // (never seeded again) but are marked apart from the ink.
+      if (is_ringing(input, component, darkest, threshold)) {
+        for (const glm::ivec2& p : component) visited.at<uchar>(p.y, p.x) = 2;
+        if (separate_layers || !has_box) layers->pop_back();
+        continue;
+      }
       if (separate_layers && int(component.size()) < min_layer_size) {
         layers->pop_back();
         continue;
@@ -175,14 +214,14 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   }
 
   if (!separate_layers && !layers->empty()) {
-    // Every visited pixel is the layer's ink. Read column by column (rows of the
+    // Every pixel visited as ink (1) is the layer's ink. Read column by column (rows of the
     // transpose), they come in set order, so the set is built in linear time.
     std::set<glm::ivec2>& ink = layers->front().ink_pixels;
     const cv::Mat by_column = visited.t();
     for (int x = 0; x < cols; ++x) {
       const uchar* v = by_column.ptr<uchar>(x);
       for (int y = 0; y < rows; ++y)
-        if (v[y] != 0) ink.emplace_hint(ink.end(), x, y);
+        if (v[y] == 1) ink.emplace_hint(ink.end(), x, y);
     }
   }
 
@@ -191,13 +230,13 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   if (!region_image) return;  // colours drawn all the same: later draws follow them
   *region_image = cv::Mat(rows, cols, CV_32FC3, cv::Scalar(0, 0, 0));
   if (!separate_layers && layers->size() == 1) {
-    // The one layer's ink is every visited pixel.
+    // The one layer's ink is every pixel visited as ink.
     const glm::vec3& c = colours[0];
     for (int y = 0; y < rows; ++y) {
       const uchar* v = visited.ptr<uchar>(y);
       cv::Vec3f* px = region_image->ptr<cv::Vec3f>(y);
       for (int x = 0; x < cols; ++x)
-        if (v[x] != 0) px[x] = cv::Vec3f(c.z, c.y, c.x);
+        if (v[x] == 1) px[x] = cv::Vec3f(c.z, c.y, c.x);
     }
     return;
   }
