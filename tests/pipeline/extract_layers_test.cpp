@@ -262,6 +262,33 @@ TEST(ExtractLayers, FaintSpecksBesideDarkerInkArePaper) {
     }
 }
 
+TEST(ExtractLayers, FaintWhiskersOffAStrokeArePaperItsEdgeIsNot) {
+  // A black stroke (columns 30 to 35, rows 20 to 59) with a line one pixel wide leaving
+  // its right side at row 40 for 12 pixels, and a grey edge 2 pixels wide down its left
+  // side. A faint line is JPEG ringing: beyond 4 steps from the stroke it is paper.
+  struct row {
+    const char* what;
+    int line_grey;
+    int line_pixels_kept;
+  };
+  for (const row& r : {row{"a faint whisker", 230, 4}, row{"a grey stroke", 150, 12}}) {
+    SCOPED_TRACE(r.what);
+    cv::Mat s = blank_sketch(64, 96);
+    s(cv::Rect(30, 20, 6, 40)).setTo(0);
+    s(cv::Rect(28, 20, 2, 40)).setTo(220);
+    s(cv::Rect(36, 40, 12, 1)).setTo(r.line_grey);
+    cv::Mat region;
+    const std::list<layer> layers = layers_of(s, 1, false, &region);
+    ASSERT_EQ(layers.size(), 1u);
+    const std::set<glm::ivec2>& ink = layers.front().ink_pixels;
+    EXPECT_EQ(ink.size(), std::size_t(8 * 40 + r.line_pixels_kept));
+    for (int x = 36; x < 48; ++x) {
+      EXPECT_EQ(ink.count({x, 40}), x < 36 + r.line_pixels_kept ? 1u : 0u) << x;
+      EXPECT_EQ(region.at<cv::Vec3f>(40, x) != cv::Vec3f(0, 0, 0), x < 36 + r.line_pixels_kept) << x;
+    }
+  }
+}
+
 TEST(ReportMostlyInk, PhoneScanNamesThePaperGreyAndAThresholdThatWorks) {
   // Three strokes, 3 pixels wide, and a closed ring, scanned on grey paper.
   cv::Mat sketch = fixtures::closed_ring(160, 50, 3);
