@@ -100,13 +100,28 @@ constexpr int edge_reach = 4;
 void trim_ringing_whiskers(const cv::Mat& input, std::vector<glm::ivec2>& component, float darkest,
                            float threshold, cv::Mat& visited) {
   const float light = threshold - (threshold - darkest) / 4;
-  std::vector<glm::ivec2> dark;
+  // 3 marks the dark pixels, and the light ones within reach of them while the flood runs.
+  std::size_t nb_dark = 0;
   for (const glm::ivec2& p : component)
-    if (input.at<float>(p.y, p.x) <= light) dark.push_back(p);
-  if (dark.size() == component.size()) return;
-  // 3 marks the pixels within reach of the dark ones while the flood runs.
-  for (const glm::ivec2& p : dark) visited.at<uchar>(p.y, p.x) = 3;
-  ring_flood(std::move(dark), [&](glm::ivec2 p, int ring, std::vector<glm::ivec2>& next) {
+    if (input.at<float>(p.y, p.x) <= light) {
+      visited.at<uchar>(p.y, p.x) = 3;
+      ++nb_dark;
+    }
+  if (nb_dark == component.size()) {
+    for (const glm::ivec2& p : component) visited.at<uchar>(p.y, p.x) = 1;
+    return;
+  }
+  // The flood enters light pixels only: it starts from the dark pixels beside them.
+  std::vector<glm::ivec2> edge;
+  for (const glm::ivec2& p : component) {
+    if (visited.at<uchar>(p.y, p.x) != 3) continue;
+    for (glm::ivec2 q : window_3x3(p, input.rows, input.cols))
+      if (visited.at<uchar>(q.y, q.x) == 1) {
+        edge.push_back(p);
+        break;
+      }
+  }
+  ring_flood(std::move(edge), [&](glm::ivec2 p, int ring, std::vector<glm::ivec2>& next) {
     if (ring > edge_reach) return;
     for (glm::ivec2 q : window_3x3(p, input.rows, input.cols)) {
       uchar& v = visited.at<uchar>(q.y, q.x);
