@@ -60,6 +60,85 @@ int otsu_split(const std::vector<double>& histogram) {
   return split;
 }
 
+// JPEG codes the sketch in blocks of 8 sketch pixels (16 input pixels, the input being
+// the sketch doubled), so the ringing of an edge stays within that reach of it.
+constexpr int ringing_reach = 16;
+
+// Whether an ink component whose darkest value is `darkest` is the ringing of darker ink
+// beside it: less than half as far below the threshold as the darkest input pixel within
+// ringing_reach (chessboard) of the component. A component alone keeps its ink however
+// faint, and so does one at least half as dark as its neighbourhood's darkest.
+bool is_ringing(const cv::Mat& input, const std::vector<glm::ivec2>& component, float darkest, float threshold) {
+  // No neighbour can be more than twice as far below the threshold as this.
+  if (threshold - darkest >= threshold / 2) return false;
+  int min_x = INT_MAX, min_y = INT_MAX, max_x = INT_MIN, max_y = INT_MIN;
+  for (const glm::ivec2& p : component) {
+    min_x = std::min(min_x, p.x);
+    min_y = std::min(min_y, p.y);
+    max_x = std::max(max_x, p.x);
+    max_y = std::max(max_y, p.y);
+  }
+  const cv::Rect box = cv::Rect(cv::Point(min_x - ringing_reach, min_y - ringing_reach),
+                                cv::Point(max_x + ringing_reach + 1, max_y + ringing_reach + 1)) &
+                       cv::Rect(0, 0, input.cols, input.rows);
+  cv::Mat near(box.size(), CV_8UC1, cv::Scalar(0));
+  for (const glm::ivec2& p : component) near.at<uchar>(p.y - box.y, p.x - box.x) = 255;
+  cv::dilate(near, near, cv::getStructuringElement(cv::MORPH_RECT, {2 * ringing_reach + 1, 2 * ringing_reach + 1}));
+  double neighbourhood = 0;
+  cv::minMaxLoc(input(box), &neighbourhood, nullptr, nullptr, nullptr, near);
+  return threshold - darkest < (threshold - static_cast<float>(neighbourhood)) / 2;
+}
+
+// How far (8-neighbour steps through the ink) the lighter pixels of a stroke may lie
+// from its darker ones: its antialiased or blurred edge, 2 sketch pixels.
+constexpr int edge_reach = 4;
+
+// Cuts the whiskers of JPEG ringing off an ink component (marked 1 in `visited`): its
+// light pixels, less than a quarter as far below the threshold as its darkest, that lie
+// more than edge_reach steps through the component from its darker pixels, become paper
+// (marked 2) and leave `component`.
+void trim_ringing_whiskers(const cv::Mat& input, std::vector<glm::ivec2>& component, float darkest,
+                           float threshold, cv::Mat& visited) {
+  const float light = threshold - (threshold - darkest) / 4;
+  // 3 marks the dark pixels, and the light ones within reach of them while the flood runs.
+  std::size_t nb_dark = 0;
+  for (const glm::ivec2& p : component)
+    if (input.at<float>(p.y, p.x) <= light) {
+      visited.at<uchar>(p.y, p.x) = 3;
+      ++nb_dark;
+    }
+  if (nb_dark == component.size()) {
+    for (const glm::ivec2& p : component) visited.at<uchar>(p.y, p.x) = 1;
+    return;
+  }
+  // The flood enters light pixels only: it starts from the dark pixels beside them.
+  std::vector<glm::ivec2> edge;
+  for (const glm::ivec2& p : component) {
+    if (visited.at<uchar>(p.y, p.x) != 3) continue;
+    for (glm::ivec2 q : window_3x3(p, input.rows, input.cols))
+      if (visited.at<uchar>(q.y, q.x) == 1) {
+        edge.push_back(p);
+        break;
+      }
+  }
+  ring_flood(std::move(edge), [&](glm::ivec2 p, int ring, std::vector<glm::ivec2>& next) {
+    if (ring > edge_reach) return;
+    for (glm::ivec2 q : window_3x3(p, input.rows, input.cols)) {
+      uchar& v = visited.at<uchar>(q.y, q.x);
+      if (v != 1) continue;  // only this component's ink is 1 beside it
+      v = 3;
+      next.push_back(q);
+    }
+  });
+  std::size_t kept = 0;
+  for (const glm::ivec2& p : component) {
+    uchar& v = visited.at<uchar>(p.y, p.x);
+    v = v == 3 ? 1 : 2;
+    if (v == 1) component[kept++] = p;
+  }
+  component.resize(kept);
+}
+
 }  // namespace
 
 bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
@@ -132,17 +211,28 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
       const glm::ivec2 seed(x, y);
       visited.at<uchar>(y, x) = 1;
       component.assign(1, seed);
+      float darkest = row[x];
       ring_flood({seed}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& next) {
         visit_3x3(p, rows, cols, [&](glm::ivec2 q, std::size_t i) {
           uchar& v = seen[i];
           if (v != 0 || !is_ink(grey[i], threshold)) return false;
           v = 1;
+          darkest = std::min(darkest, grey[i]);
           next.push_back(q);
           component.push_back(q);
           return false;
         });
       });
 
+      // JPEG ringing beside a stroke is paper: as ink its specks would become strokes of
+      // their own, and narrow places that the region split cuts. Its pixels stay visited
+      // (never seeded again) but are marked apart from the ink.
+      if (is_ringing(input, component, darkest, threshold)) {
+        for (const glm::ivec2& p : component) visited.at<uchar>(p.y, p.x) = 2;
+        if (separate_layers || !has_box) layers->pop_back();
+        continue;
+      }
+      trim_ringing_whiskers(input, component, darkest, threshold, visited);
       if (separate_layers && int(component.size()) < min_layer_size) {
         layers->pop_back();
         continue;
@@ -175,14 +265,14 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   }
 
   if (!separate_layers && !layers->empty()) {
-    // Every visited pixel is the layer's ink. Read column by column (rows of the
+    // Every pixel visited as ink (1) is the layer's ink. Read column by column (rows of the
     // transpose), they come in set order, so the set is built in linear time.
     std::set<glm::ivec2>& ink = layers->front().ink_pixels;
     const cv::Mat by_column = visited.t();
     for (int x = 0; x < cols; ++x) {
       const uchar* v = by_column.ptr<uchar>(x);
       for (int y = 0; y < rows; ++y)
-        if (v[y] != 0) ink.emplace_hint(ink.end(), x, y);
+        if (v[y] == 1) ink.emplace_hint(ink.end(), x, y);
     }
   }
 
@@ -191,13 +281,13 @@ void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* reg
   if (!region_image) return;  // colours drawn all the same: later draws follow them
   *region_image = cv::Mat(rows, cols, CV_32FC3, cv::Scalar(0, 0, 0));
   if (!separate_layers && layers->size() == 1) {
-    // The one layer's ink is every visited pixel.
+    // The one layer's ink is every pixel visited as ink.
     const glm::vec3& c = colours[0];
     for (int y = 0; y < rows; ++y) {
       const uchar* v = visited.ptr<uchar>(y);
       cv::Vec3f* px = region_image->ptr<cv::Vec3f>(y);
       for (int x = 0; x < cols; ++x)
-        if (v[x] != 0) px[x] = cv::Vec3f(c.z, c.y, c.x);
+        if (v[x] == 1) px[x] = cv::Vec3f(c.z, c.y, c.x);
     }
     return;
   }

@@ -30,7 +30,12 @@ float read_ink_threshold(const char* path = "config/color_thresh.conf");
 bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name);
 
 // Rebuilds `layers` from the input image (CV_32FC1, values in [0, 1]), whose pixels are
-// ink when their value is not above `threshold`.
+// ink when their value is not above `threshold`, except the JPEG ringing beside darker
+// ink: an 8-connected component of such pixels whose darkest value lies less than half
+// as far below the threshold as the darkest pixel within 16 input pixels (8 sketch
+// pixels, chessboard) of it is paper; and so are the whiskers of ringing on a component:
+// its pixels less than a quarter as far below the threshold as its darkest that lie more
+// than 4 steps (8-neighbour, through the component) from its darker pixels.
 //   separate_layers true: one layer per 8-connected ink component, in the order of each
 //     component's first pixel in a row-major scan; components of fewer than
 //     `min_layer_size` pixels are dropped.

@@ -76,9 +76,13 @@ ridge_walk walk_down(const layer& l, glm::ivec2 best, int32_t first_level, pixel
   for (int32_t k = first_level; k >= 0; --k) {
     int32_t deepest = -1;
     candidates.clear();
+    // Off the strokes (the paper of a kept region, which the graph distance never
+    // reaches) only the first step may go, round the pixels next to the tip that are
+    // taken: a walk through the paper would come to other strokes across it.
+    const bool paper_allowed = k == first_level;
     for (const glm::ivec2& p : walk.front)
       for (glm::ivec2 q : window_3x3(p, rows, cols))
-        if (d(q) <= k && !path.count(q) && s(q) >= deepest && !side.blocks(q)) {
+        if (d(q) <= k && (paper_allowed || d(q) >= 0) && !path.count(q) && s(q) >= deepest && !side.blocks(q)) {
           deepest = s(q);
           walk.end = q;
           candidates.insert(q);

@@ -14,7 +14,8 @@
 //     around the first row-major pixel at m; L is the tip's label;
 //   - the path walks down one graph-distance level at a time along the deepest stroke
 //     pixels (stroke_depth) to the graph, keeping to the part of each front that holds
-//     its deepest pixel;
+//     its deepest pixel; only its first step may go onto pixels the graph distance
+//     does not reach (the paper of a kept region), round the pixels next to the tip;
 //   - a second walk from the tip (starting one level higher, on the tip's plateau, and
 //     kept off the first walk's side of the tip within twice the stroke's width plus 2
 //     pixels) goes down the other side; when it reaches the graph farther than twice

@@ -348,8 +348,8 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
     int jpeg_quality = 95;  // OpenCV's default
   };
   const drawing drawings[] = {
-      {"rings on a hub", network_icon}, {"balloon", balloon}, {"wavy lines", wavy},
-      {"wave of half circles", wave},   {"T", tee},           {"spiral", spiral},
+      {"rings on a hub", network_icon}, {"balloon", balloon}, {"wavy lines", wavy, 80},
+      {"wave of half circles", wave, 80}, {"T", tee, 80},     {"spiral", spiral, 80},
       {"hatching", hatching},           {"circles and lines", circles_and_lines},
       {"circle in a square", circle_in_square}, {"concentric circles", concentric_circles},
       {"donut", donut},                 {"eye", eye},

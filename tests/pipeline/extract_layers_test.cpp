@@ -223,6 +223,72 @@ TEST(ExtractLayers, InkIsWhatTheThresholdSays) {
   }
 }
 
+TEST(ExtractLayers, FaintSpecksBesideDarkerInkArePaper) {
+  // A black stroke (columns 30 to 35, rows 20 to 59 of the input) and a 2 x 2 speck above
+  // it, first in the scan. JPEG ringing beside a stroke is such a speck, less than half
+  // as far below the threshold as the stroke; a speck as dark as that, or farther than
+  // 16 pixels from darker ink, or a faint drawing on its own, stays ink.
+  struct row {
+    const char* what;
+    int speck_grey;
+    int speck_x;  // the speck's left column (rows 5 and 6)
+    bool stroke;
+    bool speck_is_ink;
+  };
+  const row rows[] = {
+      {"light ringing near the stroke", 230, 40, true, false},
+      {"darker ringing near the stroke", 200, 44, true, false},
+      {"a dark dot near the stroke", 100, 40, true, true},
+      {"light grey far from the stroke", 230, 70, true, true},
+      {"a faint drawing on its own", 230, 40, false, true},
+  };
+  for (const row& r : rows)
+    for (bool separate : {false, true}) {
+      SCOPED_TRACE(std::string(r.what) + (separate ? ", separate layers" : ", one layer"));
+      cv::Mat s = blank_sketch(64, 96);
+      if (r.stroke) s(cv::Rect(30, 20, 6, 40)).setTo(0);
+      s(cv::Rect(r.speck_x, 5, 2, 2)).setTo(r.speck_grey);
+      cv::Mat region;
+      const std::list<layer> layers = layers_of(s, 1, separate, &region);
+      std::set<glm::ivec2> ink;
+      for (const layer& l : layers) ink.insert(l.ink_pixels.begin(), l.ink_pixels.end());
+      const std::size_t stroke = r.stroke ? 6 * 40 : 0;
+      EXPECT_EQ(ink.size(), stroke + (r.speck_is_ink ? 4 : 0));
+      EXPECT_EQ(ink.count({r.speck_x, 5}), r.speck_is_ink ? 1u : 0u);
+      EXPECT_EQ(layers.size(), separate ? std::size_t(r.stroke) + r.speck_is_ink : 1u);
+      // Paper is not painted.
+      EXPECT_EQ(region.at<cv::Vec3f>(5, r.speck_x) != cv::Vec3f(0, 0, 0), r.speck_is_ink);
+      for (const layer& l : layers) EXPECT_FALSE(l.ink_pixels.empty());
+    }
+}
+
+TEST(ExtractLayers, FaintWhiskersOffAStrokeArePaperItsEdgeIsNot) {
+  // A black stroke (columns 30 to 35, rows 20 to 59) with a line one pixel wide leaving
+  // its right side at row 40 for 12 pixels, and a grey edge 2 pixels wide down its left
+  // side. A faint line is JPEG ringing: beyond 4 steps from the stroke it is paper.
+  struct row {
+    const char* what;
+    int line_grey;
+    int line_pixels_kept;
+  };
+  for (const row& r : {row{"a faint whisker", 230, 4}, row{"a grey stroke", 150, 12}}) {
+    SCOPED_TRACE(r.what);
+    cv::Mat s = blank_sketch(64, 96);
+    s(cv::Rect(30, 20, 6, 40)).setTo(0);
+    s(cv::Rect(28, 20, 2, 40)).setTo(220);
+    s(cv::Rect(36, 40, 12, 1)).setTo(r.line_grey);
+    cv::Mat region;
+    const std::list<layer> layers = layers_of(s, 1, false, &region);
+    ASSERT_EQ(layers.size(), 1u);
+    const std::set<glm::ivec2>& ink = layers.front().ink_pixels;
+    EXPECT_EQ(ink.size(), std::size_t(8 * 40 + r.line_pixels_kept));
+    for (int x = 36; x < 48; ++x) {
+      EXPECT_EQ(ink.count({x, 40}), x < 36 + r.line_pixels_kept ? 1u : 0u) << x;
+      EXPECT_EQ(region.at<cv::Vec3f>(40, x) != cv::Vec3f(0, 0, 0), x < 36 + r.line_pixels_kept) << x;
+    }
+  }
+}
+
 TEST(ReportMostlyInk, PhoneScanNamesThePaperGreyAndAThresholdThatWorks) {
   // Three strokes, 3 pixels wide, and a closed ring, scanned on grey paper.
   cv::Mat sketch = fixtures::closed_ring(160, 50, 3);

@@ -304,3 +304,31 @@ TEST(TraceOpenStrokes, PassesEndAtTheCeilingOrAtTheFirstThatTracesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TraceEdgeOneNode, TheWalksStayOnTheStrokeNotOnThePaperBesideIt) {
+  // A stroke alone on the paper, its free end a few pixels short of a ring. The walk
+  // down the far side of the tip finds no stroke there; going on through the paper it
+  // came to the ring, or round it, and the paper it crossed was traced as stroke.
+  struct row {
+    int radius, gap, length, width;
+  };
+  for (const row& r : {row{12, 4, 170, 3}, row{18, 3, 100, 2}, row{12, 8, 60, 2}}) {
+    SCOPED_TRACE("ring radius " + std::to_string(r.radius) + ", gap " + std::to_string(r.gap));
+    cv::Mat s = fixtures::blank_sketch(200, 360);
+    const cv::Scalar ink(0);
+    cv::circle(s, {300, 100}, r.radius, ink, r.width);
+    const int tip = 300 - r.radius - r.width / 2 - 1 - r.gap;
+    cv::line(s, {tip - r.length, 100}, {tip - r.width / 2, 100}, ink, r.width);
+    std::list<layer> layers = boundaries_of(s, false);
+    const view_guard view(30);
+    EXPECT_GE(trace_open_strokes(layers, 4), 1);
+    const layer& l = layers.front();
+    for (const glm::ivec2& p : l.traced_pixels)
+      EXPECT_TRUE(l.stroke_depth.at<int32_t>(p.y, p.x) != 0 || l.region_mask.at<schar>(p.y, p.x) == 0)
+          << "traced paper at " << p.x - l.offset_x << ", " << p.y - l.offset_y;
+  }
+}
+
+}  // namespace
