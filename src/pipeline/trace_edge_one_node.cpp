@@ -115,6 +115,48 @@ bool reaches_graph_elsewhere(const layer& l, const ridge_walk& first, const ridg
   return std::max(gap.x, gap.y) > 2 * width + 8;
 }
 
+// Where a walk ran into an earlier open stroke within a stroke's width of that stroke's
+// own junction, the piece of it left between the two junction clusters is no stroke:
+// kept as an edge, it is a sliver at the end of which the optimiser hangs the strokes,
+// off their middle lines. The earlier strokes' edge pixels (off `path`) within as many
+// steps of the new cluster as it took to reach the other junction then join the
+// junction, so that the two clusters become one.
+void join_nearby_junction(layer& l, const ipair& key, const pixel_set& cluster, const pixel_set& path,
+                          int32_t width, std::vector<glm::ivec2>& added) {
+  pixel_graph& g = l.graph;
+  const int rows = l.graph_dist.rows, cols = l.graph_dist.cols;
+  pixel_set walked = cluster;
+  std::vector<glm::ivec2> level(cluster.begin(), cluster.end()), next;
+  for (int step = 0; step < width && !level.empty(); ++step) {
+    next.clear();
+    for (const glm::ivec2& r : level)
+      for (glm::ivec2 q : window_3x3(r, rows, cols)) {
+        if (walked.count(q) || path.count(q)) continue;
+        if (g.junction_pixels.count(q)) {
+          if (cluster.count(r)) continue;  // touching the cluster: one node with it already
+          for (const glm::ivec2& p : walked)
+            if (!cluster.count(p)) move_to_junctions(g, key, p, added);
+          return;
+        }
+        if (!g.edge_pixels.count(q) || !l.traced_pixels.count(q)) continue;
+        walked.insert(q);
+        next.push_back(q);
+      }
+    level.swap(next);
+  }
+}
+
+// The width of the stroke a walk went down: twice the median stroke depth on its path
+// (the tip of a free end is shallower than the stroke).
+int32_t stroke_width(const layer& l, const ridge_walk& walk) {
+  if (walk.path_queue.empty()) return 2;
+  std::vector<int32_t> depth;
+  depth.reserve(walk.path_queue.size());
+  for (const glm::ivec2& p : walk.path_queue) depth.push_back(l.stroke_depth.at<int32_t>(p.y, p.x));
+  std::nth_element(depth.begin(), depth.begin() + std::ptrdiff_t(depth.size() / 2), depth.end());
+  return 2 * std::max(depth[depth.size() / 2], 1);
+}
+
 // Joins the end of a walk to the graph (the walk's last front and the pixels it adds
 // become junction pixels of the stroke's pair, collected in `ends`).
 void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& path, pixel_set& ends,
@@ -127,20 +169,26 @@ void attach_end(layer& l, const ipair& key, ridge_walk& walk, const pixel_set& p
   const glm::ivec2 end = walk.end;
   if (l.traced_pixels.count(end)) {
     // The walk ran into an earlier open stroke: its end and the graph pixels within four
-    // steps of it (off the new path) join one junction cluster of this stroke's pair.
+    // steps of it (off the new path) join one junction cluster of this stroke's pair,
+    // which takes in a junction just beyond it.
     for (const glm::ivec2& p : front) move_to_junctions(g, key, p, added);
+    pixel_set joined = front;
     for (const glm::ivec2& p : front) {
       pixel_set cluster{p};
-      std::vector<glm::ivec2> added{p}, next_added;
+      std::vector<glm::ivec2> reached{p}, next_reached;
       for (int i = 0; i < 4; ++i) {
-        next_added.clear();
-        for (const glm::ivec2& r : added)
+        next_reached.clear();
+        for (const glm::ivec2& r : reached)
           for (glm::ivec2 q : window_3x3(r, rows, cols))
-            if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_added.push_back(q);
-        added.swap(next_added);
+            if (d(q) == 0 && !path.count(q) && cluster.insert(q).second) next_reached.push_back(q);
+        reached.swap(next_reached);
       }
-      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q, added);
+      // Already graph pixels: their distances do not change.
+      std::vector<glm::ivec2> unused;
+      for (const glm::ivec2& q : cluster) move_to_junctions(g, key, q, unused);
+      joined.insert(cluster.begin(), cluster.end());
     }
+    join_nearby_junction(l, key, joined, path, stroke_width(l, walk), added);
   } else if (!g.junction_pixels.count(end)) {
     // The walk ended on a boundary: spread over the graph pixels from the path until
     // the pixels beside them show a second label, so that the junction cluster spans

@@ -8,6 +8,7 @@
 #include "pipeline/compute_graph_distance.h"
 #include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
+#include "pipeline/extract_nodes.h"
 #include "pipeline/grow_regions.h"
 #include "pipeline/label_regions.h"
 #include "pipeline/region_params.h"
@@ -278,6 +279,39 @@ TEST(TraceOpenStrokes, TracesEveryOpenStrokeOfTheFixtureWithinTheCeiling) {
   EXPECT_GE(traced, 5);
   EXPECT_LT(traced, 100);
   EXPECT_EQ(trace_open_strokes(layers, 0), 0);
+}
+
+
+// A beam resting on the corner of a triangle outline and running on past it on both
+// sides: the first end traced walks down from the beam's middle line to the corner, and
+// the second runs into that walk close to where it met the outline. What is left of the
+// first walk between the two junction clusters must not stay an edge of its own: a sliver
+// of a few pixels, from which the optimiser hangs the beam off its middle line.
+TEST(TraceOpenStrokes, NoSliverOfAStrokeIsLeftBetweenTwoJunctionsAtACorner) {
+  view_guard view(30);
+  for (int width : {6, 8, 12}) {
+    SCOPED_TRACE("width " + std::to_string(width));
+    cv::Mat s = fixtures::blank_sketch(300, 320);
+    const cv::Point apex(150, 100);
+    cv::polylines(s, std::vector<cv::Point>{apex, {80, 260}, {220, 260}}, true, cv::Scalar(0), width);
+    cv::line(s, {40, apex.y - width + 1}, {300, apex.y - width + 1}, cv::Scalar(0), width);
+    fixtures::extraction ex = fixtures::run_region_steps(fixtures::as_input_image(s), region_params{});
+    cv::Mat boundary;
+    extract_boundary_pixels(ex.layers, &ex.region_image, &boundary);
+    ASSERT_EQ(ex.layers.size(), 1u);
+    ASSERT_EQ(trace_open_strokes(ex.layers, 100), 2);
+    extract_nodes(&ex.region_image, &ex.layers);
+    const pixel_graph& g = ex.layers.front().graph;
+    std::map<int32_t, std::size_t> size;
+    for (const auto& [p, e] : g.edge_of_pixel) ++size[e];
+    for (const auto& [pair, edges] : g.edges_of_pair) {
+      if (pair.first != pair.second) continue;
+      for (int32_t e : edges) {
+        EXPECT_GE(size[e], std::size_t(width)) << "open-stroke edge " << e;
+        EXPECT_EQ(g.nodes_of_edge.at(e).size(), 2u) << "open-stroke edge " << e;
+      }
+    }
+  }
 }
 
 namespace {
