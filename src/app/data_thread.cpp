@@ -59,8 +59,9 @@ void data_thread::run_step(int n) {
       grow_regions(layers, region_image);
       break;
     case 4: {
-      cv::Mat own_boundary;
-      extract_boundary_pixels(layers, region_image, view ? &view->boundary_image : &own_boundary);
+      // Nothing shows or reads a boundary picture, which would hold 12 bytes a pixel of
+      // the doubled sketch beside the region picture: none is made.
+      extract_boundary_pixels(layers, region_image, nullptr);
       // Without a view, the view's own default: one pass.
       trace_open_strokes(layers, view ? view->nb_edge_one_node : 1);
       break;
