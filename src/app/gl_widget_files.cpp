@@ -17,6 +17,7 @@
 #include <QSlider>
 
 #include "app/q_slider_change_alpha.h"
+#include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
 #include "pipeline/load_sketch.h"
@@ -217,7 +218,17 @@ void gl_widget::stop_current_drawing() {
   request_worker_stop();
   view_transforms.clear();
   draw_list.clear();
+  release_region_texture();
   disconnect_optimiser_controls();
+}
+
+// The last drawing's regions are not shown again (step 5 of the next one refreshes the
+// drawable): their texture's pixels go now, not after the next extraction's largest step.
+void gl_widget::release_region_texture() {
+  auto found = scene.find("img_region_color_border");
+  if (!gl_ready_ || found == scene.end()) return;
+  makeCurrent();
+  static_cast<Image_tex*>(found->second)->image->release_pixels();
 }
 
 std::string gl_widget::ask_for_image() {

@@ -127,6 +127,12 @@ void base_texture::upload(const unsigned char* data, int width, int height, GLen
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
+void base_texture::release_pixels() {
+  if (id == no_texture) return;
+  glBindTexture(GL_TEXTURE_2D, id);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+}
+
 bool base_texture::save(const std::string& path) {
   glBindTexture(GL_TEXTURE_2D, id);
   int width = 0;

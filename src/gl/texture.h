@@ -34,6 +34,8 @@ public:
   // Loads level 0 of id with RGBA bytes from data in the given pixel format; null data
   // prints "Invalid image " + name on standard error.
   void upload(const unsigned char* data, int width, int height, GLenum format);
+  // Frees level 0's pixels (it becomes 0 x 0); the name stays for the next upload.
+  void release_pixels();
   // Reads level 0 back and hands it to save_pixels.
   bool save(const std::string& path);
   void bind();

@@ -304,6 +304,23 @@ TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindT
     }
   EXPECT_EQ(differing, 0);
   EXPECT_GT(coloured, 1000) << "the regions were painted in colour";
+
+  // The next sketch: the old regions' pixels go at its opening, its own come at its step 5.
+  const auto texture_size = [&] {
+    s.view.makeCurrent();
+    glBindTexture(GL_TEXTURE_2D, regions->image->get_id());
+    int w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    return cv::Size(w, h);
+  };
+  cv::Mat wide = fixtures::blank_sketch(60, 250);
+  cv::rectangle(wide, cv::Point(20, 15), cv::Point(230, 45), cv::Scalar(0), 3);
+  s.confirmed_steps.clear();
+  s.open_sketch(s.folder.add_sketch("wide.png", wide));
+  EXPECT_EQ(texture_size(), cv::Size(0, 0));
+  ASSERT_TRUE(s.wait_for_step(11));
+  EXPECT_EQ(texture_size(), s.view.input_image.size());
 }
 
 // ---- .graph files -----------------------------------------------------------------
