@@ -167,7 +167,8 @@ TEST(DataThread, StepFourRunsTheViewsNumberOfOpenStrokePasses) {
 }
 
 // The region picture that step 5 leaves shows the same bytes as the extraction's own
-// steps paint, although the worker holds it in bytes through the open-stroke passes.
+// steps paint, although the worker makes no boundary picture and holds the region
+// picture in bytes through the open-stroke passes; the layers' pixels are the same too.
 TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   const auto shown = [](const cv::Mat& picture) {
     cv::Mat bytes(picture.size(), CV_8UC3);
@@ -199,7 +200,8 @@ TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   split_regions(&direct, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
   compute_stroke_depth(layers);
   grow_regions(layers, &direct);
-  extract_boundary_pixels(layers, &direct, nullptr);
+  cv::Mat boundary;  // the worker makes none
+  extract_boundary_pixels(layers, &direct, &boundary);
   ASSERT_GT(trace_open_strokes(layers, 1), 0) << "the sketch has open strokes to trace";
   extract_nodes(&direct, &layers);
   testing::internal::GetCapturedStdout();
@@ -209,6 +211,8 @@ TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   EXPECT_EQ(cv::norm(shown(region_image), shown(direct), cv::NORM_INF), 0.0);
   EXPECT_GT(cv::countNonZero(shown(direct).reshape(1) != 255), 1000) << "the regions were painted";
   ASSERT_EQ(w.layers.size(), 1u);
+  EXPECT_EQ(w.layers.front().graph.edge_pixels, layers.front().graph.edge_pixels);
+  EXPECT_EQ(w.layers.front().graph.junction_pixels, layers.front().graph.junction_pixels);
   EXPECT_EQ(w.layers.front().traced_pixels, layers.front().traced_pixels);
 }
 
