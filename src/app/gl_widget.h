@@ -196,6 +196,7 @@ class gl_widget : public QGLWidget,
   void join_worker_threads();
   void disconnect_optimiser_controls();
   void stop_current_drawing();
+  void release_region_texture();
   // The dialog's answer; empty when cancelled.
   std::string ask_for_image();
   void create_output_folders();

@@ -17,6 +17,7 @@
 #include <QSlider>
 
 #include "app/q_slider_change_alpha.h"
+#include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
 #include "pipeline/load_sketch.h"
@@ -185,8 +186,10 @@ void gl_widget::open_graph() {
   set_current_sketch(image_stem);
   create_output_folders();
   // The file holds no region image, and the extraction steps paint into one of the input
-  // image's size: a drawing saved before its extraction ended resumes on a blank one.
-  region_image = cv::Mat(input_image.size(), CV_32FC3, cv::Scalar(0, 0, 0));
+  // image's size: a drawing saved before its regions were shown resumes on a blank one.
+  // Past that step nothing shows it any more.
+  region_image = worker.step <= 5 ? cv::Mat(input_image.size(), CV_32FC3, cv::Scalar(0, 0, 0))
+                                  : cv::Mat(0, 0, CV_32FC3);
 
   for (layer_graph& lg : network) lg.fit_joined_curves();
   iteration_slider->setValue(worker.optimiser.k);
@@ -215,7 +218,17 @@ void gl_widget::stop_current_drawing() {
   request_worker_stop();
   view_transforms.clear();
   draw_list.clear();
+  release_region_texture();
   disconnect_optimiser_controls();
+}
+
+// The last drawing's regions are not shown again (step 5 of the next one refreshes the
+// drawable): their texture's pixels go now, not after the next extraction's largest step.
+void gl_widget::release_region_texture() {
+  auto found = scene.find("img_region_color_border");
+  if (!gl_ready_ || found == scene.end()) return;
+  makeCurrent();
+  static_cast<Image_tex*>(found->second)->image->release_pixels();
 }
 
 std::string gl_widget::ask_for_image() {
@@ -419,6 +432,10 @@ void gl_widget::refresh_step_display(int finished_step) {
       if (gl_ready_) {
         Image_tex* regions = make_image_tex_colour(region_image, "img_region_color_border", 0.84f);
         if (alpha_sliders.size() > region_slider) alpha_sliders[region_slider]->set_target(&regions->alpha);
+        // The texture is what is shown from now on; the later steps' painting into the
+        // picture (the nodes of step 6) is never shown, and the picture holds 12 bytes a
+        // pixel of the doubled sketch through the network's build.
+        region_image.release();
       }
       break;
     case 9:

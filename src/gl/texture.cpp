@@ -4,6 +4,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <vector>
 
@@ -15,35 +16,29 @@ constexpr GLuint no_texture = static_cast<GLuint>(-1);
 unsigned char gray_byte(float v) { return static_cast<unsigned char>(static_cast<int>(v * 255.0f)); }
 unsigned char colour_byte(float v) { return static_cast<unsigned char>(static_cast<int>(v)); }
 
-// RGBA bytes of a single-channel float image, row by row; empty for any other image.
-std::vector<unsigned char> gray_to_rgba(const cv::Mat& image) {
-  std::vector<unsigned char> rgba;
-  if (image.empty() || image.type() != CV_32FC1) return rgba;
-  rgba.reserve(image.total() * 4);
-  for (int row = 0; row < image.rows; ++row) {
+// Rows [begin, end) of a single-channel float image as RGBA bytes, appended to rgba.
+void gray_rows_to_rgba(const cv::Mat& image, int begin, int end, std::vector<unsigned char>& rgba) {
+  for (int row = begin; row < end; ++row) {
     const float* values = image.ptr<float>(row);
     for (int col = 0; col < image.cols; ++col) {
       unsigned char b = gray_byte(values[col]);
       rgba.insert(rgba.end(), {b, b, b, 255});
     }
   }
-  return rgba;
 }
 
-// RGBA bytes of a three-channel float image in blue, green, red order.
-std::vector<unsigned char> colour_to_rgba(const cv::Mat& image) {
-  std::vector<unsigned char> rgba;
-  if (image.empty() || image.type() != CV_32FC3) return rgba;
-  rgba.reserve(image.total() * 4);
-  for (int row = 0; row < image.rows; ++row) {
+// The same for a three-channel float image in blue, green, red order.
+void colour_rows_to_rgba(const cv::Mat& image, int begin, int end, std::vector<unsigned char>& rgba) {
+  for (int row = begin; row < end; ++row) {
     const cv::Vec3f* pixels = image.ptr<cv::Vec3f>(row);
     for (int col = 0; col < image.cols; ++col) {
       const cv::Vec3f& bgr = pixels[col];
       rgba.insert(rgba.end(), {colour_byte(bgr[2]), colour_byte(bgr[1]), colour_byte(bgr[0]), 255});
     }
   }
-  return rgba;
 }
+
+bool holds(const cv::Mat& image, int type) { return !image.empty() && image.type() == type; }
 
 // RGBA bytes of an 8-bit blue, green, red image.
 std::vector<unsigned char> bgr8_to_rgba(const cv::Mat& image) {
@@ -65,6 +60,33 @@ const unsigned char* data_or_null(const std::vector<unsigned char>& bytes) {
 void set_linear_filters() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+void set_clamped_edges() {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+}
+
+// Level 0 of texture `id` becomes the image, converted and sent a band of rows at a time:
+// on a 12-megapixel sketch (twice that size) a converted copy of the whole image would
+// hold 190 MB beside the texture.
+template <class RowsToRgba>
+void upload_in_bands(GLuint id, const cv::Mat& image, RowsToRgba rows_to_rgba) {
+  glBindTexture(GL_TEXTURE_2D, id);
+  set_linear_filters();
+  set_clamped_edges();
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image.cols, image.rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  const int band_rows = std::max(1, (1 << 20) / image.cols);  // about 4 MB of RGBA
+  std::vector<unsigned char> rgba;
+  rgba.reserve(static_cast<size_t>(std::min(band_rows, image.rows)) * image.cols * 4);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (int row = 0; row < image.rows; row += band_rows) {
+    const int end = std::min(image.rows, row + band_rows);
+    rgba.clear();
+    rows_to_rgba(image, row, end, rgba);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row, image.cols, end - row, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  }
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 }
 
 }  // namespace
@@ -98,12 +120,17 @@ void base_texture::upload(const unsigned char* data, int width, int height, GLen
   }
   glBindTexture(GL_TEXTURE_2D, id);
   set_linear_filters();
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  set_clamped_edges();
   // Rows of any width are packed tightly.
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, format, GL_UNSIGNED_BYTE, data);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+void base_texture::release_pixels() {
+  if (id == no_texture) return;
+  glBindTexture(GL_TEXTURE_2D, id);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 0, 0, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
 }
 
 bool base_texture::save(const std::string& path) {
@@ -144,21 +171,44 @@ bool Texture_opencv::load(const std::string& path) {
 }
 
 bool Texture_opencv::load_gray(const cv::Mat& image) {
-  return upload_new(data_or_null(gray_to_rgba(image)), image.cols, image.rows, "lol", GL_RGBA);
+  return load_in_bands(image, CV_32FC1, "lol", gray_rows_to_rgba);
 }
 
 bool Texture_opencv::load_color(const cv::Mat& image) {
-  return upload_new(data_or_null(colour_to_rgba(image)), image.cols, image.rows, "lol_2.0", GL_RGBA);
+  return load_in_bands(image, CV_32FC3, "lol_2.0", colour_rows_to_rgba);
 }
 
-void Texture_opencv::update_gray(const cv::Mat& image) {
-  std::vector<unsigned char> rgba = gray_to_rgba(image);
-  upload(data_or_null(rgba), image.cols, image.rows, GL_RGBA);
+void Texture_opencv::update_gray(const cv::Mat& image) { update_in_bands(image, CV_32FC1, gray_rows_to_rgba); }
+
+void Texture_opencv::update_color(const cv::Mat& image) { update_in_bands(image, CV_32FC3, colour_rows_to_rgba); }
+
+template <class RowsToRgba>
+bool Texture_opencv::load_in_bands(const cv::Mat& image, int type, const std::string& new_name,
+                                   RowsToRgba rows_to_rgba) {
+  if (!holds(image, type)) {
+    std::cerr << "Unable to load texture " << new_name << std::endl;
+    return false;
+  }
+  name = new_name;
+  replace_texture_name();
+  upload_in_bands(id, image, rows_to_rgba);
+  return true;
 }
 
-void Texture_opencv::update_color(const cv::Mat& image) {
-  std::vector<unsigned char> rgba = colour_to_rgba(image);
-  upload(data_or_null(rgba), image.cols, image.rows, GL_RGBA);
+template <class RowsToRgba>
+void Texture_opencv::update_in_bands(const cv::Mat& image, int type, RowsToRgba rows_to_rgba) {
+  if (!holds(image, type)) {
+    std::cerr << "Invalid image " << name << std::endl;
+    return;
+  }
+  upload_in_bands(id, image, rows_to_rgba);
+}
+
+void Texture_opencv::replace_texture_name() {
+  // A texture made again replaces the old one rather than leaking it.
+  GLuint old = id;
+  glGenTextures(1, &id);
+  if (old != no_texture) glDeleteTextures(1, &old);
 }
 
 bool Texture_opencv::upload_new(const unsigned char* data, int width, int height,
@@ -168,10 +218,7 @@ bool Texture_opencv::upload_new(const unsigned char* data, int width, int height
     return false;
   }
   this->name = name;
-  // A texture made again replaces the old one rather than leaking it.
-  GLuint old = id;
-  glGenTextures(1, &id);
-  if (old != no_texture) glDeleteTextures(1, &old);
+  replace_texture_name();
   upload(data, width, height, format);
   return true;
 }

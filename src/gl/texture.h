@@ -34,6 +34,8 @@ public:
   // Loads level 0 of id with RGBA bytes from data in the given pixel format; null data
   // prints "Invalid image " + name on standard error.
   void upload(const unsigned char* data, int width, int height, GLenum format);
+  // Frees level 0's pixels (it becomes 0 x 0); the name stays for the next upload.
+  void release_pixels();
   // Reads level 0 back and hands it to save_pixels.
   bool save(const std::string& path);
   void bind();
@@ -64,4 +66,13 @@ public:
   bool upload_new(const unsigned char* data, int width, int height, const std::string& name,
                   GLenum format);
   bool save_pixels(const std::string& path, unsigned char* data, int& width, int& height) override;
+
+private:
+  // The float image of the given type, converted a band of rows at a time.
+  template <class RowsToRgba>
+  bool load_in_bands(const cv::Mat& image, int type, const std::string& new_name, RowsToRgba rows_to_rgba);
+  template <class RowsToRgba>
+  void update_in_bands(const cv::Mat& image, int type, RowsToRgba rows_to_rgba);
+  // A new texture name in id; the old texture, if any, is deleted.
+  void replace_texture_name();
 };

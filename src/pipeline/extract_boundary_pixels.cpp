@@ -28,7 +28,9 @@ struct boundary_pixel {
 
 void extract_boundary_pixels(std::list<layer>& layers, cv::Mat* region_image,
                              cv::Mat* boundary_image) {
-  *boundary_image = cv::Mat(region_image->size(), CV_32FC3, cv::Scalar(0, 0, 0));
+  cv::Mat none;  // a null boundary image: none is made or painted
+  cv::Mat& boundary = boundary_image ? *boundary_image : none;
+  if (boundary_image) boundary = cv::Mat(region_image->size(), CV_32FC3, cv::Scalar(0, 0, 0));
   const glm::vec3 black(0, 0, 0), white(255, 255, 255);
 
   std::vector<boundary_pixel> found, by_column;
@@ -65,7 +67,7 @@ void extract_boundary_pixels(std::list<layer>& layers, cv::Mat* region_image,
         if (b.n == 0) continue;
         const bool edge = b.n == 1;
         paint_window_pixel(*region_image, l, b.p, edge ? black : white);
-        paint_window_pixel(*boundary_image, l, b.p, white);
+        paint_window_pixel(boundary, l, b.p, white);
         found.push_back(b);
       }
     }

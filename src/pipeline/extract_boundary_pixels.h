@@ -17,7 +17,7 @@
 // junction_pixels (window coordinates; entries are added, nothing is cleared).
 //
 // `boundary_image` is replaced by a black CV_32FC3 image of `region_image`'s size (empty
-// when the region image is: nothing is painted then).
+// when the region image is: nothing is painted then); a null `boundary_image` makes none.
 // Edge pixels are painted black in the region image and white in the boundary image,
 // junction pixels white in both, except in the window's top and left margins and
 // outside the image.

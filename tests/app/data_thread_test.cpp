@@ -8,8 +8,16 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 #include "io/graph_stream.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
+#include "pipeline/extract_nodes.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
+#include "pipeline/split_regions.h"
+#include "pipeline/trace_edge_one_node.h"
 #include "pipeline/view_settings.h"
 #include "support/golden_bytes.h"
 #include "support/sketch_fixtures.h"
@@ -156,6 +164,56 @@ TEST(DataThread, StepFourRunsTheViewsNumberOfOpenStrokePasses) {
     ASSERT_EQ(w.layers.size(), 1u);
     EXPECT_EQ(fixtures::pixel_runs(w.layers.front().traced_pixels), c.traced);
   }
+}
+
+// The region picture that step 5 leaves shows the same bytes as the extraction's own
+// steps paint, although the worker makes no boundary picture and holds the region
+// picture in bytes through the open-stroke passes; the layers' pixels are the same too.
+TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
+  const auto shown = [](const cv::Mat& picture) {
+    cv::Mat bytes(picture.size(), CV_8UC3);
+    for (int y = 0; y < picture.rows; ++y)
+      for (int x = 0; x < picture.cols; ++x)
+        for (int c = 0; c < 3; ++c)
+          bytes.at<cv::Vec3b>(y, x)[c] = static_cast<uchar>(static_cast<int>(picture.at<cv::Vec3f>(y, x)[c]));
+    return bytes;
+  };
+  const cv::Mat sketch = fixtures::as_input_image(fixtures::frame_with_hanging_strokes());
+  testing::internal::CaptureStdout();
+  curve_network network;
+  cv::Mat input = sketch.clone(), region_image;
+  data_thread w(&network, &input, &region_image);
+  w.rows = input.rows;
+  w.cols = input.cols;
+  // Seed 2 draws a region colour whose floats round and truncate to different bytes.
+  std::srand(2);
+  for (int step = 0; step <= 5; ++step) w.run_step(step);
+
+  // The steps as the extraction's functions run them, the picture in floats throughout.
+  cv::Mat direct_input = sketch.clone(), direct;
+  std::list<layer> layers;
+  const region_params& rp = w.region_params;
+  std::srand(2);
+  extract_layers(&direct_input, &layers, &direct, 10, false, read_ink_threshold());
+  compute_ink_distance(layers, direct_input.rows, direct_input.cols);
+  label_regions(direct, layers, rp.least_depth, rp.least_size);
+  split_regions(&direct, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
+  compute_stroke_depth(layers);
+  grow_regions(layers, &direct);
+  cv::Mat boundary;  // the worker makes none
+  extract_boundary_pixels(layers, &direct, &boundary);
+  ASSERT_GT(trace_open_strokes(layers, 1), 0) << "the sketch has open strokes to trace";
+  extract_nodes(&direct, &layers);
+  testing::internal::GetCapturedStdout();
+
+  ASSERT_EQ(region_image.type(), CV_32FC3);
+  ASSERT_EQ(region_image.size(), direct.size());
+  EXPECT_EQ(cv::norm(shown(region_image), shown(direct), cv::NORM_INF), 0.0);
+  EXPECT_GT(cv::countNonZero(shown(direct).reshape(1) != 255), 1000) << "the regions were painted";
+  ASSERT_EQ(w.layers.size(), 1u);
+  EXPECT_EQ(w.layers.front().graph.edge_pixels, layers.front().graph.edge_pixels);
+  EXPECT_EQ(w.layers.front().graph.junction_pixels, layers.front().graph.junction_pixels);
+  EXPECT_EQ(w.layers.front().traced_pixels, layers.front().traced_pixels);
 }
 
 TEST(DataThread, WorkerBlockLayoutAndRoundTrip) {

@@ -47,6 +47,51 @@ TEST_F(texture_test, grey_and_colour_images_become_rgba_bytes) {
   EXPECT_EQ(rgba.at<cv::Vec4b>(1, 0), cv::Vec4b(0, 0, 0, 255));
 }
 
+// Large images are converted a band of rows at a time: every row arrives, the last band
+// short, whether the texture is made or refreshed.
+TEST_F(texture_test, images_taller_than_a_band_arrive_whole) {
+  struct upload_case {
+    const char* what;
+    int rows, cols;
+    bool colour, update;
+  };
+  const upload_case cases[] = {
+      {"grey, made", 301, 8192, false, false},
+      {"grey, refreshed", 301, 8192, false, true},
+      {"colour, made", 130, 8190, true, false},
+      {"colour, refreshed", 130, 8190, true, true},
+      {"one column", 3, 1, true, false},
+  };
+  cv::RNG rng(20);
+  for (const upload_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cv::Mat image(c.rows, c.cols, c.colour ? CV_32FC3 : CV_32FC1);
+    rng.fill(image, cv::RNG::UNIFORM, 0.0, c.colour ? 256.0 : 1.0);
+    Texture_opencv texture(cv::Mat(1, 1, CV_32FC1, cv::Scalar(0.0f)));
+    if (c.update) {
+      c.colour ? texture.update_color(image) : texture.update_gray(image);
+    } else {
+      ASSERT_TRUE(c.colour ? texture.load_color(image) : texture.load_gray(image));
+    }
+    const cv::Mat rgba = texture_rgba(texture);
+    ASSERT_EQ(rgba.size(), image.size());
+    int differing = 0;
+    for (int y = 0; y < image.rows; ++y)
+      for (int x = 0; x < image.cols; ++x) {
+        cv::Vec4b expected;
+        if (c.colour) {
+          const cv::Vec3f bgr = image.at<cv::Vec3f>(y, x);
+          expected = {uchar(int(bgr[2])), uchar(int(bgr[1])), uchar(int(bgr[0])), 255};
+        } else {
+          const uchar b = uchar(int(image.at<float>(y, x) * 255.0f));
+          expected = {b, b, b, 255};
+        }
+        if (rgba.at<cv::Vec4b>(y, x) != expected) ++differing;
+      }
+    EXPECT_EQ(differing, 0);
+  }
+}
+
 TEST_F(texture_test, updates_replace_the_content_of_the_same_texture) {
   Texture_opencv texture(cv::Mat(2, 2, CV_32FC1, cv::Scalar(0.0f)));
   GLuint id = texture.get_id();

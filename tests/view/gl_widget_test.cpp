@@ -18,7 +18,9 @@
 #include "app/batch_tests.h"
 #include "app/q_slider_change_alpha.h"
 #include "gl/shader_registry.h"
+#include "gl/texture.h"
 #include "io/output_names.h"
+#include "pipeline/load_sketch.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
 
@@ -257,6 +259,68 @@ TEST(GlWidgetSession, FromOpeningASketchToTheEndOfAnOptimisation) {
   EXPECT_NEAR(max_x, 352, 8);
   EXPECT_NEAR(span.y, 24, 8);
   EXPECT_NEAR(max_y, 212, 8);
+}
+
+// The regions are shown from their texture alone: the picture that step 5 painted, byte
+// for byte, while the view keeps neither that picture nor a boundary picture behind it
+// (each 12 bytes a pixel of the doubled sketch).
+TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindThem) {
+  session s(100);
+  srand(1);
+  const std::string path = s.folder.add_sketch("garden.png", garden());
+  s.open_sketch(path);
+  ASSERT_TRUE(s.wait_for_step(11));
+  EXPECT_TRUE(s.view.region_image.empty());
+  EXPECT_TRUE(s.view.boundary_image.empty());
+
+  // The same steps again on a worker of its own, with the same colour draws.
+  curve_network network;
+  cv::Mat input_image, region_image;
+  data_thread replica{&network, &input_image, &region_image, nullptr};
+  ASSERT_TRUE(load_sketch(path.c_str(), &input_image));
+  replica.rows = input_image.rows;
+  replica.cols = input_image.cols;
+  replica.region_params = s.view.worker.region_params;
+  srand(1);
+  for (int step = 0; step <= 5; ++step) replica.run_step(step);
+  ASSERT_EQ(region_image.type(), CV_32FC3);
+
+  auto* regions = drawable<Image_tex>(s.view, "img_region_color_border");
+  ASSERT_TRUE(regions);
+  s.view.makeCurrent();
+  glBindTexture(GL_TEXTURE_2D, regions->image->get_id());
+  cv::Mat shown(region_image.size(), CV_8UC4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, shown.data);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  int differing = 0, coloured = 0;
+  for (int y = 0; y < region_image.rows; ++y)
+    for (int x = 0; x < region_image.cols; ++x) {
+      const cv::Vec3f bgr = region_image.at<cv::Vec3f>(y, x);
+      const cv::Vec4b expected(static_cast<uchar>(static_cast<int>(bgr[2])), static_cast<uchar>(static_cast<int>(bgr[1])),
+                               static_cast<uchar>(static_cast<int>(bgr[0])), 255);
+      if (shown.at<cv::Vec4b>(y, x) != expected) ++differing;
+      if (expected[0] != expected[1] || expected[1] != expected[2]) ++coloured;
+    }
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(coloured, 1000) << "the regions were painted in colour";
+
+  // The next sketch: the old regions' pixels go at its opening, its own come at its step 5.
+  const auto texture_size = [&] {
+    s.view.makeCurrent();
+    glBindTexture(GL_TEXTURE_2D, regions->image->get_id());
+    int w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    return cv::Size(w, h);
+  };
+  cv::Mat wide = fixtures::blank_sketch(60, 250);
+  cv::rectangle(wide, cv::Point(20, 15), cv::Point(230, 45), cv::Scalar(0), 3);
+  s.confirmed_steps.clear();
+  s.open_sketch(s.folder.add_sketch("wide.png", wide));
+  EXPECT_EQ(texture_size(), cv::Size(0, 0));
+  ASSERT_TRUE(s.wait_for_step(11));
+  EXPECT_EQ(texture_size(), s.view.input_image.size());
 }
 
 // ---- .graph files -----------------------------------------------------------------
