@@ -205,6 +205,40 @@ void hold_frozen_curves(joint_system& sys, const std::vector<curve*>& ordered,
   }
 }
 
+// A lone end meets no other curve, so the shared points give no reason to move it: it
+// is held where the curve's own fit puts it. Free, it would follow the curve's fixed
+// parameters when the other end is pinned at a junction, and a chain whose last piece is
+// crowded with junction pixels then swings that end past the stroke's tip.
+template <class Frozen>
+void hold_lone_ends(joint_system& sys, const std::vector<curve*>& ordered,
+                    std::unordered_map<const curve*, int>& base_of,
+                    const std::vector<std::vector<curve_end_entry>>& end_lists, const Frozen& is_frozen) {
+  std::set<const curve*> joined;
+  for (const std::vector<curve_end_entry>& list : end_lists)
+    if (list.size() >= 2)
+      for (const curve_end_entry& e : list) joined.insert(e.owner);
+  for (curve* c : ordered) {
+    if (joined.count(c) == 0 || is_frozen(c)) continue;
+    const curve_segment& seg = c->v_segment[0];
+    if (seg.degree < 1 || seg.degree > 3) continue;
+    std::vector<glm::dvec2> own;  // the curve's own fit, made when first needed
+    for (const nconnection* conn : c->v_nconnection) {
+      if (conn->v_curve.size() >= 2 || conn->v_frag_conn.empty()) continue;
+      const int end = curve_end_at(*c, *conn->v_frag_conn[0]);
+      const int v = base_of[c] + end;
+      if (end < 0 || sys.emptied(v)) continue;
+      if (own.empty()) {
+        curve_segment alone = seg;
+        alone.fit();
+        own = alone.v_ctrl_point;
+      }
+      if (own.size() != seg.v_ctrl_point.size()) break;
+      const glm::dvec2 p = own[end];
+      if (std::isfinite(p.x) && std::isfinite(p.y)) sys.fix(v, p.x, p.y);
+    }
+  }
+}
+
 void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& curves,
                 bool smooth) {
   // Variable bases in list order; curves outside degrees 0 to 3 or without a segment
@@ -290,6 +324,7 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
   const std::set<curve*>* frozen = main_gl_widget ? &main_gl_widget->fixed_curves : nullptr;
   const auto is_frozen = [frozen](curve* c) { return frozen && frozen->count(c) != 0; };
   if (frozen && !frozen->empty()) hold_frozen_curves(sys, ordered, base_of, end_lists, is_frozen);
+  hold_lone_ends(sys, ordered, base_of, end_lists, is_frozen);
 
   std::vector<smooth_join> joins;
   std::vector<bool> tied(sys.size(), false);

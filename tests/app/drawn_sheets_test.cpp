@@ -219,9 +219,9 @@ sheet beam_on_a_triangle(int w, int overlap) {
 
 sheet beam_touching_a_corner(int w) { return beam_on_a_triangle(w, 0); }
 sheet beam_over_a_corner(int w) { return beam_on_a_triangle(w, 2); }
-// Overlapping by half a width is not in the table yet: at 3 px the junction refit after
-// Optimize pulls the beam's free end 3 px past its tip (the beam's chain ends in a short
-// piece crowded with junction pixels, which stretches its parameters).
+// At 3 px the beam's chain ends in a short piece crowded with junction pixels, which
+// stretches its parameters there: the junction refit must not swing its free end.
+sheet beam_half_over_a_corner(int w) { return beam_on_a_triangle(w, 1); }
 
 // Two parts of one outline that come within about a stroke width of each other without
 // touching leave a channel of paper that no curve may cross: a jigsaw piece whose knob
@@ -380,6 +380,7 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
       {"triangle", triangle, 80},
       {"beam touching a triangle's corner", beam_touching_a_corner, 80},
       {"beam over a triangle's corner by its width", beam_over_a_corner, 80},
+      {"beam over a triangle's corner by half its width", beam_half_over_a_corner, 80},
       {"jigsaw piece", jigsaw_piece, 80}, {"window close to a wall", window_close_to_a_wall, 80},
       {"lollipop", lollipop, 80},
   };

@@ -295,6 +295,51 @@ TEST(FitCurvesJointly, LinkedChainSharesItsEndsAndStaysConsistent) {
   EXPECT_EQ((*p[2])[0], (*p[1])[0]);  // J2
 }
 
+// A beam running into a junction from a free tip, its last stretch of parameter taken by
+// faint junction pixels off its line (as a node cluster below the stroke gives it): pinned
+// at the shared point, the fit must not swing the free end past the tip, at each degree.
+TEST(FitCurvesJointly, LoneEndStaysWhereTheCurvesOwnFitPutsIt) {
+  for (const int degree : {1, 2, 3}) {
+    SCOPED_TRACE(degree);
+    layer_graph lg;
+    const fixture::layer_parts parts = fixture::t_junction(lg);
+    f_curve& beam = *parts.fragments[0];  // from the free tip (10, 50) into the centre
+    beam.v_point.clear();
+    beam.v_weight.clear();
+    beam.v_t.clear();
+    for (int i = 0; i < 40; ++i) {  // the stroke, over 70 % of the parameter
+      beam.v_point.emplace_back(10 + 40 * i / 39.0f, 50);
+      beam.v_weight.push_back(1);
+      beam.v_t.push_back(0.7 * i / 39);
+    }
+    for (int i = 1; i <= 30; ++i) {  // the junction's pixels, running down from it
+      beam.v_point.emplace_back(50, 50 + i / 5.0f);
+      beam.v_weight.push_back(0.01f);
+      beam.v_t.push_back(0.7 + 0.3 * i / 30);
+    }
+    curve& c = lg.curves.front();
+    c.nb_point = beam.v_point.size();
+    c.v_segment[0].degree = degree;
+    c.refit();
+    const glm::dvec2 tip = c.v_segment[0].v_ctrl_point.front();
+    ASSERT_NEAR(tip.x, 10, 1.0);
+
+    std::vector<nconnection*> shared;
+    for (nconnection& n : lg.nconnections)
+      if (n.v_curve.size() >= 2) shared.push_back(&n);
+    fit_curves_jointly(shared, lg.curves);
+    const std::vector<glm::dvec2>& p = c.v_segment[0].v_ctrl_point;
+    ASSERT_EQ(p.size(), static_cast<std::size_t>(degree + 1));
+    EXPECT_NEAR(p.front().x, tip.x, 1e-6);
+    EXPECT_NEAR(p.front().y, tip.y, 1e-6);
+    // The other end still meets the two arms at the junction.
+    for (curve& arm : lg.curves)
+      if (&arm != &c) {
+        EXPECT_EQ(arm.v_segment[0].v_ctrl_point.front(), p.back());
+      }
+  }
+}
+
 // A curve frozen in the view keeps its points exactly; its neighbours take its end
 // points as theirs and are fitted to their samples from there.
 TEST(FitCurvesJointly, FrozenCurveKeepsItsPointsAndItsNeighboursMeetIt) {
