@@ -127,6 +127,12 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
   if (!out) std::cerr << "cannot write " << path << std::endl;
 }
 
+// The ink distance, read last by the stroke depth: later steps take the window size
+// from the labels.
+void drop_after_stroke_depth(std::list<layer>& layers) {
+  for (layer& l : layers) l.ink_dist = cv::Mat(0, 0, CV_32SC1);
+}
+
 // What a batch run, which traces no open stroke and writes no .graph file, reads no more
 // after the label growth: the stroke depth and the region mask of the open-stroke passes.
 void drop_after_label_growth(std::list<layer>& layers) {
@@ -176,6 +182,7 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
   compute_stroke_depth(layers);
+  if (!keep_layer_images) drop_after_stroke_depth(layers);
   grow_regions(layers, &region_image);
   if (!keep_layer_images) drop_after_label_growth(layers);
   extract_boundary_pixels(layers, &region_image, &boundary_image);

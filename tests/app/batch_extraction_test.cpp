@@ -101,6 +101,7 @@ TEST(BatchExtraction, HoldsNoPicturesAndBuildsTheNetworkOfThePaintingSteps) {
     const layer& l = worker.layers.front();
     EXPECT_FALSE(l.labels.empty());
     EXPECT_FALSE(l.ink_pixels.empty());
+    EXPECT_EQ(l.ink_dist.empty(), !keep);
     EXPECT_EQ(l.stroke_depth.empty(), !keep);
     EXPECT_EQ(l.region_mask.empty(), !keep);
     EXPECT_EQ(l.grow_level.empty(), !keep);
