@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -147,6 +149,18 @@ void drop_after_sample_weights(std::list<layer>& layers) {
   for (layer& l : layers) std::map<glm::ivec2, int32_t>().swap(l.grow_level);
 }
 
+// What the network build read last: the labels, the pixel graph and the sample weights.
+// The ink pixels and the box stay for the count of untraced ink.
+void drop_after_build(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    l.labels = cv::Mat(0, 0, CV_32SC1);
+    l.graph = pixel_graph();
+    std::map<glm::ivec2, float>().swap(l.sample_weight);
+    std::set<glm::ivec2>().swap(l.neck_pixels);
+    std::set<glm::ivec2>().swap(l.traced_pixels);
+  }
+}
+
 }  // namespace
 
 // Also false, after one line on standard error naming the file, when every pixel of the
@@ -191,6 +205,7 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   compute_sample_weights(layers);
   if (!keep_layer_images) drop_after_sample_weights(layers);
   network.build(&layers, worker.rows, worker.cols);
+  if (!keep_layer_images) drop_after_build(layers);
   for (layer_graph& lg : network) lg.fit_fragments_at_junctions();
   for (layer_graph& lg : network) {
     lg.split_fragments();
@@ -285,6 +300,8 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
       continue;
     }
     const untraced_ink ink = count_untraced_ink(worker.layers, network);
+    // The annealing reads no raster layer.
+    worker.layers.clear();
 
     recuit& optimiser = worker.optimiser;
     optimise_batch_network(network, optimiser, lambda, dt);
