@@ -129,18 +129,38 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
   if (!out) std::cerr << "cannot write " << path << std::endl;
 }
 
-// The ink distance, read last by the stroke depth: later steps take the window size
-// from the labels.
-void drop_after_stroke_depth(std::list<layer>& layers) {
-  for (layer& l : layers) l.ink_dist = cv::Mat(0, 0, CV_32SC1);
+// What a batch run, which traces no open stroke and writes no .graph file, reads no more
+// after the region splitting: the ink distance (later steps take the window size from
+// the labels) and the region mask, read next only by the stroke depth and the
+// open-stroke passes.
+void drop_after_region_split(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    l.ink_dist = cv::Mat(0, 0, CV_32SC1);
+    l.region_mask = cv::Mat(0, 0, CV_8SC1);
+  }
 }
 
-// What a batch run, which traces no open stroke and writes no .graph file, reads no more
-// after the label growth: the stroke depth and the region mask of the open-stroke passes.
-void drop_after_label_growth(std::list<layer>& layers) {
+// The growth rings of the boundary pixels alone: the sample weights read them at the edge
+// and node pixels, which the node step takes from the boundary pixels, and no step reads
+// the rings of the other stroke pixels (one map node each, the whole ink).
+void keep_boundary_growth_levels(std::list<layer>& layers) {
   for (layer& l : layers) {
-    l.stroke_depth = cv::Mat(0, 0, CV_32SC1);
-    l.region_mask = cv::Mat(0, 0, CV_8SC1);
+    const pixel_graph& g = l.graph;
+    cv::Mat boundary(l.window_size(), CV_8UC1, cv::Scalar(0));
+    auto mark = [&](const std::set<glm::ivec2>& pixels) {
+      for (const glm::ivec2& p : pixels)
+        if (p.x >= 0 && p.y >= 0 && p.x < boundary.cols && p.y < boundary.rows) boundary.at<uchar>(p.y, p.x) = 1;
+    };
+    mark(g.edge_pixels);
+    mark(g.junction_pixels);
+    for (const auto& entry : g.edge_pixels_by_pair) mark(entry.second);
+    for (const auto& entry : g.junction_pixels_by_pair) mark(entry.second);
+    std::map<glm::ivec2, int32_t> kept;
+    for (const auto& [p, level] : l.grow_level)
+      if (p.x >= 0 && p.y >= 0 && p.x < boundary.cols && p.y < boundary.rows &&
+          boundary.at<uchar>(p.y, p.x) != 0)
+        kept.emplace_hint(kept.end(), p, level);
+    l.grow_level.swap(kept);
   }
 }
 
@@ -195,11 +215,14 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   input_image.release();
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
-  compute_stroke_depth(layers);
-  if (!keep_layer_images) drop_after_stroke_depth(layers);
+  // Only the open-stroke passes read the stroke depth.
+  if (keep_layer_images)
+    compute_stroke_depth(layers);
+  else
+    drop_after_region_split(layers);
   grow_regions(layers, &region_image);
-  if (!keep_layer_images) drop_after_label_growth(layers);
   extract_boundary_pixels(layers, &region_image, &boundary_image);
+  if (!keep_layer_images) keep_boundary_growth_levels(layers);
   extract_nodes(&region_image, &layers);
   paint_nodes(&region_image, layers);
   compute_sample_weights(layers);
