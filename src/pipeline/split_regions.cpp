@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -254,7 +255,7 @@ class region_splitter {
     bool holds(glm::ivec2 p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
     bool holds(const box& b) const { return b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1; }
   };
-  static box box_of(const std::vector<glm::ivec2>& pixels) {
+  static box box_of(const std::deque<glm::ivec2>& pixels) {
     box b;
     for (const glm::ivec2& p : pixels) b.add(p);
     return b;
@@ -501,7 +502,9 @@ class region_splitter {
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
   std::vector<glm::ivec2> climb_marked_, climb_ring_, climb_next_;  // reused by every climb
-  std::vector<glm::ivec2> fresh_pixels_;  // the pixels of the label a split is trying
+  // The pixels of the label a split is trying. A deque: a split tried on a large region
+  // lists tens of millions, which a vector would copy as it grows and keep afterwards.
+  std::deque<glm::ivec2> fresh_pixels_;
   cv::Mat hole_mark_;  // holes of a split region: 0 unseen, 1 hole, 2 open; 0 between splits
   std::vector<box> boxes_;  // window box of every label, filled at the first split tried
   cv::Mat channel_mark_;  // cuts judged (1), ink beside the cut (3, then 6 once in a piece)
