@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <vector>
 
@@ -208,13 +207,21 @@ class region_splitter {
     l_.v_peak.push_back(start);
     label(start) = fresh;
     int c = 1, m = d(start);
+    box fresh_box;
+    fresh_box.add(start);
     fresh_pixels_.assign(1, start);
+    std::size_t next_sift = min_sift;
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
       visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
         if (lab_px_[i] != h || d_px_[i] == 0) return;
         lab_px_[i] = fresh;
         nxt.push_back(q);
         fresh_pixels_.push_back(q);
+        fresh_box.add(q);
+        if (fresh_pixels_.size() >= next_sift) {
+          drop_inner_pixels(fresh);
+          next_sift = std::max(min_sift, 2 * fresh_pixels_.size());
+        }
         ++c;
         if (d_px_[i] > m) {
           m = d_px_[i];
@@ -226,7 +233,7 @@ class region_splitter {
                           m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh) &&
                           !cuts_along_a_channel(h, fresh, m);
     if (separate) {
-      if (!boxes_.empty()) boxes_.push_back(box_of(fresh_pixels_));  // at index fresh
+      if (!boxes_.empty()) boxes_.push_back(fresh_box);  // at index fresh
       l_.v_max_ink_dist.push_back(m);
       l_.v_nb_pixel.push_back(c);
       l_.v_color.push_back(random_colour() * 255.0f);
@@ -255,11 +262,24 @@ class region_splitter {
     bool holds(glm::ivec2 p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
     bool holds(const box& b) const { return b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1; }
   };
-  static box box_of(const std::deque<glm::ivec2>& pixels) {
-    box b;
-    for (const glm::ivec2& p : pixels) b.add(p);
-    return b;
+
+  // Forgets the listed pixels of `fresh` whose whole 3 x 3 block is of `fresh`: the tests
+  // of a split look only at the pixels around the listed ones that are not of `fresh`, and
+  // such a block stays so while the flood goes on. A split tried on a large region would
+  // otherwise list tens of millions of pixels.
+  void drop_inner_pixels(int fresh) {
+    auto inner = [&](glm::ivec2 p) {
+      bool all = true;
+      visit_3x3(p, rows_, cols_, [&](glm::ivec2, std::size_t i) {
+        all = lab_px_[i] == fresh;
+        return !all;
+      });
+      return all;
+    };
+    fresh_pixels_.erase(std::remove_if(fresh_pixels_.begin(), fresh_pixels_.end(), inner),
+                        fresh_pixels_.end());
   }
+  static constexpr std::size_t min_sift = std::size_t(1) << 16;  // fewer listed pixels stay
 
   // True when the pixels of `fresh` (just flooded off h) and the rest of h both border one
   // hole of h that holds a kept region of its own: a closed stroke lying inside h, touching
@@ -502,9 +522,8 @@ class region_splitter {
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
   std::vector<glm::ivec2> climb_marked_, climb_ring_, climb_next_;  // reused by every climb
-  // The pixels of the label a split is trying. A deque: a split tried on a large region
-  // lists tens of millions, which a vector would copy as it grows and keep afterwards.
-  std::deque<glm::ivec2> fresh_pixels_;
+  // The pixels of the label a split is trying, in flood order, less inner ones.
+  std::vector<glm::ivec2> fresh_pixels_;
   cv::Mat hole_mark_;  // holes of a split region: 0 unseen, 1 hole, 2 open; 0 between splits
   std::vector<box> boxes_;  // window box of every label, filled at the first split tried
   cv::Mat channel_mark_;  // cuts judged (1), ink beside the cut (3, then 6 once in a piece)
