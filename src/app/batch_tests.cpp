@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -128,17 +130,55 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
 }
 
 // What a batch run, which traces no open stroke and writes no .graph file, reads no more
-// after the label growth: the stroke depth and the region mask of the open-stroke passes.
-void drop_after_label_growth(std::list<layer>& layers) {
+// after the region splitting: the ink distance (later steps take the window size from
+// the labels) and the region mask, read next only by the stroke depth and the
+// open-stroke passes.
+void drop_after_region_split(std::list<layer>& layers) {
   for (layer& l : layers) {
-    l.stroke_depth = cv::Mat(0, 0, CV_32SC1);
+    l.ink_dist = cv::Mat(0, 0, CV_32SC1);
     l.region_mask = cv::Mat(0, 0, CV_8SC1);
+  }
+}
+
+// The growth rings of the boundary pixels alone: the sample weights read them at the edge
+// and node pixels, which the node step takes from the boundary pixels, and no step reads
+// the rings of the other stroke pixels (one map node each, the whole ink).
+void keep_boundary_growth_levels(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    const pixel_graph& g = l.graph;
+    cv::Mat boundary(l.window_size(), CV_8UC1, cv::Scalar(0));
+    auto mark = [&](const std::set<glm::ivec2>& pixels) {
+      for (const glm::ivec2& p : pixels)
+        if (p.x >= 0 && p.y >= 0 && p.x < boundary.cols && p.y < boundary.rows) boundary.at<uchar>(p.y, p.x) = 1;
+    };
+    mark(g.edge_pixels);
+    mark(g.junction_pixels);
+    for (const auto& entry : g.edge_pixels_by_pair) mark(entry.second);
+    for (const auto& entry : g.junction_pixels_by_pair) mark(entry.second);
+    std::map<glm::ivec2, int32_t> kept;
+    for (const auto& [p, level] : l.grow_level)
+      if (p.x >= 0 && p.y >= 0 && p.x < boundary.cols && p.y < boundary.rows &&
+          boundary.at<uchar>(p.y, p.x) != 0)
+        kept.emplace_hint(kept.end(), p, level);
+    l.grow_level.swap(kept);
   }
 }
 
 // The growth rings, read last by the sample weights (one map node per stroke pixel).
 void drop_after_sample_weights(std::list<layer>& layers) {
   for (layer& l : layers) std::map<glm::ivec2, int32_t>().swap(l.grow_level);
+}
+
+// What the network build read last: the labels, the pixel graph and the sample weights.
+// The ink pixels and the box stay for the count of untraced ink.
+void drop_after_build(std::list<layer>& layers) {
+  for (layer& l : layers) {
+    l.labels = cv::Mat(0, 0, CV_32SC1);
+    l.graph = pixel_graph();
+    std::map<glm::ivec2, float>().swap(l.sample_weight);
+    std::set<glm::ivec2>().swap(l.neck_pixels);
+    std::set<glm::ivec2>().swap(l.traced_pixels);
+  }
 }
 
 }  // namespace
@@ -175,15 +215,20 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   input_image.release();
   label_regions(region_image, layers, rp.least_depth, rp.least_size);
   split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
-  compute_stroke_depth(layers);
+  // Only the open-stroke passes read the stroke depth.
+  if (keep_layer_images)
+    compute_stroke_depth(layers);
+  else
+    drop_after_region_split(layers);
   grow_regions(layers, &region_image);
-  if (!keep_layer_images) drop_after_label_growth(layers);
   extract_boundary_pixels(layers, &region_image, &boundary_image);
+  if (!keep_layer_images) keep_boundary_growth_levels(layers);
   extract_nodes(&region_image, &layers);
   paint_nodes(&region_image, layers);
   compute_sample_weights(layers);
   if (!keep_layer_images) drop_after_sample_weights(layers);
   network.build(&layers, worker.rows, worker.cols);
+  if (!keep_layer_images) drop_after_build(layers);
   for (layer_graph& lg : network) lg.fit_fragments_at_junctions();
   for (layer_graph& lg : network) {
     lg.split_fragments();
@@ -278,6 +323,8 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
       continue;
     }
     const untraced_ink ink = count_untraced_ink(worker.layers, network);
+    // The annealing reads no raster layer.
+    worker.layers.clear();
 
     recuit& optimiser = worker.optimiser;
     optimise_batch_network(network, optimiser, lambda, dt);

@@ -46,9 +46,11 @@ std::string read_input_folder(const char* path = "config/default_dir_open.conf")
 // joint fit, the fragment split and one more joint fit). False, with nothing built, when the
 // sketch cannot be loaded (load_sketch names the file). No region or boundary picture is
 // painted (both images are left empty) and input_image is released once the ink is found.
-// Without keep_layer_images the layers also lose what a batch run reads no more (the
-// stroke depth and region mask after the label growth, the growth rings after the sample
-// weights), which a .graph file of the worker would otherwise hold.
+// Without keep_layer_images no stroke depth is made (only the open-stroke passes read it)
+// and the layers lose what a batch run reads no more (the ink distance and region mask
+// after the region splitting, the growth rings after the sample weights, the labels, pixel
+// graph and sample weights after the network build; the ink pixels and the box stay),
+// which a .graph file of the worker would otherwise hold.
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker,
                            bool keep_layer_images = true);

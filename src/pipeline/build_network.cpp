@@ -19,51 +19,77 @@ namespace {
 
 constexpr int32_t no_id = std::numeric_limits<int32_t>::min();
 
-// The pixel graph's edge and node ids laid out over the window (no_id where a map has no
-// entry), so that the walks below look a pixel up without searching the maps.
-struct id_images {
-  cv::Mat edge, node;  // CV_32SC1, window rows by cols
-  id_images(const pixel_graph& g, int rows, int cols)
-      : edge(rows, cols, CV_32SC1, cv::Scalar(no_id)), node(rows, cols, CV_32SC1, cv::Scalar(no_id)) {
-    auto inside = [&](glm::ivec2 p) { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; };
+// The pixel graph's edge and node ids of every stroke pixel (edge or node pixel) and
+// the level the current walk gave it, found through one window image of slots, so that
+// the walks look a pixel up without searching the maps. One int image and a record per
+// stroke pixel: three window images (two of ids, one of levels) would hold hundreds of
+// megabytes on a large page.
+struct stroke_pixels {
+  struct ids {
+    int32_t edge = no_id, node = no_id;  // no_id where the map has no entry
+    int level = -1;                      // walk generation, -1 not reached yet
+  };
+  cv::Mat slot;  // CV_32SC1, window rows by cols: index into `entries`, -1 off the strokes
+  std::vector<ids> entries;
+
+  stroke_pixels(const pixel_graph& g, int rows, int cols) : slot(rows, cols, CV_32SC1, cv::Scalar(-1)) {
+    entries.reserve(g.edge_of_pixel.size() + g.node_of_pixel.size());
     for (const auto& [p, id] : g.edge_of_pixel)
-      if (inside(p)) edge.at<int32_t>(p.y, p.x) = id;
+      if (inside(p)) entry_for(p).edge = id;
     for (const auto& [p, id] : g.node_of_pixel)
-      if (inside(p)) node.at<int32_t>(p.y, p.x) = id;
+      if (inside(p)) entry_for(p).node = id;
+  }
+  bool inside(glm::ivec2 p) const { return p.x >= 0 && p.y >= 0 && p.x < slot.cols && p.y < slot.rows; }
+  // The record of window pixel p, null off the strokes.
+  ids* find(glm::ivec2 p) {
+    const int32_t i = slot.at<int32_t>(p.y, p.x);
+    return i < 0 ? nullptr : &entries[static_cast<std::size_t>(i)];
+  }
+
+ private:
+  ids& entry_for(glm::ivec2 p) {
+    int32_t& i = slot.at<int32_t>(p.y, p.x);
+    if (i < 0) {
+      i = static_cast<int32_t>(entries.size());
+      entries.emplace_back();
+    }
+    return entries[static_cast<std::size_t>(i)];
   }
 };
 
 // Parameter of every sample: its 8-neighbour generation from the seed pixel, through
 // pixels of edge `edge_id` and of the nodes it ends at, scaled to [0, 1].
-void walk_parameters(const pixel_graph& g, const id_images& ids, int32_t edge_id, glm::ivec2 seed,
-                     int rows, int cols, f_curve& f, cv::Mat& level, std::vector<glm::ivec2>& levelled) {
-  auto on_stroke = [&](glm::ivec2 q) {
-    const int32_t e = ids.edge.at<int32_t>(q.y, q.x);
-    if (e != no_id) return e == edge_id;
-    const int32_t n = ids.node.at<int32_t>(q.y, q.x);
-    if (n == no_id) return false;
-    const auto edges = g.edges_of_node.find(n);
+void walk_parameters(const pixel_graph& g, stroke_pixels& strokes, int32_t edge_id, glm::ivec2 seed,
+                     int rows, int cols, f_curve& f, std::vector<stroke_pixels::ids*>& levelled) {
+  auto on_stroke = [&](const stroke_pixels::ids& q) {
+    if (q.edge != no_id) return q.edge == edge_id;
+    if (q.node == no_id) return false;
+    const auto edges = g.edges_of_node.find(q.node);
     return edges != g.edges_of_node.end() && edges->second.count(edge_id) != 0;
   };
-  auto level_at = [&](glm::ivec2 p) -> int& { return level.at<int>(p.y, p.x); };
-  auto inside = [&](glm::ivec2 p) { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; };
 
+  // Only stroke pixels can be reached; a seed off the strokes starts the walk unlevelled,
+  // which no probe can tell apart since none would step onto it.
   levelled.clear();
   std::vector<glm::ivec2> generation, next;
-  if (inside(seed)) {
-    level_at(seed) = 0;
-    levelled.push_back(seed);
+  if (strokes.inside(seed)) {
+    if (stroke_pixels::ids* s = strokes.find(seed)) {
+      s->level = 0;
+      levelled.push_back(s);
+    }
     generation.push_back(seed);
   }
   for (int g_number = 1; !generation.empty(); ++g_number) {
     next.clear();
     for (glm::ivec2 p : generation)
-      for (glm::ivec2 q : window_3x3(p, rows, cols))
-        if (level_at(q) < 0 && on_stroke(q)) {
-          level_at(q) = g_number;
-          levelled.push_back(q);
+      for (glm::ivec2 q : window_3x3(p, rows, cols)) {
+        stroke_pixels::ids* s = strokes.find(q);
+        if (s != nullptr && s->level < 0 && on_stroke(*s)) {
+          s->level = g_number;
+          levelled.push_back(s);
           next.push_back(q);
         }
+      }
     generation.swap(next);
   }
 
@@ -71,7 +97,8 @@ void walk_parameters(const pixel_graph& g, const id_images& ids, int32_t edge_id
   double lo = 0, hi = 0;
   for (std::size_t i = 0; i < f.v_point.size(); ++i) {
     const glm::ivec2 p(f.v_point[i]);
-    const int l = inside(p) ? level_at(p) : -1;
+    const stroke_pixels::ids* s = strokes.inside(p) ? strokes.find(p) : nullptr;
+    const int l = s != nullptr ? s->level : -1;
     f.v_t[i] = l < 0 ? 0.0 : static_cast<double>(l);
     if (i == 0 || f.v_t[i] < lo) lo = f.v_t[i];
     if (i == 0 || f.v_t[i] > hi) hi = f.v_t[i];
@@ -79,8 +106,8 @@ void walk_parameters(const pixel_graph& g, const id_images& ids, int32_t edge_id
   const double s = hi == lo ? 1.0 : 1.0 / (hi - lo);
   for (double& t : f.v_t) t = (t - lo) * s;
 
-  // Leave the level image clean for the next edge without clearing all of it.
-  for (glm::ivec2 p : levelled) level_at(p) = -1;
+  // Leave the levels clean for the next edge without clearing all of them.
+  for (stroke_pixels::ids* p : levelled) p->level = -1;
 }
 
 void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
@@ -191,11 +218,10 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
   for (region& r : lg.regions) r.order_boundary();
   for (node& n : lg.nodes) n.order_around();
 
-  const int win_rows = raster.ink_dist.rows;
-  const int win_cols = raster.ink_dist.cols;
-  cv::Mat level(win_rows, win_cols, CV_32SC1, cv::Scalar(-1));
-  std::vector<glm::ivec2> levelled;
-  const id_images ids(g, win_rows, win_cols);
+  const int win_rows = raster.window_size().height;
+  const int win_cols = raster.window_size().width;
+  std::vector<stroke_pixels::ids*> levelled;
+  stroke_pixels strokes(g, win_rows, win_cols);
   for (std::size_t e = 0; e < edge_id_of_index.size(); ++e) {
     // The edge's own id; an edge without pixels of its own would otherwise be looked up
     // through a node pixel.
@@ -210,7 +236,7 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
     const glm::ivec2 seed = static_cast<std::size_t>(seed_node) < g.v_node_pixel.size()
                                 ? g.v_node_pixel[seed_node]
                                 : glm::ivec2(-1, -1);
-    walk_parameters(g, ids, edge_id, seed, win_rows, win_cols, f, level, levelled);
+    walk_parameters(g, strokes, edge_id, seed, win_rows, win_cols, f, levelled);
   }
 
   for (f_curve& f : lg.f_curves) {

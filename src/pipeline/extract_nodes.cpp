@@ -20,7 +20,7 @@ namespace {
 
 void extract_layer_nodes(cv::Mat& region_image, layer& l) {
   pixel_graph& g = l.graph;
-  const int rows = l.ink_dist.rows, cols = l.ink_dist.cols;
+  const int rows = l.window_size().height, cols = l.window_size().width;
   const int32_t min_nb_pixel_in_edge = read_min_nb_pixel_in_edge();
 
   // Short boundaries belong to the junctions they connect.

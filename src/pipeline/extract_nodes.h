@@ -37,7 +37,7 @@ int32_t read_min_nb_pixel_in_edge(const char* path = "config/min_nb_pixel_in_edg
 //   6. every edge pixel is painted in its edge's colour in `region_image` (not in the
 //      window's top and left margins, nor outside the image).
 // Reads layer::graph (edge_pixels_by_pair, edge_pixels, junction_pixels), the window
-// size (layer::ink_dist), layer::margin and layer::offset_x/_y. The colours are drawn
+// size (layer::window_size), layer::margin and layer::offset_x/_y. The colours are drawn
 // from the C rand source: per layer, the 2-node edges in id order, the added edges, then
 // the nodes with 2 or more edges.
 void extract_nodes(cv::Mat* region_image, std::list<layer>* layers);

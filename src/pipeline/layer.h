@@ -87,6 +87,9 @@ struct layer {
   // Writes this layer's .graph record.
   void write(std::ostream& out) const;
 
+  // Rows and columns of the window images, from the labels once they exist: the batch
+  // lets the ink distance go after the stroke depth, its last reader.
+  cv::Size window_size() const { return labels.empty() ? ink_dist.size() : labels.size(); }
   int window_rows() const { return height + 2 * margin; }
   int window_cols() const { return width + 2 * margin; }
 };

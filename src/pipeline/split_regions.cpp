@@ -32,12 +32,12 @@ class region_splitter {
         ratio_(neck_ratio),
         margin_(neck_margin),
         visited_(rows_, cols_, CV_8UC1, cv::Scalar(0)),
-        ring_(rows_, cols_, CV_32SC1, cv::Scalar(-1)) {
+        climbed_(rows_, cols_, CV_8UC1, cv::Scalar(0)) {
     CV_Assert(d_.isContinuous() && lab_.isContinuous() && d_.size() == lab_.size());
     d_px_ = d_.ptr<int>();
     lab_px_ = lab_.ptr<int>();
     visited_px_ = visited_.ptr<uchar>();
-    ring_px_ = ring_.ptr<int>();
+    climbed_px_ = climbed_.ptr<uchar>();
   }
 
   void run(int least_depth, int least_size) {
@@ -74,7 +74,15 @@ class region_splitter {
   int& d(glm::ivec2 p) { return d_px_[at(p)]; }
   int& label(glm::ivec2 p) { return lab_px_[at(p)]; }
   uchar& visited(glm::ivec2 p) { return visited_px_[at(p)]; }
-  int& ring(glm::ivec2 p) { return ring_px_[at(p)]; }
+  uchar& climbed(glm::ivec2 p) { return climbed_px_[at(p)]; }
+
+  // Forgets the pixels the descent has taken from X_ once they are the greater part: the
+  // outside region's plateau alone would otherwise keep millions of them queued.
+  void drop_taken() {
+    if (xh_ < (std::size_t(1) << 16) || 2 * xh_ < X_.size()) return;
+    X_.erase(X_.begin(), X_.begin() + std::ptrdiff_t(xh_));
+    xh_ = 0;
+  }
 
   // Drop test, then the outside label (which a split may have moved) kept and coloured.
   void keep_outside(int& outside, int least_depth, int least_size) {
@@ -100,6 +108,7 @@ class region_splitter {
     int f = d(peak);
     for (;;) {
       while (xh_ < X_.size()) {
+        drop_taken();
         const glm::ivec2 p = X_[xh_++];
         if (d(p) == 0) continue;  // cut by a climb while it waited: no longer queued
         visit_3x3(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
@@ -135,30 +144,30 @@ class region_splitter {
   // 0) counts as taken out of them, and the descent skips it when it comes to it. That is
   // the same as moving the queues aside and back without the cut pixels, without copying.
   void climb(glm::ivec2 q, int f, int L) {
-    ring(q) = 0;
+    climbed(q) = 1;
     std::vector<glm::ivec2>& O = climb_marked_;
     O.assign(1, q);
     std::vector<glm::ivec2>& current = climb_ring_;
     std::vector<glm::ivec2>& next = climb_next_;
     current.assign(1, q);
     bool met = false;
-    for (int k = 1; !current.empty() && !met; ++k) {
+    while (!current.empty() && !met) {
       next.clear();
       for (std::size_t i = 0; i < current.size() && !met; ++i) {
         met = visit_3x3(current[i], rows_, cols_, [&](glm::ivec2 r, std::size_t ri) {
           int& dr = d_px_[ri];
-          int& ringr = ring_px_[ri];
-          if (ringr != -1 || dr == 0 || visited_px_[ri] == 0) return false;
+          uchar& climbedr = climbed_px_[ri];
+          if (climbedr != 0 || dr == 0 || visited_px_[ri] == 0) return false;
           if (dr == f) {
             O.push_back(r);
-            ringr = k;
+            climbedr = 1;
             next.push_back(r);
             visited_px_[ri] = 0;
             dr = 0;
             l_.neck_pixels.insert(r);
           } else if (dr < f) {
             visited_px_[ri] = 0;
-            ringr = -2;
+            climbedr = 1;
             O.push_back(r);
             dr = 0;
           } else {
@@ -187,7 +196,7 @@ class region_splitter {
       xh_ = 0;
       W_.clear();
     }
-    for (const glm::ivec2& o : O) ring(o) = -1;
+    for (const glm::ivec2& o : O) climbed(o) = 0;
   }
 
   // Gives the hill of record r a new label; keeps it only when it is a hill of its own.
@@ -198,13 +207,21 @@ class region_splitter {
     l_.v_peak.push_back(start);
     label(start) = fresh;
     int c = 1, m = d(start);
+    box fresh_box;
+    fresh_box.add(start);
     fresh_pixels_.assign(1, start);
+    std::size_t next_sift = min_sift;
     ring_flood({start}, [&](glm::ivec2 p, int, std::vector<glm::ivec2>& nxt) {
       visit_4(p, rows_, cols_, [&](glm::ivec2 q, std::size_t i) {
         if (lab_px_[i] != h || d_px_[i] == 0) return;
         lab_px_[i] = fresh;
         nxt.push_back(q);
         fresh_pixels_.push_back(q);
+        fresh_box.add(q);
+        if (fresh_pixels_.size() >= next_sift) {
+          drop_inner_pixels(fresh);
+          next_sift = std::max(min_sift, 2 * fresh_pixels_.size());
+        }
         ++c;
         if (d_px_[i] > m) {
           m = d_px_[i];
@@ -216,7 +233,7 @@ class region_splitter {
                           m - rec.level > margin_ && !cuts_around_closed_stroke(h, fresh) &&
                           !cuts_along_a_channel(h, fresh, m);
     if (separate) {
-      if (!boxes_.empty()) boxes_.push_back(box_of(fresh_pixels_));  // at index fresh
+      if (!boxes_.empty()) boxes_.push_back(fresh_box);  // at index fresh
       l_.v_max_ink_dist.push_back(m);
       l_.v_nb_pixel.push_back(c);
       l_.v_color.push_back(random_colour() * 255.0f);
@@ -245,11 +262,24 @@ class region_splitter {
     bool holds(glm::ivec2 p) const { return p.x >= x0 && p.x <= x1 && p.y >= y0 && p.y <= y1; }
     bool holds(const box& b) const { return b.x0 >= x0 && b.x1 <= x1 && b.y0 >= y0 && b.y1 <= y1; }
   };
-  static box box_of(const std::vector<glm::ivec2>& pixels) {
-    box b;
-    for (const glm::ivec2& p : pixels) b.add(p);
-    return b;
+
+  // Forgets the listed pixels of `fresh` whose whole 3 x 3 block is of `fresh`: the tests
+  // of a split look only at the pixels around the listed ones that are not of `fresh`, and
+  // such a block stays so while the flood goes on. A split tried on a large region would
+  // otherwise list tens of millions of pixels.
+  void drop_inner_pixels(int fresh) {
+    auto inner = [&](glm::ivec2 p) {
+      bool all = true;
+      visit_3x3(p, rows_, cols_, [&](glm::ivec2, std::size_t i) {
+        all = lab_px_[i] == fresh;
+        return !all;
+      });
+      return all;
+    };
+    fresh_pixels_.erase(std::remove_if(fresh_pixels_.begin(), fresh_pixels_.end(), inner),
+                        fresh_pixels_.end());
   }
+  static constexpr std::size_t min_sift = std::size_t(1) << 16;  // fewer listed pixels stay
 
   // True when the pixels of `fresh` (just flooded off h) and the rest of h both border one
   // hole of h that holds a kept region of its own: a closed stroke lying inside h, touching
@@ -483,16 +513,17 @@ class region_splitter {
   const float ratio_;
   const int margin_;
   cv::Mat visited_;  // descent marks, cleared after every pass
-  cv::Mat ring_;     // climb rings, -1 outside a climb
+  cv::Mat climbed_;  // 1 on the pixels of the climb under way, 0 elsewhere
   int* d_px_ = nullptr;
   int* lab_px_ = nullptr;
   uchar* visited_px_ = nullptr;
-  int* ring_px_ = nullptr;
+  uchar* climbed_px_ = nullptr;
   std::list<neck_record> records_;
   std::vector<glm::ivec2> X_, W_;  // descent queues: current level (taken from xh_), next level
   std::size_t xh_ = 0;
   std::vector<glm::ivec2> climb_marked_, climb_ring_, climb_next_;  // reused by every climb
-  std::vector<glm::ivec2> fresh_pixels_;  // the pixels of the label a split is trying
+  // The pixels of the label a split is trying, in flood order, less inner ones.
+  std::vector<glm::ivec2> fresh_pixels_;
   cv::Mat hole_mark_;  // holes of a split region: 0 unseen, 1 hole, 2 open; 0 between splits
   std::vector<box> boxes_;  // window box of every label, filled at the first split tried
   cv::Mat channel_mark_;  // cuts judged (1), ink beside the cut (3, then 6 once in a piece)

@@ -99,8 +99,11 @@ TEST(BatchExtraction, HoldsNoPicturesAndBuildsTheNetworkOfThePaintingSteps) {
     EXPECT_TRUE(boundary.empty());
     ASSERT_EQ(worker.layers.size(), 1u);
     const layer& l = worker.layers.front();
-    EXPECT_FALSE(l.labels.empty());
     EXPECT_FALSE(l.ink_pixels.empty());
+    EXPECT_EQ(l.labels.empty(), !keep);
+    EXPECT_EQ(l.graph.edge_of_pixel.empty(), !keep);
+    EXPECT_EQ(l.sample_weight.empty(), !keep);
+    EXPECT_EQ(l.ink_dist.empty(), !keep);
     EXPECT_EQ(l.stroke_depth.empty(), !keep);
     EXPECT_EQ(l.region_mask.empty(), !keep);
     EXPECT_EQ(l.grow_level.empty(), !keep);

@@ -171,6 +171,37 @@ TEST(SplitRegions, NoCutAlongAChannelBetweenStrokeSides) {
   }
 }
 
+// On a page with wide open paper the outside region's descent takes hundreds of
+// thousands of pixels on one level and a tried split floods as many: gapped rings far
+// apart still close into regions of their own, and a large room cut by a partition that
+// stops short of the wall still splits in two, and the paper around a closed ring is not
+// cut off.
+TEST(SplitRegions, GapsCloseOnALargePage) {
+  std::srand(3);
+  cv::Mat s = fixtures::blank_sketch(700, 700);
+  cv::ellipse(s, {120, 120}, {70, 70}, 0, 10, 360, cv::Scalar(0), 6, cv::LINE_AA);
+  cv::ellipse(s, {570, 570}, {90, 90}, 0, 190, 540, cv::Scalar(0), 6, cv::LINE_AA);
+  cv::rectangle(s, {300, 40}, {660, 400}, cv::Scalar(0), 6, cv::LINE_AA);
+  cv::line(s, {480, 400}, {480, 62}, cv::Scalar(0), 6, cv::LINE_AA);
+  cv::circle(s, {150, 550}, 40, cv::Scalar(0), 6, cv::LINE_AA);
+  fixtures::extraction e = run_region_steps(as_input_image(s), region_params(), 2);
+  const layer& l = e.layers.front();
+  const auto label_at = [&](cv::Point p) { return l.labels.at<int>(p.y + l.offset_y, p.x + l.offset_x); };
+  // Ring A, ring B, the room's two halves, a closed ring in the open paper, open paper.
+  const cv::Point probes[] = {{120, 120}, {570, 570}, {390, 220}, {570, 220}, {150, 550}, {60, 660}};
+  std::vector<int> labels;
+  for (const cv::Point& p : probes) {
+    labels.push_back(label_at(p));
+    EXPECT_EQ(l.v_discarded[std::size_t(labels.back())], 0);
+  }
+  for (std::size_t i = 0; i < labels.size(); ++i)
+    for (std::size_t j = i + 1; j < labels.size(); ++j) EXPECT_NE(labels[i], labels[j]) << i << " " << j;
+  EXPECT_EQ(labels.back(), l.labels.at<int>(0, 0));
+  // The paper between the closed ring and the strokes around it is not cut off.
+  for (const cv::Point& p : {cv::Point(150, 450), cv::Point(250, 550), cv::Point(150, 640)})
+    EXPECT_EQ(label_at(p), labels.back());
+}
+
 TEST(SplitRegions, RegionMaskAndRepeatedDropTest) {
   // A thin ring inside: dropped at step 1, stays dropped, mask 0 on it and on the ink.
   region_params p;
