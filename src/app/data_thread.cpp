@@ -16,7 +16,7 @@
 namespace {
 
 // The region picture as the bytes its texture shows of it: each float truncated, as the
-// texture conversion does. Turned back into floats, these bytes show the same again.
+// texture conversion does.
 cv::Mat shown_bytes(const cv::Mat& picture) {
   cv::Mat bytes(picture.size(), CV_8UC3);
   for (int y = 0; y < picture.rows; ++y) {
@@ -29,17 +29,14 @@ cv::Mat shown_bytes(const cv::Mat& picture) {
 }
 
 // The open-stroke passes neither read nor paint the region picture, and their own images
-// of the whole page come on top: meanwhile the picture is held as the bytes it shows (a
-// quarter of its floats; 430 MB less on a 12-megapixel sketch).
+// of the whole page come on top: from them on the picture is held as the bytes it shows
+// (a quarter of its floats; 430 MB less on a 12-megapixel sketch), and the later steps
+// paint those bytes as the texture would show their floats.
 void trace_open_strokes_beside(cv::Mat& region_image, std::list<layer>& layers, int max_passes) {
-  if (region_image.empty() || region_image.type() != CV_32FC3) {
-    trace_open_strokes(layers, max_passes);
-    return;
+  if (!region_image.empty() && region_image.type() == CV_32FC3) {
+    region_image = shown_bytes(region_image);
   }
-  const cv::Mat bytes = shown_bytes(region_image);
-  region_image.release();
   trace_open_strokes(layers, max_passes);
-  bytes.convertTo(region_image, CV_32FC3);
 }
 
 }  // namespace

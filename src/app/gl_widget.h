@@ -75,7 +75,7 @@ class gl_widget : public QGLWidget,
   std::vector<repere_2d*> view_transforms;  // pan and zoom targets of the registered drawables
   std::vector<std::thread> threads;  // at most one worker thread
   cv::Mat input_image;      // the sketch, twice its size, one float channel (0 ink, 1 paper)
-  cv::Mat region_image;     // region colours painted by the extraction, three float channels
+  cv::Mat region_image;     // region colours painted by the extraction: BGR floats, from the open-stroke passes on bytes
   float zoom = 0.5f;        // scale of every drawable
   int zoom_out_steps = 2;   // zoom = 1 / zoom_out_steps below 1
   float pan_x = 0;          // translation of every drawable, normalised device units
@@ -130,7 +130,8 @@ class gl_widget : public QGLWidget,
                                      const glm::vec3& colour, int count);
   gl_bezier_node* make_bezier_node(const std::string& name, VBO* buffer, float depth,
                                    const glm::vec3& colour, int count, float ratio);
-  // One float channel, values 0..1 / three float channels BGR, values 0..255; on vbo_images.
+  // One float channel, values 0..1 / three channels BGR, floats or bytes, values 0..255;
+  // on vbo_images.
   Image_tex* make_image_tex(const cv::Mat& image, const std::string& name, float depth);
   Image_tex* make_image_tex_colour(const cv::Mat& image, const std::string& name, float depth);
   // The four drawables name + "_1", "_2", "_3", "_node"; returns their alpha members

@@ -240,6 +240,9 @@ Image_tex* gl_widget::make_image_tex(const cv::Mat& image, const std::string& na
 }
 
 Image_tex* gl_widget::make_image_tex_colour(const cv::Mat& image, const std::string& name, float depth) {
+  // A byte picture is uploaded as it is: a float copy of it would be 12 bytes a pixel.
+  if (image.type() == CV_8UC3)
+    return make_image_drawable(*this, cv::Mat_<cv::Vec3b>(image), name, depth, &Texture_opencv::update_color);
   return make_image_drawable(*this, cv::Mat_<cv::Vec3f>(image), name, depth, &Texture_opencv::update_color);
 }
 

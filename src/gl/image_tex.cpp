@@ -14,6 +14,12 @@ Image_tex::Image_tex(VAO* vao, const cv::Mat_<cv::Vec3f>& colour, float depth) :
   set_texture("texture", std::make_shared<Texture_opencv>(colour));
 }
 
+Image_tex::Image_tex(VAO* vao, const cv::Mat_<cv::Vec3b>& colour, float depth) : depth(depth) {
+  this->vao = vao;
+  shader = vao->shader;
+  set_texture("texture", std::make_shared<Texture_opencv>(colour));
+}
+
 Image_tex::~Image_tex() {
   image.reset();
   uniform.clear();

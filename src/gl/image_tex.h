@@ -22,6 +22,8 @@ public:
   Image_tex(VAO* vao, const cv::Mat& gray, float depth);
   // ... or a three-channel float image, values 0..255, blue-green-red.
   Image_tex(VAO* vao, const cv::Mat_<cv::Vec3f>& colour, float depth);
+  // ... or a three-channel byte image, blue-green-red.
+  Image_tex(VAO* vao, const cv::Mat_<cv::Vec3b>& colour, float depth);
   ~Image_tex() override;
 
   void set_texture(const std::string& uniform_name, std::shared_ptr<base_texture> texture);

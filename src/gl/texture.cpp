@@ -38,6 +38,15 @@ void colour_rows_to_rgba(const cv::Mat& image, int begin, int end, std::vector<u
   }
 }
 
+// The same for a three-channel byte image in blue, green, red order.
+void colour_byte_rows_to_rgba(const cv::Mat& image, int begin, int end, std::vector<unsigned char>& rgba) {
+  for (int row = begin; row < end; ++row) {
+    const cv::Vec3b* pixels = image.ptr<cv::Vec3b>(row);
+    for (int col = 0; col < image.cols; ++col)
+      rgba.insert(rgba.end(), {pixels[col][2], pixels[col][1], pixels[col][0], 255});
+  }
+}
+
 bool holds(const cv::Mat& image, int type) { return !image.empty() && image.type() == type; }
 
 // RGBA bytes of an 8-bit blue, green, red image.
@@ -156,6 +165,8 @@ Texture_opencv::Texture_opencv(const cv::Mat& gray) { load_gray(gray); }
 
 Texture_opencv::Texture_opencv(const cv::Mat_<cv::Vec3f>& colour) { load_color(colour); }
 
+Texture_opencv::Texture_opencv(const cv::Mat_<cv::Vec3b>& colour) { load_color(colour); }
+
 Texture_opencv::Texture_opencv(const std::string& path) { load(path); }
 
 Texture_opencv::Texture_opencv(GLuint texture_name) : base_texture(texture_name) {}
@@ -175,12 +186,19 @@ bool Texture_opencv::load_gray(const cv::Mat& image) {
 }
 
 bool Texture_opencv::load_color(const cv::Mat& image) {
+  if (image.type() == CV_8UC3) return load_in_bands(image, CV_8UC3, "lol_2.0", colour_byte_rows_to_rgba);
   return load_in_bands(image, CV_32FC3, "lol_2.0", colour_rows_to_rgba);
 }
 
 void Texture_opencv::update_gray(const cv::Mat& image) { update_in_bands(image, CV_32FC1, gray_rows_to_rgba); }
 
-void Texture_opencv::update_color(const cv::Mat& image) { update_in_bands(image, CV_32FC3, colour_rows_to_rgba); }
+void Texture_opencv::update_color(const cv::Mat& image) {
+  if (image.type() == CV_8UC3) {
+    update_in_bands(image, CV_8UC3, colour_byte_rows_to_rgba);
+    return;
+  }
+  update_in_bands(image, CV_32FC3, colour_rows_to_rgba);
+}
 
 template <class RowsToRgba>
 bool Texture_opencv::load_in_bands(const cv::Mat& image, int type, const std::string& new_name,

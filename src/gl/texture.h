@@ -49,15 +49,17 @@ public:
   explicit Texture_opencv(const cv::Mat& gray);
   // A three-channel float image, values 0..255 in blue, green, red order.
   explicit Texture_opencv(const cv::Mat_<cv::Vec3f>& colour);
+  // ... or bytes, the same bytes as the floats truncated.
+  explicit Texture_opencv(const cv::Mat_<cv::Vec3b>& colour);
   // An image file.
   explicit Texture_opencv(const std::string& path);
   explicit Texture_opencv(GLuint texture_name);
   explicit Texture_opencv(const glm::vec2& size);
 
   bool load(const std::string& path) override;
-  // New texture from a grey float image (name "lol") or a colour float image (name
-  // "lol_2.0"); false, with "Unable to load texture " + the name, when there is no data
-  // (an empty image or one of another element type).
+  // New texture from a grey float image (name "lol") or a colour float or byte image
+  // (name "lol_2.0"); false, with "Unable to load texture " + the name, when there is no
+  // data (an empty image or one of another element type).
   bool load_gray(const cv::Mat& image);
   bool load_color(const cv::Mat& image);
   // The same conversions into the existing texture.
@@ -68,7 +70,7 @@ public:
   bool save_pixels(const std::string& path, unsigned char* data, int& width, int& height) override;
 
 private:
-  // The float image of the given type, converted a band of rows at a time.
+  // The image of the given type, converted a band of rows at a time.
   template <class RowsToRgba>
   bool load_in_bands(const cv::Mat& image, int type, const std::string& new_name, RowsToRgba rows_to_rgba);
   template <class RowsToRgba>

@@ -103,8 +103,17 @@ constexpr int32_t layer_margin = 50;
 glm::vec3 random_colour();
 
 // Writes colour (x = red, y = green, z = blue, 0 to 255) at image position p of a
-// three-channel float image stored blue, green, red: channel 0 = z, 1 = y, 2 = x.
+// three-channel image stored blue, green, red: channel 0 = z, 1 = y, 2 = x. A float
+// image takes the floats; a byte image (CV_8UC3) the bytes its texture would show of
+// them, each truncated to an int and kept modulo 256.
 inline void paint_colour(cv::Mat& image, glm::ivec2 p, const glm::vec3& colour) {
+  if (image.type() == CV_8UC3) {
+    cv::Vec3b& px = image.at<cv::Vec3b>(p.y, p.x);
+    px[0] = static_cast<uchar>(static_cast<int>(colour.z));
+    px[1] = static_cast<uchar>(static_cast<int>(colour.y));
+    px[2] = static_cast<uchar>(static_cast<int>(colour.x));
+    return;
+  }
   cv::Vec3f& px = image.at<cv::Vec3f>(p.y, p.x);
   px[0] = colour.z;
   px[1] = colour.y;

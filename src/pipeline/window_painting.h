@@ -1,6 +1,6 @@
 #pragma once
 // Painting a layer's window pixels into an image of the input size (region image,
-// boundary image: three float channels, blue, green, red, 0 to 255).
+// boundary image: three channels, blue, green, red, 0 to 255, floats or bytes).
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>

@@ -16,6 +16,7 @@
 #include "pipeline/extract_nodes.h"
 #include "pipeline/grow_regions.h"
 #include "pipeline/label_regions.h"
+#include "pipeline/paint_nodes.h"
 #include "pipeline/split_regions.h"
 #include "pipeline/trace_edge_one_node.h"
 #include "pipeline/view_settings.h"
@@ -166,9 +167,10 @@ TEST(DataThread, StepFourRunsTheViewsNumberOfOpenStrokePasses) {
   }
 }
 
-// The region picture that step 5 leaves shows the same bytes as the extraction's own
-// steps paint, although the worker makes no boundary picture and holds the region
-// picture in bytes through the open-stroke passes; the layers' pixels are the same too.
+// The region picture that step 5 leaves holds the bytes the extraction's own steps would
+// show of their float picture, although the worker makes no boundary picture and holds
+// the region picture in bytes from the open-stroke passes on; the layers' pixels are the
+// same too.
 TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   const auto shown = [](const cv::Mat& picture) {
     cv::Mat bytes(picture.size(), CV_8UC3);
@@ -206,13 +208,21 @@ TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   extract_nodes(&direct, &layers);
   testing::internal::GetCapturedStdout();
 
-  ASSERT_EQ(region_image.type(), CV_32FC3);
+  ASSERT_EQ(region_image.type(), CV_8UC3);
   ASSERT_EQ(region_image.size(), direct.size());
-  EXPECT_EQ(cv::norm(shown(region_image), shown(direct), cv::NORM_INF), 0.0);
+  EXPECT_EQ(cv::norm(region_image, shown(direct), cv::NORM_INF), 0.0);
   EXPECT_GT(cv::countNonZero(shown(direct).reshape(1) != 255), 1000) << "the regions were painted";
   ASSERT_EQ(w.layers.size(), 1u);
   EXPECT_EQ(w.layers.front().graph.edge_pixels, layers.front().graph.edge_pixels);
   EXPECT_EQ(w.layers.front().graph.junction_pixels, layers.front().graph.junction_pixels);
+
+  // Step 6's nodes are painted into the bytes as they would show in the floats.
+  testing::internal::CaptureStdout();
+  w.run_step(6);
+  paint_nodes(&direct, layers);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(region_image.type(), CV_8UC3);
+  EXPECT_EQ(cv::norm(region_image, shown(direct), cv::NORM_INF), 0.0);
   EXPECT_EQ(w.layers.front().traced_pixels, layers.front().traced_pixels);
 }
 

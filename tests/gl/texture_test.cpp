@@ -45,6 +45,15 @@ TEST_F(texture_test, grey_and_colour_images_become_rgba_bytes) {
   ASSERT_EQ(rgba.size(), cv::Size(1, 2));
   EXPECT_EQ(rgba.at<cv::Vec4b>(0, 0), cv::Vec4b(250, 20, 10, 255));
   EXPECT_EQ(rgba.at<cv::Vec4b>(1, 0), cv::Vec4b(0, 0, 0, 255));
+
+  // The bytes of the floats truncated show as the floats do.
+  cv::Mat_<cv::Vec3b> bytes(2, 1, cv::Vec3b(10, 20, 250));
+  bytes(1, 0) = cv::Vec3b(0, 0, 0);
+  Texture_opencv from_bytes(bytes);
+  EXPECT_EQ(from_bytes.name, "lol_2.0");
+  const cv::Mat from_bytes_rgba = texture_rgba(from_bytes);
+  ASSERT_EQ(from_bytes_rgba.size(), rgba.size());
+  EXPECT_EQ(cv::norm(from_bytes_rgba, rgba, cv::NORM_INF), 0.0);
 }
 
 // Large images are converted a band of rows at a time: every row arrives, the last band
@@ -53,25 +62,30 @@ TEST_F(texture_test, images_taller_than_a_band_arrive_whole) {
   struct upload_case {
     const char* what;
     int rows, cols;
-    bool colour, update;
+    int type;
+    bool update;
   };
   const upload_case cases[] = {
-      {"grey, made", 301, 8192, false, false},
-      {"grey, refreshed", 301, 8192, false, true},
-      {"colour, made", 130, 8190, true, false},
-      {"colour, refreshed", 130, 8190, true, true},
-      {"one column", 3, 1, true, false},
+      {"grey, made", 301, 8192, CV_32FC1, false},
+      {"grey, refreshed", 301, 8192, CV_32FC1, true},
+      {"colour, made", 130, 8190, CV_32FC3, false},
+      {"colour, refreshed", 130, 8190, CV_32FC3, true},
+      {"colour bytes, made", 130, 8190, CV_8UC3, false},
+      {"colour bytes, refreshed", 130, 8190, CV_8UC3, true},
+      {"one column", 3, 1, CV_32FC3, false},
+      {"one column of bytes", 3, 1, CV_8UC3, false},
   };
   cv::RNG rng(20);
   for (const upload_case& c : cases) {
     SCOPED_TRACE(c.what);
-    cv::Mat image(c.rows, c.cols, c.colour ? CV_32FC3 : CV_32FC1);
-    rng.fill(image, cv::RNG::UNIFORM, 0.0, c.colour ? 256.0 : 1.0);
+    const bool colour = c.type != CV_32FC1;
+    cv::Mat image(c.rows, c.cols, c.type);
+    rng.fill(image, cv::RNG::UNIFORM, 0.0, colour ? 256.0 : 1.0);
     Texture_opencv texture(cv::Mat(1, 1, CV_32FC1, cv::Scalar(0.0f)));
     if (c.update) {
-      c.colour ? texture.update_color(image) : texture.update_gray(image);
+      colour ? texture.update_color(image) : texture.update_gray(image);
     } else {
-      ASSERT_TRUE(c.colour ? texture.load_color(image) : texture.load_gray(image));
+      ASSERT_TRUE(colour ? texture.load_color(image) : texture.load_gray(image));
     }
     const cv::Mat rgba = texture_rgba(texture);
     ASSERT_EQ(rgba.size(), image.size());
@@ -79,7 +93,10 @@ TEST_F(texture_test, images_taller_than_a_band_arrive_whole) {
     for (int y = 0; y < image.rows; ++y)
       for (int x = 0; x < image.cols; ++x) {
         cv::Vec4b expected;
-        if (c.colour) {
+        if (c.type == CV_8UC3) {
+          const cv::Vec3b bgr = image.at<cv::Vec3b>(y, x);
+          expected = {bgr[2], bgr[1], bgr[0], 255};
+        } else if (colour) {
           const cv::Vec3f bgr = image.at<cv::Vec3f>(y, x);
           expected = {uchar(int(bgr[2])), uchar(int(bgr[1])), uchar(int(bgr[0])), 255};
         } else {

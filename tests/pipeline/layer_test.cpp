@@ -50,4 +50,23 @@ TEST(PaintColour, WritesBlueGreenRed) {
   EXPECT_EQ(px[2], 10);
 }
 
+// A byte picture takes the bytes the texture shows of the floats: truncated, not rounded.
+TEST(PaintColour, WritesTheShownBytesIntoAByteImage) {
+  struct byte_case {
+    glm::vec3 colour;
+    cv::Vec3b bgr;
+  };
+  const byte_case cases[] = {
+      {{10, 20, 30}, {30, 20, 10}},
+      {{0.99f, 127.5f, 254.999f}, {254, 127, 0}},
+      {{255, 0, 0}, {0, 0, 255}},
+  };
+  for (const byte_case& c : cases) {
+    cv::Mat img(2, 3, CV_8UC3, cv::Scalar(7, 7, 7));
+    paint_colour(img, glm::ivec2(2, 1), c.colour);
+    EXPECT_EQ(img.at<cv::Vec3b>(1, 2), c.bgr);
+    EXPECT_EQ(img.at<cv::Vec3b>(0, 2), cv::Vec3b(7, 7, 7)) << "only the one pixel is painted";
+  }
+}
+
 }  // namespace

@@ -20,7 +20,10 @@
 #include "gl/shader_registry.h"
 #include "gl/texture.h"
 #include "io/output_names.h"
+#include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_nodes.h"
 #include "pipeline/load_sketch.h"
+#include "pipeline/trace_edge_one_node.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
 
@@ -261,8 +264,8 @@ TEST(GlWidgetSession, FromOpeningASketchToTheEndOfAnOptimisation) {
   EXPECT_NEAR(max_y, 212, 8);
 }
 
-// The regions are shown from their texture alone: the picture that step 5 painted, byte
-// for byte, while the view keeps neither that picture nor a boundary picture behind it
+// The regions are shown from their texture alone: the bytes of the float picture that
+// step 5 would paint, byte for byte, while the view keeps neither that picture nor a boundary picture behind it
 // (each 12 bytes a pixel of the doubled sketch).
 TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindThem) {
   session s(100);
@@ -282,8 +285,12 @@ TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindT
   replica.cols = input_image.cols;
   replica.region_params = s.view.worker.region_params;
   srand(1);
-  for (int step = 0; step <= 5; ++step) replica.run_step(step);
+  for (int step = 0; step <= 3; ++step) replica.run_step(step);
+  // Steps 4 and 5 as the extraction's functions run them, the picture kept in floats.
   ASSERT_EQ(region_image.type(), CV_32FC3);
+  extract_boundary_pixels(replica.layers, &region_image, nullptr);
+  trace_open_strokes(replica.layers, s.view.nb_edge_one_node);
+  extract_nodes(&region_image, &replica.layers);
 
   auto* regions = drawable<Image_tex>(s.view, "img_region_color_border");
   ASSERT_TRUE(regions);
