@@ -28,15 +28,14 @@ cv::Mat shown_bytes(const cv::Mat& picture) {
   return bytes;
 }
 
-// The open-stroke passes neither read nor paint the region picture, and their own images
-// of the whole page come on top: from them on the picture is held as the bytes it shows
-// (a quarter of its floats; 430 MB less on a 12-megapixel sketch), and the later steps
-// paint those bytes as the texture would show their floats.
-void trace_open_strokes_beside(cv::Mat& region_image, std::list<layer>& layers, int max_passes) {
-  if (!region_image.empty() && region_image.type() == CV_32FC3) {
-    region_image = shown_bytes(region_image);
-  }
-  trace_open_strokes(layers, max_passes);
+// Nothing reads the region picture back; the steps only paint it, and the view shows its
+// bytes. It is held as those bytes from the moment it is made (a quarter of its floats;
+// 430 MB less on a 12-megapixel sketch, beside the images of the region growth and the
+// open-stroke passes), and every step paints the bytes the texture would show of its
+// floats. A picture a reopened file brings in floats is turned before the open-stroke
+// passes.
+void hold_as_shown_bytes(cv::Mat& region_image) {
+  if (!region_image.empty() && region_image.type() == CV_32FC3) region_image = shown_bytes(region_image);
 }
 
 }  // namespace
@@ -73,6 +72,7 @@ void data_thread::run_step(int n) {
         extract_layers(input_image, &layers, region_image, view ? view->min_nb_pixel_in_layer : 10,
                        view ? view->separate_layers : false, threshold);
       }
+      hold_as_shown_bytes(*region_image);
       compute_ink_distance(layers, input_image->rows, input_image->cols);
       break;
     case 1:
@@ -90,8 +90,9 @@ void data_thread::run_step(int n) {
       // Nothing shows or reads a boundary picture, which would hold 12 bytes a pixel of
       // the doubled sketch beside the region picture: none is made.
       extract_boundary_pixels(layers, region_image, nullptr);
+      hold_as_shown_bytes(*region_image);
       // Without a view, the view's own default: one pass.
-      trace_open_strokes_beside(*region_image, layers, view ? view->nb_edge_one_node : 1);
+      trace_open_strokes(layers, view ? view->nb_edge_one_node : 1);
       break;
     }
     case 5:

@@ -22,12 +22,8 @@ void paint_regions(const layer& l, cv::Mat& region_image) {
   for (int wy = l.margin; wy < rows - l.margin; ++wy) {
     const int* lab = l.labels.ptr<int>(wy);
     // The window rows between the margins lie inside the image.
-    cv::Vec3f* px = region_image.ptr<cv::Vec3f>(wy - l.offset_y);
     for (int wx = l.margin; wx < cols - l.margin; ++wx)
-      if (lab[wx] != outside) {
-        const glm::vec3& colour = l.v_color[lab[wx]];
-        px[wx - l.offset_x] = cv::Vec3f(colour.z, colour.y, colour.x);
-      }
+      if (lab[wx] != outside) paint_colour(region_image, {wx - l.offset_x, wy - l.offset_y}, l.v_color[lab[wx]]);
   }
 }
 

@@ -30,5 +30,6 @@ void drop_small_regions(layer& l, int least_depth, int least_size);
 // Paints the window interior (margin <= wx < cols - margin, likewise rows) of one layer
 // into the region image at image position (wx - offset_x, wy - offset_y): every pixel
 // whose label is not the outside label, in v_color of its label. So the last column and
-// row of the ink bounding box, and the outside region, are never painted.
+// row of the ink bounding box, and the outside region, are never painted. A byte image
+// takes the bytes its floats would show (paint_colour).
 void paint_regions(const layer& l, cv::Mat& region_image);

@@ -21,8 +21,12 @@
 #include "gl/texture.h"
 #include "io/output_names.h"
 #include "pipeline/extract_boundary_pixels.h"
+#include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
+#include "pipeline/grow_regions.h"
+#include "pipeline/label_regions.h"
 #include "pipeline/load_sketch.h"
+#include "pipeline/split_regions.h"
 #include "pipeline/trace_edge_one_node.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
@@ -276,21 +280,24 @@ TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindT
   EXPECT_TRUE(s.view.region_image.empty());
   EXPECT_TRUE(s.view.boundary_image.empty());
 
-  // The same steps again on a worker of its own, with the same colour draws.
-  curve_network network;
+  // The same steps again as the extraction's functions run them, with the same colour
+  // draws and the picture kept in floats throughout.
   cv::Mat input_image, region_image;
-  data_thread replica{&network, &input_image, &region_image, nullptr};
+  std::list<layer> layers;
   ASSERT_TRUE(load_sketch(path.c_str(), &input_image));
-  replica.rows = input_image.rows;
-  replica.cols = input_image.cols;
-  replica.region_params = s.view.worker.region_params;
+  const region_params& rp = s.view.worker.region_params;
   srand(1);
-  for (int step = 0; step <= 3; ++step) replica.run_step(step);
-  // Steps 4 and 5 as the extraction's functions run them, the picture kept in floats.
+  extract_layers(&input_image, &layers, &region_image, s.view.min_nb_pixel_in_layer, s.view.separate_layers,
+                 read_ink_threshold());
+  compute_ink_distance(layers, input_image.rows, input_image.cols);
+  label_regions(region_image, layers, rp.least_depth, rp.least_size);
+  split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
+  compute_stroke_depth(layers);
+  grow_regions(layers, &region_image);
   ASSERT_EQ(region_image.type(), CV_32FC3);
-  extract_boundary_pixels(replica.layers, &region_image, nullptr);
-  trace_open_strokes(replica.layers, s.view.nb_edge_one_node);
-  extract_nodes(&region_image, &replica.layers);
+  extract_boundary_pixels(layers, &region_image, nullptr);
+  trace_open_strokes(layers, s.view.nb_edge_one_node);
+  extract_nodes(&region_image, &layers);
 
   auto* regions = drawable<Image_tex>(s.view, "img_region_color_border");
   ASSERT_TRUE(regions);
