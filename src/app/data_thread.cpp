@@ -32,8 +32,7 @@ cv::Mat shown_bytes(const cv::Mat& picture) {
 // bytes. It is held as those bytes from the moment it is made (a quarter of its floats;
 // 430 MB less on a 12-megapixel sketch, beside the images of the region growth and the
 // open-stroke passes), and every step paints the bytes the texture would show of its
-// floats. A picture a reopened file brings in floats is turned before the open-stroke
-// passes.
+// floats.
 void hold_as_shown_bytes(cv::Mat& region_image) {
   if (!region_image.empty() && region_image.type() == CV_32FC3) region_image = shown_bytes(region_image);
 }
@@ -90,7 +89,6 @@ void data_thread::run_step(int n) {
       // Nothing shows or reads a boundary picture, which would hold 12 bytes a pixel of
       // the doubled sketch beside the region picture: none is made.
       extract_boundary_pixels(layers, region_image, nullptr);
-      hold_as_shown_bytes(*region_image);
       // Without a view, the view's own default: one pass.
       trace_open_strokes(layers, view ? view->nb_edge_one_node : 1);
       break;

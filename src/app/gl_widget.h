@@ -75,7 +75,7 @@ class gl_widget : public QGLWidget,
   std::vector<repere_2d*> view_transforms;  // pan and zoom targets of the registered drawables
   std::vector<std::thread> threads;  // at most one worker thread
   cv::Mat input_image;      // the sketch, twice its size, one float channel (0 ink, 1 paper)
-  cv::Mat region_image;     // region colours painted by the extraction: BGR floats, from the open-stroke passes on bytes
+  cv::Mat region_image;     // region colours painted by the extraction, three channels BGR, bytes
   float zoom = 0.5f;        // scale of every drawable
   int zoom_out_steps = 2;   // zoom = 1 / zoom_out_steps below 1
   float pan_x = 0;          // translation of every drawable, normalised device units

@@ -187,11 +187,8 @@ void gl_widget::open_graph() {
   create_output_folders();
   // The file holds no region image, and the extraction steps paint into one of the input
   // image's size: a drawing saved before its regions were shown resumes on a blank one.
-  // Past that step nothing shows it any more. From the open-stroke passes on it is held
-  // in the bytes it shows.
-  if (worker.step <= 4)
-    region_image = cv::Mat(input_image.size(), CV_32FC3, cv::Scalar(0, 0, 0));
-  else if (worker.step == 5)
+  // Past that step nothing shows it any more. It is held in the bytes it shows.
+  if (worker.step <= 5)
     region_image = cv::Mat(input_image.size(), CV_8UC3, cv::Scalar(0, 0, 0));
   else
     region_image = cv::Mat(0, 0, CV_32FC3);

@@ -186,15 +186,17 @@ bool wants_smooth_join(const curve_end_entry& a, const curve_end_entry& b) {
 
 // Every variable of a frozen curve is held at its control point; an end merged into
 // another curve's end holds that shared variable.
-template <class Frozen>
 void hold_frozen_curves(joint_system& sys, const std::vector<curve*>& ordered,
                         std::unordered_map<const curve*, int>& base_of,
-                        const std::vector<std::vector<curve_end_entry>>& end_lists, const Frozen& is_frozen) {
+                        const std::vector<std::vector<curve_end_entry>>& end_lists) {
+  std::vector<curve*> frozen;
+  for (curve* c : ordered)
+    if (frozen_in_view(c) && !c->v_segment.empty()) frozen.push_back(c);
+  if (frozen.empty()) return;
   std::unordered_map<int, int> merged_into;
   for (const std::vector<curve_end_entry>& list : end_lists)
     for (std::size_t e = 1; e < list.size(); ++e) merged_into[list[e].variable] = list[0].variable;
-  for (curve* c : ordered) {
-    if (!is_frozen(c) || c->v_segment.empty()) continue;
+  for (curve* c : frozen) {
     const curve_segment& seg = c->v_segment[0];
     if (seg.degree < 0 || seg.degree > 3) continue;
     for (int k = 0; k <= seg.degree; ++k) {
@@ -209,16 +211,15 @@ void hold_frozen_curves(joint_system& sys, const std::vector<curve*>& ordered,
 // is held where the curve's own fit puts it. Free, it would follow the curve's fixed
 // parameters when the other end is pinned at a junction, and a chain whose last piece is
 // crowded with junction pixels then swings that end past the stroke's tip.
-template <class Frozen>
 void hold_lone_ends(joint_system& sys, const std::vector<curve*>& ordered,
                     std::unordered_map<const curve*, int>& base_of,
-                    const std::vector<std::vector<curve_end_entry>>& end_lists, const Frozen& is_frozen) {
+                    const std::vector<std::vector<curve_end_entry>>& end_lists) {
   std::set<const curve*> joined;
   for (const std::vector<curve_end_entry>& list : end_lists)
     if (list.size() >= 2)
       for (const curve_end_entry& e : list) joined.insert(e.owner);
   for (curve* c : ordered) {
-    if (joined.count(c) == 0 || is_frozen(c)) continue;
+    if (joined.count(c) == 0 || frozen_in_view(c)) continue;
     const curve_segment& seg = c->v_segment[0];
     if (seg.degree < 1 || seg.degree > 3) continue;
     std::vector<glm::dvec2> own;  // the curve's own fit, made when first needed
@@ -321,10 +322,8 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
     for (std::size_t e = 1; e < list.size(); ++e) sys.merge(list[0].variable, list[e].variable);
   }
 
-  const std::set<curve*>* frozen = main_gl_widget ? &main_gl_widget->fixed_curves : nullptr;
-  const auto is_frozen = [frozen](curve* c) { return frozen && frozen->count(c) != 0; };
-  if (frozen && !frozen->empty()) hold_frozen_curves(sys, ordered, base_of, end_lists, is_frozen);
-  hold_lone_ends(sys, ordered, base_of, end_lists, is_frozen);
+  hold_frozen_curves(sys, ordered, base_of, end_lists);
+  hold_lone_ends(sys, ordered, base_of, end_lists);
 
   std::vector<smooth_join> joins;
   std::vector<bool> tied(sys.size(), false);
@@ -357,7 +356,7 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
       ++kept;
       continue;
     }
-    if (is_frozen(c)) continue;  // held: its points stay exactly as they were
+    if (frozen_in_view(c)) continue;  // held: its points stay exactly as they were
     const int base = base_of[c];
     for (int k = 0; k <= seg.degree; ++k) seg.v_ctrl_point[k] = glm::dvec2(sys.x[base + k], sys.y[base + k]);
   }
@@ -371,10 +370,10 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
     // A frozen curve's end is the shared point as it stands, not its solve's rounding.
     const curve_end_entry* source = &list[0];
     for (const curve_end_entry& e : list)
-      if (is_frozen(e.owner)) source = &e;
+      if (frozen_in_view(e.owner)) source = &e;
     const glm::dvec2 shared = source->owner->v_segment[0].v_ctrl_point[source->end];
     for (const curve_end_entry& e : list)
-      if (&e != source && !is_frozen(e.owner)) e.owner->v_segment[0].v_ctrl_point[e.end] = shared;
+      if (&e != source && !frozen_in_view(e.owner)) e.owner->v_segment[0].v_ctrl_point[e.end] = shared;
   }
 
   for (const smooth_join& join : joins) {

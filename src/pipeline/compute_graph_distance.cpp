@@ -12,7 +12,8 @@ bool is_stroke(const layer& l, glm::ivec2 q) {
 }
 
 // Ring distance from `seeds` (already 0 in dist) through stroke pixels still at -1.
-void flood_strokes(const layer& l, cv::Mat& dist, std::vector<glm::ivec2> seeds) {
+// `reached`, when given, gets 1 at every pixel the flood sets.
+void flood_strokes(const layer& l, cv::Mat& dist, std::vector<glm::ivec2> seeds, cv::Mat* reached = nullptr) {
   const int rows = dist.rows, cols = dist.cols;
   ring_flood(std::move(seeds), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
     for (glm::ivec2 q : window_3x3(p, rows, cols)) {
@@ -20,6 +21,7 @@ void flood_strokes(const layer& l, cv::Mat& dist, std::vector<glm::ivec2> seeds)
       // The inside of a kept region is not crossed: distances run along the strokes.
       if (d != -1 || !is_stroke(l, q)) continue;
       d = k;
+      if (reached) reached->at<uchar>(q.y, q.x) = 1;
       next.push_back(q);
     }
   });
@@ -110,21 +112,11 @@ void compute_layer_graph_distance(layer& l, cv::Mat* from_end) {
   if (l.stroke_depth.size() != dist.size() || l.region_mask.size() != dist.size()) return;
   if (from_end) *from_end = cv::Mat(rows, cols, CV_8UC1, cv::Scalar(0));
   std::vector<glm::ivec2> ends = ends_of_unreached_strokes(l, dist);
-  for (const glm::ivec2& p : ends) dist.at<int32_t>(p.y, p.x) = 0;
-  if (!from_end) {
-    flood_strokes(l, dist, std::move(ends));
-    return;
+  for (const glm::ivec2& p : ends) {
+    dist.at<int32_t>(p.y, p.x) = 0;
+    if (from_end) from_end->at<uchar>(p.y, p.x) = 1;
   }
-  for (const glm::ivec2& p : ends) from_end->at<uchar>(p.y, p.x) = 1;
-  ring_flood(std::move(ends), [&](glm::ivec2 p, int k, std::vector<glm::ivec2>& next) {
-    for (glm::ivec2 q : window_3x3(p, rows, cols)) {
-      int32_t& d = dist.at<int32_t>(q.y, q.x);
-      if (d != -1 || !is_stroke(l, q)) continue;
-      d = k;
-      from_end->at<uchar>(q.y, q.x) = 1;
-      next.push_back(q);
-    }
-  });
+  flood_strokes(l, dist, std::move(ends), from_end);
 }
 
 void update_layer_graph_distance(layer& l, cv::Mat& from_end, const std::vector<glm::ivec2>& added,

@@ -40,8 +40,9 @@ bool trace_edge_one_node(std::list<layer>& layers, std::vector<std::vector<glm::
 // The open-stroke passes of extraction step 4: at most `max_passes` times, the graph
 // distance of every layer, then trace_edge_one_node; stops after the first pass that
 // traces nothing. 0 runs none; a negative count sets no ceiling, and the passes still
-// end: every trace adds its tip to the graph's pixels. Leaves the layers as calling compute_graph_distance and
-// trace_edge_one_node in turn would, but after the first pass each layer's distances are
-// only updated around the pixels its trace added, so that a pass costs about what its
-// stroke costs rather than what the page does. Returns the number of passes that traced.
+// end: every trace adds its tip to the graph's pixels. Leaves the layers as calling
+// compute_graph_distance and trace_edge_one_node in turn would, but after the first pass
+// each layer's distances are only updated around the pixels its trace added, so that a
+// pass costs about what its stroke costs rather than what the page does. Returns the
+// number of passes that traced.
 int trace_open_strokes(std::list<layer>& layers, int max_passes);

@@ -10,14 +10,10 @@
 #include "app/batch_tests.h"
 #include "app/data_thread.h"
 #include "pipeline/compute_sample_weights.h"
-#include "pipeline/extract_boundary_pixels.h"
-#include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
-#include "pipeline/grow_regions.h"
-#include "pipeline/label_regions.h"
 #include "pipeline/load_sketch.h"
 #include "pipeline/paint_nodes.h"
-#include "pipeline/split_regions.h"
+#include "support/extraction_steps.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -64,13 +60,7 @@ TEST(BatchExtraction, HoldsNoPicturesAndBuildsTheNetworkOfThePaintingSteps) {
     const region_params rp = read_region_params();
     std::list<layer>& layers = worker.layers;
     std::srand(5);
-    extract_layers(&input, &layers, &region, 100, false);
-    compute_ink_distance(layers, input.rows, input.cols);
-    label_regions(region, layers, rp.least_depth, rp.least_size);
-    split_regions(&region, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
-    compute_stroke_depth(layers);
-    grow_regions(layers, &region);
-    extract_boundary_pixels(layers, &region, &boundary);
+    fixtures::run_steps_to_boundary_pixels(input, layers, region, &boundary, rp, 100, false);
     extract_nodes(&region, &layers);
     paint_nodes(&region, layers);
     compute_sample_weights(layers);

@@ -11,15 +11,12 @@
 #include <opencv2/core.hpp>
 
 #include "io/graph_stream.h"
-#include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
-#include "pipeline/grow_regions.h"
-#include "pipeline/label_regions.h"
 #include "pipeline/paint_nodes.h"
-#include "pipeline/split_regions.h"
 #include "pipeline/trace_edge_one_node.h"
 #include "pipeline/view_settings.h"
+#include "support/extraction_steps.h"
 #include "support/golden_bytes.h"
 #include "support/sketch_fixtures.h"
 
@@ -198,14 +195,9 @@ TEST(DataThread, TheRegionPictureShowsTheSameThroughTheOpenStrokePasses) {
   std::list<layer> layers;
   const region_params& rp = w.region_params;
   std::srand(2);
-  extract_layers(&direct_input, &layers, &direct, 10, false, read_ink_threshold());
-  compute_ink_distance(layers, direct_input.rows, direct_input.cols);
-  label_regions(direct, layers, rp.least_depth, rp.least_size);
-  split_regions(&direct, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
-  compute_stroke_depth(layers);
-  grow_regions(layers, &direct);
   cv::Mat boundary;  // the worker makes none
-  extract_boundary_pixels(layers, &direct, &boundary);
+  fixtures::run_steps_to_boundary_pixels(direct_input, layers, direct, &boundary, rp, 10, false,
+                                         read_ink_threshold());
   ASSERT_GT(trace_open_strokes(layers, 1), 0) << "the sketch has open strokes to trace";
   extract_nodes(&direct, &layers);
   testing::internal::GetCapturedStdout();

@@ -7,13 +7,10 @@
 
 #include "pipeline/compute_graph_distance.h"
 #include "pipeline/extract_boundary_pixels.h"
-#include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
-#include "pipeline/grow_regions.h"
-#include "pipeline/label_regions.h"
 #include "pipeline/region_params.h"
-#include "pipeline/split_regions.h"
 #include "pipeline/view_settings.h"
+#include "support/extraction_steps.h"
 #include "support/hand_layers.h"
 #include "support/sketch_fixtures.h"
 
@@ -208,13 +205,7 @@ std::list<layer> boundaries_of(const cv::Mat& sketch, bool separate) {
   cv::Mat input = fixtures::as_input_image(sketch), region_image, boundary_image;
   std::list<layer> layers;
   std::srand(1);
-  extract_layers(&input, &layers, &region_image, 10, separate);
-  compute_ink_distance(layers, input.rows, input.cols);
-  label_regions(region_image, layers, p.least_depth, p.least_size);
-  split_regions(&region_image, layers, p.least_depth, p.least_size, p.neck_ratio, p.neck_margin);
-  compute_stroke_depth(layers);
-  grow_regions(layers, &region_image);
-  extract_boundary_pixels(layers, &region_image, &boundary_image);
+  fixtures::run_steps_to_boundary_pixels(input, layers, region_image, &boundary_image, p, 10, separate);
   return layers;
 }
 

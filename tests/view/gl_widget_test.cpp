@@ -20,14 +20,11 @@
 #include "gl/shader_registry.h"
 #include "gl/texture.h"
 #include "io/output_names.h"
-#include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
-#include "pipeline/grow_regions.h"
-#include "pipeline/label_regions.h"
 #include "pipeline/load_sketch.h"
-#include "pipeline/split_regions.h"
 #include "pipeline/trace_edge_one_node.h"
+#include "support/extraction_steps.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
 
@@ -287,15 +284,9 @@ TEST(GlWidgetSession, TheRegionsShownAreStepFivesPictureAndNoPictureStaysBehindT
   ASSERT_TRUE(load_sketch(path.c_str(), &input_image));
   const region_params& rp = s.view.worker.region_params;
   srand(1);
-  extract_layers(&input_image, &layers, &region_image, s.view.min_nb_pixel_in_layer, s.view.separate_layers,
-                 read_ink_threshold());
-  compute_ink_distance(layers, input_image.rows, input_image.cols);
-  label_regions(region_image, layers, rp.least_depth, rp.least_size);
-  split_regions(&region_image, layers, rp.least_depth, rp.least_size, rp.neck_ratio, rp.neck_margin);
-  compute_stroke_depth(layers);
-  grow_regions(layers, &region_image);
+  fixtures::run_steps_to_boundary_pixels(input_image, layers, region_image, nullptr, rp, s.view.min_nb_pixel_in_layer,
+                                         s.view.separate_layers, read_ink_threshold());
   ASSERT_EQ(region_image.type(), CV_32FC3);
-  extract_boundary_pixels(layers, &region_image, nullptr);
   trace_open_strokes(layers, s.view.nb_edge_one_node);
   extract_nodes(&region_image, &layers);
 
