@@ -1,5 +1,6 @@
 // Writes the fuzzer's seed corpus: valid .graph files of small drawings, saved right
-// after the batch extraction and again after a few annealing iterations.
+// after the batch extraction and again after a few annealing iterations, and a few small
+// crafted files that read whole but give the programs nothing to run on.
 //   make_graph_seeds FOLDER       (run from the repository root: reads config/)
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "app/data_thread.h"
 #include "graph/curve_network.h"
 #include "io/graph_stream.h"
+#include "pipeline/layer.h"
 
 namespace {
 
@@ -25,6 +27,37 @@ void write_graph(const std::string& path, const curve_network& network, const da
   for (const layer_graph& lg : network) lg.write(out);
   worker.save(out);
   if (!out) std::cerr << "cannot write " << path << std::endl;
+}
+
+// Small files that read whole but hold nothing to run on, each with a stored iteration
+// count far beyond any schedule: no layer graph, one empty layer graph, one saved during
+// the extraction, and a layer box that no window image backs.
+void write_crafted_graphs(const std::string& folder) {
+  layer far_box;
+  far_box.ink_pixels = {{1, 1}};
+  far_box.min_x = far_box.min_y = 1;
+  far_box.width = far_box.height = 40000;
+  far_box.margin = 50;
+  far_box.offset_x = far_box.offset_y = 49;
+  const struct {
+    const char* name;
+    int layer_graphs, step;
+    const layer* raster;
+  } crafted[] = {{"no_layer_graph", 0, 12, nullptr},
+                 {"empty_layer_graph", 1, 12, nullptr},
+                 {"before_the_network", 0, 5, nullptr},
+                 {"box_without_window", 1, 12, &far_box}};
+  for (const auto& c : crafted) {
+    curve_network network;
+    for (int i = 0; i < c.layer_graphs; ++i) network.emplace_back();
+    cv::Mat input_image, region_image;
+    data_thread worker(&network, &input_image, &region_image, nullptr);
+    worker.rows = worker.cols = 50000;
+    worker.step = c.step;
+    worker.optimiser.nb_it = 1069646104;
+    if (c.raster) worker.layers.push_back(*c.raster);
+    write_graph(folder + "/crafted_" + c.name + ".graph", network, worker);
+  }
 }
 
 }  // namespace
@@ -65,5 +98,6 @@ int main(int argc, char** argv) {
     }
     write_graph(folder + "/" + d.name + "_optimised.graph", network, worker);
   }
+  write_crafted_graphs(folder);
   return 0;
 }

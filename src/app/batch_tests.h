@@ -12,7 +12,9 @@
 //     w<thickness>, then <p> "k_min" first "k_max" last ".csv", one row per test
 //     gathered (only without a sketch name and with a reference SVG name).
 // Missing output folders are created. A test whose input cannot be read is skipped
-// with one line on standard error naming the file. After each test one line on standard
+// with one line on standard error naming the file; a .graph input without a fragment,
+// or saved before its curves were linked (extraction steps 1 to 9), skips every test
+// left with one such line. After each test one line on standard
 // output says how many ink pixels of the sketch lie in no fragment (open strokes, which
 // the batch extraction does not trace).
 

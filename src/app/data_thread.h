@@ -58,7 +58,8 @@ class data_thread : public QObject {
   // The worker block of a .graph file: image size, region parameters, step (three
   // copies), flags, the two spare matrices, the layers and the optimiser state.
   // load expects an empty layer list; it throws graph_format_error on a short or
-  // malformed block.
+  // malformed block, on a negative image size or step (or one at the int limit), on a
+  // layer box outside the image, and on what layer::layer and recuit::read refuse.
   void save(std::ostream& out) const;
   void load(std::istream& in);
 

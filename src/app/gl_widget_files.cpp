@@ -45,6 +45,13 @@ void report(QWidget* parent, const std::string& text) {
   QMessageBox::warning(parent, "Vellumtrace", QString::fromStdString(text));
 }
 
+// A network without any fragment gives the annealing nothing to pick.
+bool holds_fragments(const curve_network& network) {
+  for (const layer_graph& lg : network)
+    if (!lg.f_curves.empty()) return true;
+  return false;
+}
+
 }  // namespace
 
 // ---- worker control ----------------------------------------------------------------
@@ -207,6 +214,9 @@ void gl_widget::open_graph() {
     iteration_slider->setValue(worker.optimiser.k);
     connect(&worker, SIGNAL(job_end()), this, SLOT(on_thread_end()));
     paused = false;
+    // Optimize and the iteration slider start no run on it (whatever count the file held).
+    if (!holds_fragments(network))
+      std::cout << path << ": the curve network holds no fragment: nothing to optimise" << std::endl;
     return;
   }
   worker.go = true;
@@ -344,7 +354,8 @@ bool gl_widget::write_graph_file(const std::string& path) {
 void gl_widget::on_change_nb_iteration(int n) {
   pending_iteration = n;
   // Only a drawing past the optimiser's set-up can continue its run.
-  if (threads.empty() && worker.step > 10 && !input_image.empty()) start_optimiser_slices();
+  if (threads.empty() && worker.step > 10 && !input_image.empty() && holds_fragments(network))
+    start_optimiser_slices();
 }
 
 bool gl_widget::resume_run() {
@@ -352,7 +363,9 @@ bool gl_widget::resume_run() {
   if (threads.empty()) {
     // A drawing reopened past the set-up, or a finished run: a worker starts only when
     // iterations are left.
-    if (input_image.empty() || worker.step <= 10 || worker.optimiser.k >= worker.optimiser.nb_it) return false;
+    if (input_image.empty() || worker.step <= 10 || worker.optimiser.k >= worker.optimiser.nb_it ||
+        !holds_fragments(network))
+      return false;
     if (worker.step == 11) worker.step = 12;
     start_optimiser_slices();
     return true;

@@ -2,11 +2,36 @@
 
 #include <istream>
 #include <ostream>
+#include <string>
 
 #include "io/graph_stream.h"
 #include "io/raster_blocks.h"
 #include "pipeline/layer.h"
 #include "pipeline/pixel_graph.h"
+
+namespace {
+
+// The extraction steps and the batch's count of untraced ink index window images and
+// masks of the box's size with the ink pixels through the box and the offsets: ink
+// outside the box would be written outside them.
+void check_box(const layer& l) {
+  if (l.width < 0 || l.height < 0)
+    throw graph_format_error("layer box " + std::to_string(l.width) + " x " + std::to_string(l.height) +
+                             " is negative");
+  // 0 until the window is set, then always the same.
+  if (l.margin != 0 && l.margin != layer_margin)
+    throw graph_format_error("layer margin " + std::to_string(l.margin) + " is neither 0 nor " +
+                             std::to_string(layer_margin));
+  if (l.offset_x != l.margin - l.min_x || l.offset_y != l.margin - l.min_y)
+    throw graph_format_error("layer offsets do not match the layer box");
+  for (const glm::ivec2& p : l.ink_pixels)
+    if (p.x < l.min_x || p.y < l.min_y || static_cast<long long>(p.x) - l.min_x > l.width ||
+        static_cast<long long>(p.y) - l.min_y > l.height)
+      throw graph_format_error("ink pixel (" + std::to_string(p.x) + ", " + std::to_string(p.y) +
+                               ") outside the layer box");
+}
+
+}  // namespace
 
 pixel_graph::pixel_graph(std::istream& in) { read(in); }
 
@@ -80,4 +105,5 @@ layer::layer(std::istream& in) : layer() {
   read_ivec2_int_map(in, grow_level);
   read_ivec2_float_map(in, sample_weight);
   graph.read(in);
+  check_box(*this);
 }

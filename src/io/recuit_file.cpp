@@ -4,6 +4,7 @@
 #include <cstring>
 #include <istream>
 #include <ostream>
+#include <string>
 
 #include "graph/curve_network.h"
 #include "io/graph_stream.h"
@@ -47,6 +48,14 @@ void check_tables(const recuit& r) {
   if (!ok) throw graph_format_error("optimiser tables do not match the curve network");
 }
 
+// The runs go from k up to nb_it: a counter beyond the count, or below 0, is no state a
+// run leaves (a set-up on a negative count still starts at 0).
+void check_counters(const recuit& r) {
+  if (r.k < 0 || (r.k > r.nb_it && r.k != 0))
+    throw graph_format_error("optimiser iteration counter k = " + std::to_string(r.k) +
+                             " outside 0 .. nb_it = " + std::to_string(r.nb_it));
+}
+
 }  // namespace
 
 void recuit::write(std::ostream& out) const {
@@ -88,6 +97,7 @@ void recuit::read(std::istream& in) {
   mu = read_pod<float>(in);
   print_interval = read_pod<int32_t>(in);
   k = read_pod<int32_t>(in);
+  check_counters(*this);
   read_string(in, empty_text);
   read_pod_vector(in, cumulative_fcurves);
   read_bounds(in, move_dist);

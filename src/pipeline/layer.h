@@ -82,7 +82,9 @@ struct layer {
   // CV_8SC1), the bounding box 0.
   layer();
   // Reads the next .graph layer record (empty members, then the record in file order).
-  // Throws graph_format_error on a record that runs past the end of the stream.
+  // Throws graph_format_error on a record that runs past the end of the stream, and on a
+  // negative box, a margin other than 0 or layer_margin, offsets other than
+  // margin - min, or ink outside the box.
   explicit layer(std::istream& in);
   // Writes this layer's .graph record.
   void write(std::ostream& out) const;

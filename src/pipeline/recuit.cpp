@@ -9,6 +9,21 @@
 #include "pipeline/recuit_config.h"
 #include "pipeline/view_settings.h"
 
+namespace {
+
+// (ln T_final - ln Ti) / ln dt in single precision, truncated; 0, with a line, when that
+// is no count of iterations: dt = 1, dt > 1, dt <= 0 or non-positive temperatures give no
+// schedule that ends, and the run should do nothing rather than go on forever.
+int schedule_iterations(float Ti, float T_final, float dt) {
+  const float q = (std::log(T_final) - std::log(Ti)) / std::log(dt);
+  if (dt > 0.0f && std::isfinite(q) && q >= 0.0f && q < 2147483648.0f) return static_cast<int>(q);
+  std::cerr << "recuit: Ti " << Ti << ", T_final " << T_final << " and dt " << dt
+            << " give no iteration count between 0 and 2147483647; nb_it set to 0" << std::endl;
+  return 0;
+}
+
+}  // namespace
+
 recuit::recuit(curve_network* network_) : network(network_) {
   // Low 32 bits of the clock in 100-nanosecond ticks; tests reseed gen.
   using ticks = std::chrono::duration<long long, std::ratio<1, 10000000>>;
@@ -58,6 +73,8 @@ void recuit::read_config() {
   dt = c.dt;
   lambda = c.lambda;
   mu = c.mu;
+  // Whatever a loaded file held: a network without fragments has no energy to spend.
+  if (F <= 0) E = 0;
   if (F <= 0 || !main_gl_widget) return;
 
   if (main_gl_widget->on_optimiser_setup) main_gl_widget->on_optimiser_setup(nb_it, lambda);
@@ -80,19 +97,15 @@ void recuit::read_config_v2(float lambda_, float dt_) {
   const recuit_v2_config c = read_recuit_v2_config();
   Ti = c.Ti;
   mu = c.mu;
-  if (F <= 0) return;
+  // The count always comes from the schedule, also without fragments: a count left from
+  // a loaded file would drive the run, its pictures and its energy file.
+  nb_it = schedule_iterations(Ti, c.T_final, dt);
+  if (F <= 0) {
+    E = 0;
+    return;
+  }
 
   T = Ti;
-  const float q = (std::log(c.T_final) - std::log(Ti)) / std::log(dt);
-  // dt = 1, dt > 1, dt <= 0 or non-positive temperatures give no schedule that ends: run nothing
-  // rather than forever (or for an undefined count).
-  if (dt > 0.0f && std::isfinite(q) && q >= 0.0f && q < 2147483648.0f) {
-    nb_it = static_cast<int>(q);
-  } else {
-    std::cerr << "recuit: Ti " << Ti << ", T_final " << c.T_final << " and dt " << dt
-              << " give no iteration count between 0 and 2147483647; nb_it set to 0" << std::endl;
-    nb_it = 0;
-  }
   progress_scale = nb_it > 0 ? 100.0 / nb_it : 0.0;
   E = initial_energy();
   print_interval = nb_it / 100 > 1000 ? nb_it / 100 : 1000;

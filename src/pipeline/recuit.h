@@ -48,14 +48,14 @@ struct recuit {
   // Interactive set-up: tables, k = 0, config/recuit.conf (nb_it, T, dt, lambda, mu).
   // With at least one fragment and the view (main_gl_widget set): the view's hook
   // gets nb_it and lambda, then progress_scale, Ti = T, E = E0, print_interval
-  // (at least 1) and the parameter line on standard output.
+  // (at least 1) and the parameter line on standard output. Without fragments E = 0.
   void read_config();
 
   // Batch set-up: tables, dt and lambda from the arguments, k = 0,
-  // config/recuit_v2.conf (Ti, T_final, mu). With at least one fragment: T = Ti,
-  // nb_it = (ln T_final - ln Ti) / ln dt truncated (0, with a line on standard error,
-  // when that is not a finite count), progress_scale, E = E0 and
-  // print_interval = max(nb_it / 100, 1000). Prints nothing else.
+  // config/recuit_v2.conf (Ti, T_final, mu), nb_it = (ln T_final - ln Ti) / ln dt
+  // truncated (0, with a line on standard error, when that is not a finite count). With
+  // at least one fragment: T = Ti, progress_scale, E = E0 and
+  // print_interval = max(nb_it / 100, 1000); without, E = 0. Prints nothing else.
   void read_config_v2(float lambda, float dt);
 
   // The set-up energy, a fragment-based estimate: per layer the fragments' total fit
@@ -81,8 +81,9 @@ struct recuit {
 
   // The optimiser block of a .graph file (io/recuit_file.cpp): every member in order
   // except the engine's state and the network pointer. read throws graph_format_error on
-  // a short block, on distribution bounds out of order, or on tables that do not match
-  // the network already read (which the steps would index out of range).
+  // a short block, on distribution bounds out of order, on an iteration counter k below 0
+  // or above nb_it (other than 0), or on tables that do not match the network already read
+  // (which the steps would index out of range).
   void write(std::ostream& out) const;
   void read(std::istream& in);
   // "\r", a blank when k is 0, k * progress_scale, T and E, nine blanks; flushed, no

@@ -17,6 +17,8 @@
 #include "app/batch_entry.h"
 #include "app/data_thread.h"
 #include "graph/curve_network.h"
+#include "io/graph_stream.h"
+#include "pipeline/layer.h"
 #include "batch_work_folder.h"
 #include "support/sketch_fixtures.h"
 
@@ -227,6 +229,69 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
   EXPECT_EQ(r.status, skipped_input_status);
   EXPECT_NE(r.err.find("in/net.graph: cannot open the graph file; test 0 skipped"), std::string::npos)
       << r.err;
+}
+
+// A small .graph file written by hand: `layer_graphs` empty layer graphs, the worker at
+// `step` with the optimiser's stored count nb_it, and the raster layer `raster` if given.
+std::string crafted_graph(int layer_graphs, int step, int nb_it, const layer* raster = nullptr) {
+  curve_network network;
+  for (int i = 0; i < layer_graphs; ++i) network.emplace_back();
+  cv::Mat input, region;
+  data_thread worker(&network, &input, &region, nullptr);
+  worker.rows = worker.cols = 50000;
+  worker.step = step;
+  worker.optimiser.nb_it = nb_it;
+  if (raster) worker.layers.push_back(*raster);
+  std::ostringstream out(std::ios::binary);
+  write_string(out, "in/crafted.png");
+  write_string(out, "crafted");
+  write_count(out, network.size());
+  for (const layer_graph& lg : network) lg.write(out);
+  worker.save(out);
+  return out.str();
+}
+
+// Files the reader accepts but that give the annealing nothing to work on: each run ends
+// at once with one line naming the file, runs no annealing and writes no picture, no
+// energy file and no result, whatever count the file stored.
+TEST(RunBatchTests, GraphWithoutNetworkOrFragmentEndsAtOnceWithOneLine) {
+  layer far_box;  // one ink pixel in a box of 40000 by 40000 that no stored image backs
+  far_box.ink_pixels = {{1, 1}};
+  far_box.min_x = far_box.min_y = 1;
+  far_box.width = far_box.height = 40000;
+  far_box.margin = 50;
+  far_box.offset_x = far_box.offset_y = 49;
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string said;
+  } cases[] = {
+      {"no layer graph", crafted_graph(0, 12, 200000000),
+       "the curve network holds no fragment: nothing to optimise; tests 0 to 2 skipped"},
+      {"one empty layer graph", crafted_graph(1, 12, 1000000),
+       "the curve network holds no fragment: nothing to optimise; tests 0 to 2 skipped"},
+      {"saved before the network was linked", crafted_graph(0, 5, 20000000),
+       "the file holds no curve network yet (saved at extraction step 5); tests 0 to 2 skipped"},
+      {"a box without its window", crafted_graph(1, 12, 20000000, &far_box),
+       "not a readable graph file (layer box of 40000 x 40000 pixels without its window images)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_LT(c.bytes.size(), 1000u);
+    work_folder w;
+    w.add_file("x.graph", c.bytes);
+    const run_result r = w.run("3 0.25 0.9 0 3 x.graph ref.svg");
+    EXPECT_EQ(r.status, skipped_input_status) << r.err;
+    EXPECT_EQ(count_of(r.err, "in/x.graph: "), c.said.rfind("not", 0) == 0 ? 3u : 1u) << r.err;
+    EXPECT_NE(r.err.find("in/x.graph: " + c.said), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("3 tests were skipped"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("run all start"), std::string::npos) << r.out;
+    for (const auto& e : std::filesystem::directory_iterator(w.dir))
+      EXPECT_NE(e.path().extension(), ".svg") << e.path();
+    EXPECT_FALSE(w.exists("energy_decrease.csv"));
+    EXPECT_TRUE(w.result_files().empty());
+    EXPECT_EQ(w.read("out/error_speed/csv/x.graphl0.25dt0.9k_min0k_max3.csv"), csv_header);
+  }
 }
 
 TEST(RunBatchTests, EveryListedSketchUnreadableFailsTheRun) {

@@ -1,6 +1,8 @@
 #include "app/data_thread.h"
 
+#include <climits>
 #include <condition_variable>
+#include <functional>
 #include <cstring>
 #include <mutex>
 #include <sstream>
@@ -261,6 +263,9 @@ TEST(DataThread, WorkerBlockLayoutAndRoundTrip) {
   EXPECT_EQ(g.w.step, 12);
 
   // With real layers the block reads back to the same bytes; a short one fails cleanly.
+  // The layers lie in the image they were found in.
+  f.w.rows = f.input.rows;
+  f.w.cols = f.input.cols;
   testing::internal::CaptureStdout();
   for (int step = 0; step <= 6; ++step) f.w.run_step(step);
   testing::internal::GetCapturedStdout();
@@ -465,6 +470,57 @@ TEST(DataThread, GoldenWorkerBlockOfATinyDrawing) {
   std::istringstream in3(copies, std::ios::binary);
   k.w.load(in3);
   EXPECT_EQ(k.w.step, 14);
+}
+
+// Fields that the runs and the extraction steps count, allocate or index with: a stored
+// value that no worker leaves is refused, naming the field, before any of it is used.
+TEST(DataThread, WorkerBlockRefusesStepImageSizeBoxesAndCountersNoRunLeaves) {
+  struct Case {
+    const char* what;
+    std::function<void(data_thread&)> spoil;
+    const char* named;
+  };
+  const Case cases[] = {
+      {"negative step", [](data_thread& w) { w.step = -3; }, "worker step -3"},
+      {"step at the int limit", [](data_thread& w) { w.step = INT_MAX; }, "worker step"},
+      {"negative image size", [](data_thread& w) { w.rows = -60; }, "image size -60 x 80"},
+      {"image smaller than the box", [](data_thread& w) { w.cols = 40; }, "layer box outside the image"},
+      {"negative box", [](data_thread& w) { w.layers.front().width = -1; }, "layer box -1 x 23"},
+      {"margin", [](data_thread& w) { w.layers.front().margin = 7; }, "layer margin 7"},
+      {"offsets", [](data_thread& w) { w.layers.front().offset_x = 31; }, "layer offsets"},
+      {"ink beyond the box", [](data_thread& w) { w.layers.front().ink_pixels.insert({26, 45}); },
+       "ink pixel (26, 45) outside the layer box"},
+      {"counter beyond the count", [](data_thread& w) { w.optimiser.k = 201; }, "k = 201 outside 0 .. nb_it = 200"},
+      {"negative counter", [](data_thread& w) { w.optimiser.k = -1; }, "k = -1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    worker_fixture f;
+    f.w.rows = 60;
+    f.w.cols = 80;
+    f.w.step = 12;
+    f.w.layers.push_back(tiny_layer());
+    f.w.optimiser.nb_it = 200;
+    f.w.optimiser.k = 200;
+    {
+      std::ostringstream out(std::ios::binary);
+      f.w.save(out);
+      worker_fixture g;
+      std::istringstream in(out.str(), std::ios::binary);
+      ASSERT_NO_THROW(g.w.load(in));  // the unspoilt block reads
+    }
+    c.spoil(f.w);
+    std::ostringstream out(std::ios::binary);
+    f.w.save(out);
+    worker_fixture g;
+    std::istringstream in(out.str(), std::ios::binary);
+    try {
+      g.w.load(in);
+      ADD_FAILURE() << "read";
+    } catch (const graph_format_error& e) {
+      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    }
+  }
 }
 
 }  // namespace

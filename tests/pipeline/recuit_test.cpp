@@ -71,28 +71,40 @@ TEST(RecuitSetup, BatchSetupWithoutFiniteScheduleRunsNothing) {
   }
 }
 
-TEST(RecuitSetup, EmptyNetworkKeepsBoundsAndSetUpValues) {
+// A network without fragments (a file may hold any count and energy) gets the schedule's
+// count and no energy; the bounds and the progress members stay as they were.
+TEST(RecuitSetup, EmptyNetworkKeepsBoundsAndTakesTheScheduleCount) {
   curve_network net;
   net.emplace_back();  // a layer without fragments
   recuit opt(&net);
   opt.E = 42.0f;
   opt.progress_scale = 3.0;
   opt.print_interval = 5;
+  opt.nb_it = 200000000;
   view_settings view;
   int hook_calls = 0;
   view.on_optimiser_setup = [&](int, float) { ++hook_calls; };
   main_gl_widget = &view;
   testing::internal::CaptureStdout();
   opt.read_config();
+  EXPECT_EQ(opt.nb_it, read_recuit_config().nb_it);
+  EXPECT_EQ(opt.E, 0.0f);
+  opt.E = 42.0f;
+  opt.nb_it = 200000000;
   opt.read_config_v2(0.5f, 0.9999f);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   main_gl_widget = nullptr;
+  const recuit_v2_config c = read_recuit_v2_config();
+  if (c.Ti == 1.0f && c.T_final == 0.001f) {
+    EXPECT_EQ(opt.nb_it, 69062);
+  }
+  EXPECT_LT(opt.nb_it, 200000000);
 
   EXPECT_EQ(hook_calls, 0);
   EXPECT_EQ(opt.cumulative_fcurves, (std::vector<int>{0}));
   EXPECT_EQ(opt.fragment_dist.b(), INT_MAX);
   EXPECT_EQ(opt.end_dist.b(), INT_MAX);
-  EXPECT_EQ(opt.E, 42.0f);
+  EXPECT_EQ(opt.E, 0.0f);
   EXPECT_EQ(opt.progress_scale, 3.0);
   EXPECT_EQ(opt.print_interval, 5);
 }

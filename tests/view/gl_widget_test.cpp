@@ -19,6 +19,7 @@
 #include "app/q_slider_change_alpha.h"
 #include "gl/shader_registry.h"
 #include "gl/texture.h"
+#include "io/graph_stream.h"
 #include "io/output_names.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
@@ -29,6 +30,14 @@
 #include "support/sketch_fixtures.h"
 
 namespace {
+
+std::size_t count_lines_with(const std::string& text, const std::string& line) {
+  std::istringstream in(text);
+  std::size_t n = 0;
+  for (std::string l; std::getline(in, l);)
+    if (l == line) ++n;
+  return n;
+}
 
 using view_test::curve_count;
 using view_test::session;
@@ -440,6 +449,40 @@ TEST(GlWidgetGraph, SavedDuringTheExtractionOfASecondDrawingReadsBack) {
   EXPECT_EQ(s.view.image_stem, "ring");
   ASSERT_TRUE(s.wait_for_step(11));
   EXPECT_EQ(curve_count(s.view.network), curves);
+}
+
+// A drawing reopened past the optimiser's set-up whose network holds no fragment: the
+// file's own iteration count starts nothing, and the user is told there is nothing to
+// optimise.
+TEST(GlWidgetGraph, ReopenedWithoutFragmentsPastTheSetUpHasNothingToOptimise) {
+  session s(500);
+  const std::string png = s.folder.add_sketch("ring.png", fixtures::closed_ring(120, 40, 3));
+  const std::string graph = s.folder.path("in/hollow.graph");
+  {
+    curve_network network;
+    network.emplace_back();
+    cv::Mat input, region;
+    data_thread worker(&network, &input, &region, nullptr);
+    worker.step = 12;
+    worker.optimiser.nb_it = 200000000;
+    std::ofstream out(graph, std::ios::binary);
+    write_string(out, png);
+    write_string(out, "ring");
+    write_count(out, network.size());
+    network.front().write(out);
+    worker.save(out);
+  }
+  testing::internal::CaptureStdout();
+  s.open_graph(graph);
+  s.press_optimize();
+  s.view.on_change_nb_iteration(10);
+  QTest::qWait(50);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(s.dialogs.messages.empty());
+  EXPECT_EQ(count_lines_with(out, graph + ": the curve network holds no fragment: nothing to optimise"), 1u) << out;
+  EXPECT_TRUE(s.view.threads.empty());
+  EXPECT_EQ(s.view.worker.optimiser.k, 0);
+  EXPECT_EQ(s.view.image_stem, "ring");
 }
 
 // A confirmation that reaches the view after the stop of its drawing was asked for (as
