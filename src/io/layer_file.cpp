@@ -22,6 +22,7 @@ void check_box(const layer& l) {
   if (l.margin != 0 && l.margin != layer_margin)
     throw graph_format_error("layer margin " + std::to_string(l.margin) + " is neither 0 nor " +
                              std::to_string(layer_margin));
+  if (l.ink_pixels.empty()) return;
   if (l.offset_x != l.margin - l.min_x || l.offset_y != l.margin - l.min_y)
     throw graph_format_error("layer offsets do not match the layer box");
   for (const glm::ivec2& p : l.ink_pixels)

@@ -83,8 +83,8 @@ struct layer {
   layer();
   // Reads the next .graph layer record (empty members, then the record in file order).
   // Throws graph_format_error on a record that runs past the end of the stream, and on a
-  // negative box, a margin other than 0 or layer_margin, offsets other than
-  // margin - min, or ink outside the box.
+  // negative box, a margin other than 0 or layer_margin, and, for a layer with ink,
+  // offsets other than margin - min or ink outside the box.
   explicit layer(std::istream& in);
   // Writes this layer's .graph record.
   void write(std::ostream& out) const;
