@@ -20,6 +20,7 @@
 #include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
+#include "pipeline/allowed_degrees.h"
 #include "pipeline/load_sketch.h"
 
 namespace {
@@ -476,6 +477,7 @@ void gl_widget::refresh_step_display(int finished_step) {
 
 // Under the worker's mutex, the worker waiting.
 void gl_widget::end_run_under_lock() {
+  refit_at_allowed_degrees(network);  // a box unticked after the last slice
   for (layer_graph& lg : network) lg.fit_joined_curves();
   for (layer_graph& lg : network) {
     lg.fit_joined_curves();

@@ -38,6 +38,11 @@ void curve::refit() {
   note_curve_refitted(this);
 }
 
+void curve::refit_at_degree(int degree) {
+  for (curve_segment& s : v_segment) s.degree = degree;
+  refit();
+}
+
 curve::curve(f_curve* f, int degree) { add_fragment_to_last_segment(f, degree); }
 
 void curve::append_fragment(f_curve* f) {

@@ -130,6 +130,9 @@ struct curve {
   // Fits every segment; mean_error = sum of their fit results / nb_point (not a number
   // when the curve holds no sample).
   void refit();
+  // Every segment set to `degree`, then refit: the curve drawn at another degree over
+  // the same fragments.
+  void refit_at_degree(int degree);
 
   // --- Editing. Every operation below keeps the links of a linked network in step
   // (fragment <-> curve, junction -> curve, curve ends <-> connections, segments and

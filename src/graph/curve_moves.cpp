@@ -7,6 +7,9 @@
 // own curve after a bridge, say) is not swallowed, a chain whose fragments all have
 // other holders is rebuilt as a new record, and a one-fragment chain gets its old
 // degree back. Otherwise an undone move could drop curves or change degrees.
+//
+// The curves a move makes, kept or undone, take the degree of the curve they come from,
+// or the nearest one the view allows when the user has unticked that degree since.
 
 #include "graph/curve_moves.h"
 
@@ -23,6 +26,7 @@
 #include "graph/f_curve.h"
 #include "graph/layer_graph.h"
 #include "graph/nregion.h"
+#include "pipeline/allowed_degrees.h"
 #include "pipeline/view_settings.h"
 
 bool move_stands(float e_new, float e, double threshold) {
@@ -45,6 +49,15 @@ nconnection* connection_of(const frag_conn* j) {
 }
 
 int first_degree(const curve& c) { return c.v_segment.empty() ? 3 : c.v_segment[0].degree; }
+
+// The degree for what a move makes out of c: c's own, or the nearest the view allows.
+// c's first segment takes it too, so that the edits that follow (which keep the first
+// segment's degree, or give it to the one-fragment curves of a detach) make it.
+int make_at_allowed_degree(curve& c) {
+  const int d = allowed_degree_for(first_degree(c));
+  if (!c.v_segment.empty()) c.v_segment[0].degree = d;
+  return d;
+}
 
 // The distinct connections among a few curve ends and junctions, without allocating.
 // Past its capacity it counts every further connection as new.
@@ -176,7 +189,7 @@ curve* rebuild_chain(curve_graph& g, const std::vector<f_curve*>& chain, int deg
 // parts, test, and on rejection rebuild the whole chain.
 void split_and_test(curve* c, curve_network& net, curve_graph& g, float* E, double threshold,
                     double lambda, double mu, int k) {
-  const int d = first_degree(*c);
+  const int d = make_at_allowed_degree(*c);  // c is dissolved next: no refit
   const int score = c->class_score;
   move_scratch& s = scratch;
   s.clear();
@@ -300,10 +313,10 @@ void curve::move_extend(curve_network& net, layer_graph& lg, f_curve* h, float* 
   s.chain_a.assign(v_f_curve.begin(), v_f_curve.end());
   s.note_shared(g, v_f_curve);
   s.note_shared(g, h);
-  const int d = first_degree(*this);
+  const int d = make_at_allowed_degree(*this);  // absorb and add_fragment refit
   const int score = class_score;
   const bool absorbed = own != nullptr;
-  const int own_degree = absorbed ? first_degree(*own) : 0;
+  const int own_degree = absorbed ? allowed_degree_for(first_degree(*own)) : 0;
   if (absorbed) {
     absorb(g, own);  // erases own
   } else {
@@ -362,8 +375,8 @@ void curve::move_merge(curve_network& net, layer_graph& lg, curve* d, float* E,
   s.chain_b.assign(d->v_f_curve.begin(), d->v_f_curve.end());
   s.note_shared(g, s.chain_a);
   s.note_shared(g, s.chain_b);
-  const int dc = first_degree(*this);
-  const int dd = first_degree(*d);
+  const int dd = allowed_degree_for(first_degree(*d));
+  const int dc = make_at_allowed_degree(*this);  // absorb refits
   absorb(g, d);
   if (price(net, E, threshold, lambda, mu)) return;
 
@@ -404,8 +417,8 @@ void curve::move_bridge(curve_network& net, layer_graph& lg, f_curve* h, curve* 
   s.note_shared(g, s.chain_a);
   s.note_shared(g, s.chain_b);
   s.note_shared(g, h);
-  const int dc = first_degree(*this);
-  const int dn = first_degree(*n);
+  const int dn = allowed_degree_for(first_degree(*n));
+  const int dc = make_at_allowed_degree(*this);  // add_fragment refits
   add_fragment(g, h);
   absorb(g, n);
   if (price(net, E, threshold, lambda, mu)) return;

@@ -12,12 +12,16 @@
 #include "graph/curve_moves.h"
 #include "graph/curve_network.h"
 #include "io/output_names.h"
+#include "pipeline/allowed_degrees.h"
 #include "pipeline/recuit.h"
 
 void recuit::run_time_slice() {
   using clock = std::chrono::steady_clock;
   const auto start = clock::now();
   if (k >= nb_it) return;
+  // Degrees the user has unticked since the last slice (every curve starts cubic) go
+  // before the first step prices the network.
+  refit_at_allowed_degrees(*network);
   // The view may edit fragments and curves between slices: fits are remembered, and
   // energy terms kept, within one slice only.
   const segment_fit_memo memo;
@@ -28,8 +32,11 @@ void recuit::run_time_slice() {
     const auto now = clock::now();
     ++k;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(now - start).count();
-    if (static_cast<double>(ns) / 1e6 > 30.0) return;
+    if (static_cast<double>(ns) / 1e6 > 30.0) break;
   } while (k < nb_it);
+  // Degrees unticked during the slice: what the view shows and writes next, the last
+  // slice's result among it, holds allowed degrees only.
+  if (refit_at_allowed_degrees(*network) != 0) E = network->energy(lambda, mu);
 }
 
 void recuit::run_all() {

@@ -493,6 +493,67 @@ TEST(MoveChangeDegree, ViewAllowedDegrees) {
   }
 }
 
+// With the view allowing lines and quadratics only, what a move makes out of cubic curves,
+// kept or undone, is quadratic (the nearest lower allowed degree); curves it leaves alone
+// keep their degree until the optimiser's next time slice.
+TEST(Moves, MakeCurvesAtAnAllowedDegree) {
+  struct row {
+    const char* name;
+    start layer;
+    void (*prepare)(layer_graph&, const std::vector<f_curve*>&);
+    move_fn run;
+    std::vector<int> made;  // fragments whose every holder the move made
+  };
+  const row rows[] = {
+      {"split k=0", start::chain,
+       [](layer_graph& lg, const std::vector<f_curve*>& f) {
+         build_curve_from_chain(lg, {f[0], f[1], f[2]}, 3);
+       },
+       [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+          double th) { holder(f[1])->move_split(net, lg, E, th, kLambda, kMu, 0); },
+       {0, 1, 2}},
+      {"split k=1", start::chain,
+       [](layer_graph& lg, const std::vector<f_curve*>& f) {
+         build_curve_from_chain(lg, {f[0], f[1], f[2]}, 3);
+       },
+       [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+          double th) { holder(f[1])->move_split_gui(net, lg, E, th, kLambda, kMu, 1); },
+       {0, 1, 2}},
+      {"extend", start::chain, nullptr,
+       [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+          double th) { holder(f[0])->move_extend(net, lg, f[1], E, th, kLambda, kMu); },
+       {0, 1}},
+      {"merge", start::t, nullptr,
+       [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+          double th) { holder(f[0])->move_merge(net, lg, holder(f[1]), E, th, kLambda, kMu); },
+       {0, 1}},
+      {"bridge", start::chain, nullptr,
+       [](curve_network& net, layer_graph& lg, const std::vector<f_curve*>& f, float* E,
+          double th) {
+         holder(f[0])->move_bridge(net, lg, f[1], holder(f[2]), E, th, kLambda, kMu);
+       },
+       {0, 2}},  // the bridged fragment keeps its own cubic curve besides
+  };
+  for (const row& r : rows)
+    for (const bool keep : {false, true}) {
+      SCOPED_TRACE(std::string(r.name) + (keep ? ", kept" : ", undone"));
+      view_scope view;
+      view.view.allowed_degree[3] = 0;
+      curve_network net;
+      layer_graph& lg = net.emplace_back();
+      const fixture::layer_parts parts = build(r.layer, lg);
+      if (r.prepare) r.prepare(lg, parts.fragments);
+      float E = energy(net);
+      r.run(net, lg, parts.fragments, &E, keep ? kKeep : kUndo);
+      EXPECT_EQ(check_network(lg), "");
+      for (const int i : r.made)
+        for (const curve* c : parts.fragments[i]->v_curve) {
+          EXPECT_EQ(c->v_segment.at(0).degree, 2) << "fragment " << i;
+          EXPECT_EQ(c->v_segment[0].v_ctrl_point.size(), 3u) << "fragment " << i;
+        }
+    }
+}
+
 // A split of a curve whose fragments all have other holders dissolves it untested.
 TEST(MoveSplit, AllSharedCurveLeavesWithoutTest) {
   for (const bool interactive : {false, true}) {
