@@ -200,6 +200,7 @@ class gl_widget : public QGLWidget,
   void release_region_texture();
   // The dialog's answer; empty when cancelled.
   std::string ask_for_image();
+  std::string read_sketch_to_trace(std::string& advice);
   void create_output_folders();
   std::string read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem);
   void reset_worker();

@@ -58,6 +58,8 @@ void recuit::read_config() {
   dt = c.dt;
   lambda = c.lambda;
   mu = c.mu;
+  // The energy of a network without fragments, not the last drawing's.
+  if (F <= 0) E = 0;
   if (F <= 0 || !main_gl_widget) return;
 
   if (main_gl_widget->on_optimiser_setup) main_gl_widget->on_optimiser_setup(nb_it, lambda);

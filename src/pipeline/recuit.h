@@ -48,7 +48,7 @@ struct recuit {
   // Interactive set-up: tables, k = 0, config/recuit.conf (nb_it, T, dt, lambda, mu).
   // With at least one fragment and the view (main_gl_widget set): the view's hook
   // gets nb_it and lambda, then progress_scale, Ti = T, E = E0, print_interval
-  // (at least 1) and the parameter line on standard output.
+  // (at least 1) and the parameter line on standard output. Without fragments E = 0.
   void read_config();
 
   // Batch set-up: tables, dt and lambda from the arguments, k = 0,
