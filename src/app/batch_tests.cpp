@@ -27,6 +27,7 @@
 #include "pipeline/load_sketch.h"
 #include "pipeline/paint_nodes.h"
 #include "pipeline/region_params.h"
+#include "pipeline/sketch_ink_check.h"
 #include "pipeline/split_regions.h"
 #include "pipeline/untraced_ink.h"
 
@@ -47,11 +48,6 @@ std::string parameter_part(float lambda, float dt) {
   std::ostringstream s;
   s << "l" << lambda << "dt" << dt;
   return s.str();
-}
-
-// Whether no pixel of the input image is paper (lighter than the ink threshold).
-bool holds_no_paper(const cv::Mat& input_image, float threshold) {
-  return cv::countNonZero(input_image > threshold) == 0;
 }
 
 // Creates the folders that will hold `path`. The writers do not create folders, and a
@@ -218,11 +214,10 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
                            bool keep_layer_images) {
   if (!load_sketch(path.c_str(), &input_image)) return false;
   const float threshold = read_ink_threshold();
-  report_mostly_ink(input_image, threshold, path);
-  if (holds_no_paper(input_image, threshold)) {
-    // One solid blob with nothing around it draws no stroke, and its hundreds of
-    // thousands of samples would keep the annealing busy for minutes.
-    std::cerr << path << ": every pixel is ink, so there is no stroke to trace" << std::endl;
+  const sketch_ink_check ink = check_sketch_ink(input_image, threshold, path);
+  for (const std::string* line : {&ink.advice, &ink.all_ink, &ink.no_ink})
+    if (!line->empty()) std::cerr << *line << std::endl;
+  if (!ink.all_ink.empty()) {
     input_image.release();
     return false;
   }

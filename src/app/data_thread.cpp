@@ -64,13 +64,9 @@ void data_thread::run_step(int n) {
   switch (n) {
     case 0:
       std::cout << "Extraction of topological graph: " << std::flush;
-      {
-        const float threshold = read_ink_threshold();
-        const bool named = view && !view->image_stem.empty();
-        report_mostly_ink(*input_image, threshold, named ? view->image_stem : std::string("the sketch"));
-        extract_layers(input_image, &layers, region_image, view ? view->min_nb_pixel_in_layer : 10,
-                       view ? view->separate_layers : false, threshold);
-      }
+      // The view judged the sketch's ink (check_sketch_ink) when it opened it.
+      extract_layers(input_image, &layers, region_image, view ? view->min_nb_pixel_in_layer : 10,
+                     view ? view->separate_layers : false, read_ink_threshold());
       hold_as_shown_bytes(*region_image);
       compute_ink_distance(layers, input_image->rows, input_image->cols);
       break;

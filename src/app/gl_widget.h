@@ -158,6 +158,8 @@ class gl_widget : public QGLWidget,
   // step is held at its next confirmation, which runs once edit has returned. Calls nest;
   // only the outermost one holds and releases the worker.
   void with_worker_waiting(const std::function<void()>& edit);
+  // A message in the main window's status bar for 5 s; nothing without a main window.
+  void show_status(const QString& text);
   // ---- end of the picking side ----
 
  public slots:
@@ -200,6 +202,7 @@ class gl_widget : public QGLWidget,
   void release_region_texture();
   // The dialog's answer; empty when cancelled.
   std::string ask_for_image();
+  std::string read_sketch_to_trace(std::string& advice);
   void create_output_folders();
   std::string read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem);
   void reset_worker();

@@ -21,7 +21,9 @@
 #include "io/graph_stream.h"
 #include "io/output_names.h"
 #include "pipeline/allowed_degrees.h"
+#include "pipeline/extract_layers.h"
 #include "pipeline/load_sketch.h"
+#include "pipeline/sketch_ink_check.h"
 
 namespace {
 
@@ -153,16 +155,21 @@ void gl_widget::open_file(bool ask_for_new_file) {
   image_path = path;
   image_stem = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
   set_current_sketch(image_stem);
-  create_output_folders();
   std::cout << "Open file:" << std::endl;
-  const bool loaded = load_sketch(image_path.c_str(), &input_image);
+  std::string advice;
+  const std::string refusal = read_sketch_to_trace(advice);
   reset_worker();
-  if (!loaded) {
-    drop_drawing("Cannot read the image " + image_path + "; nothing is opened.");
+  if (!refusal.empty()) {
+    drop_drawing(refusal);
     return;
   }
+  // Only a drawing that is traced gets its folders: a refused one would leave them empty.
+  create_output_folders();
   std::cout << image_path << std::endl << std::endl;
   show_input_image();
+  // Read before the extraction starts, which may take long on what the threshold takes
+  // for ink; opening another sketch stops it.
+  if (!advice.empty()) report(parentWidget(), advice + ".\nThe extraction goes on with this threshold.");
   worker.go = false;
   worker.rows = input_image.rows;
   worker.cols = input_image.cols;
@@ -183,8 +190,9 @@ void gl_widget::open_graph() {
   const std::string path = answer.toStdString();
   std::string stored_path, stored_stem;
   std::string problem = read_graph_file(path, stored_path, stored_stem);
-  if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image))
-    problem = "Cannot read the image " + stored_path + " of the graph file " + path + ".";
+  std::string why;
+  if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image, &why))
+    problem = "Cannot read the image " + stored_path + " of the graph file " + path + ": " + why + ".";
   if (!problem.empty()) {
     drop_drawing(problem + " Nothing is opened.");
     return;
@@ -242,6 +250,21 @@ void gl_widget::release_region_texture() {
   if (!gl_ready_ || found == scene.end()) return;
   makeCurrent();
   static_cast<Image_tex*>(found->second)->image->release_pixels();
+}
+
+// Loads image_path into input_image and judges its ink as the batch program does. Returns
+// why the drawing is not opened (the reason load_sketch gives, a sketch all ink, a sketch
+// without ink), or "" with `advice` set when most of it is ink under the threshold.
+std::string gl_widget::read_sketch_to_trace(std::string& advice) {
+  const std::string refused = " Nothing is opened.";
+  std::string why;
+  if (!load_sketch(image_path.c_str(), &input_image, &why))
+    return "Cannot read the image " + image_path + ": " + why + "." + refused;
+  const sketch_ink_check ink = check_sketch_ink(input_image, read_ink_threshold(), image_path);
+  advice = ink.advice;
+  if (!ink.all_ink.empty()) return (ink.advice.empty() ? "" : ink.advice + ".\n") + ink.all_ink + "." + refused;
+  if (!ink.no_ink.empty()) return ink.no_ink + "." + refused;
+  return {};
 }
 
 std::string gl_widget::ask_for_image() {

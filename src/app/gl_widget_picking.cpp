@@ -6,7 +6,9 @@
 #include <iostream>
 
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QWheelEvent>
 
 #include "app/gl_widget.h"
@@ -42,10 +44,18 @@ void gl_widget::mousePressEvent(QMouseEvent* event) {
   if (second_of_pair) std::cout << "fc_selected filled" << std::endl;
   update_selected_drawable(&vbo_selected);
   if (selection.size() % 2 == 1 && interaction_mode == mode_freeze) {
-    with_worker_waiting([this] { freeze_curves_of(selection.back().second, fixed_curves); });
+    std::size_t frozen = 0;
+    with_worker_waiting([&] { frozen = freeze_curves_of(selection.back().second, fixed_curves); });
     selection.clear();
     update_selected_drawable(&vbo_selected);
+    // The pick shows nothing in the view: the status bar says what it did.
+    const auto curves = [](std::size_t n) { return QString::number(n) + (n == 1 ? " curve" : " curves"); };
+    show_status("Froze " + curves(frozen) + "; " + curves(fixed_curves.size()) + " frozen in all.");
   }
+}
+
+void gl_widget::show_status(const QString& text) {
+  if (QMainWindow* main = qobject_cast<QMainWindow*>(window())) main->statusBar()->showMessage(text, 5000);
 }
 
 void gl_widget::mouseMoveEvent(QMouseEvent* event) {

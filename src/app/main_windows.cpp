@@ -231,11 +231,22 @@ void on_balance_changed(MainWindows* window, int value) {
 
 namespace {
 
+const char* const freeze_ended = "Freeze mode ended: picks select fragments again.";
+
+// Split, Merge and Unselect end freeze mode, whatever else they do; true when it was on.
+bool leave_freeze_mode(gl_widget* gl, int mode) {
+  const bool was_freezing = gl->interaction_mode == mode_freeze;
+  if (was_freezing) gl->interaction_mode = mode;
+  return was_freezing;
+}
+
 // Merge and Split: the pairs become constraints, then edits.
 void record_and_apply(MainWindows* window, int mode) {
   gl_widget* gl = window->gl;
+  const bool was_freezing = leave_freeze_mode(gl, mode);
   if (complete_pair_count(gl->selection) == 0) {
-    window->statusBar()->showMessage("Pick two fragments first (Ctrl+click or right click).", 5000);
+    const QString pick = "Pick two fragments first (Ctrl+click or right click).";
+    window->statusBar()->showMessage(was_freezing ? QString(freeze_ended) + " " + pick : pick, 5000);
     return;
   }
   gl->with_worker_waiting([&] {
@@ -256,10 +267,13 @@ void on_split_pressed(MainWindows* window) { record_and_apply(window, mode_split
 void on_freeze_pressed(MainWindows* window) {
   window->gl->interaction_mode = mode_freeze;
   window->gl->apply_selection();
+  window->statusBar()->showMessage(
+      "Freeze mode: each pick freezes the curves of the picked fragment; Split, Merge or Unselect ends it.", 5000);
 }
 
 void on_unselect_pressed(MainWindows* window) {
   gl_widget* gl = window->gl;
+  if (leave_freeze_mode(gl, mode_split)) window->statusBar()->showMessage(freeze_ended, 5000);
   gl->selection.clear();
   gl->update_selected_drawable(&gl->vbo_selected);
   gl->update();

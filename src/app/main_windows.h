@@ -50,12 +50,13 @@ void on_optimize_pressed(MainWindows* window);
 void on_balance_changed(MainWindows* window, int value);
 // Merge / Split: every complete usable pair of picks goes into must_merge / must_split,
 // then the pairs are merged / split (gl_widget::apply_selection). Fewer than two picks:
-// a status-bar message and nothing else.
+// a status-bar message and nothing else. Either ends freeze mode, edit or not.
 void on_merge_pressed(MainWindows* window);
 void on_split_pressed(MainWindows* window);
-// Freeze: from now on every pick freezes the curves of the picked fragment.
+// Freeze: from now on every pick freezes the curves of the picked fragment and says in
+// the status bar how many it froze, until Split, Merge or Unselect.
 void on_freeze_pressed(MainWindows* window);
-// Unselect: empties the selection.
+// Unselect: empties the selection and ends freeze mode.
 void on_unselect_pressed(MainWindows* window);
 // "Degree penalty [mu]": the energy's degree weight.
 void on_degree_penalty_changed(MainWindows* window, double value);

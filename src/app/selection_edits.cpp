@@ -108,7 +108,9 @@ void apply_picked_pairs(const std::vector<selection_entry>& selection, int mode,
   if (mode == mode_split) std::cout << "split done" << std::endl;
 }
 
-void freeze_curves_of(const f_curve* f, std::set<curve*>& fixed_curves) {
-  if (!f) return;
-  fixed_curves.insert(f->v_curve.begin(), f->v_curve.end());
+std::size_t freeze_curves_of(const f_curve* f, std::set<curve*>& fixed_curves) {
+  if (!f) return 0;
+  std::size_t frozen = 0;
+  for (curve* c : f->v_curve) frozen += fixed_curves.insert(c).second ? 1 : 0;
+  return frozen;
 }

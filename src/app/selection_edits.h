@@ -54,5 +54,6 @@ void split_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& se
 void apply_picked_pairs(const std::vector<selection_entry>& selection, int mode,
                         view_settings& settings);
 
-// Freeze: every curve holding f goes into the frozen set.
-void freeze_curves_of(const f_curve* f, std::set<curve*>& fixed_curves);
+// Freeze: every curve holding f goes into the frozen set. Returns how many were not in it
+// yet.
+std::size_t freeze_curves_of(const f_curve* f, std::set<curve*>& fixed_curves);

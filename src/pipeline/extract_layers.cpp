@@ -141,8 +141,8 @@ void trim_ringing_whiskers(const cv::Mat& input, std::vector<glm::ivec2>& compon
 
 }  // namespace
 
-bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
-  if (input_image.empty()) return false;
+std::string mostly_ink_advice(const cv::Mat& input_image, float threshold, const std::string& name) {
+  if (input_image.empty()) return {};
   CV_Assert(input_image.type() == CV_32FC1);
   std::vector<double> histogram(256, 0.0);
   std::size_t ink = 0;
@@ -154,7 +154,7 @@ bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::s
     }
   }
   const std::size_t total = input_image.total();
-  if (2 * ink <= total) return false;
+  if (2 * ink <= total) return {};
 
   std::ostringstream line;
   line.imbue(std::locale::classic());
@@ -175,7 +175,13 @@ bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::s
          << "): a threshold below that, such as " << (ink_grey + paper) / 510.0
          << ", separates the ink";
   }
-  std::cerr << line.str() << std::endl;
+  return line.str();
+}
+
+bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
+  const std::string advice = mostly_ink_advice(input_image, threshold, name);
+  if (advice.empty()) return false;
+  std::cerr << advice << std::endl;
   return true;
 }
 

@@ -22,11 +22,14 @@ inline bool is_ink(float v, float threshold = ink_threshold) { return v <= thres
 float read_ink_threshold(const char* path = "config/color_thresh.conf");
 
 // When more than half of the input image (CV_32FC1, values in [0, 1]) is ink under
-// `threshold`, as when a scan's grey paper is darker than the threshold, writes one line
-// on standard error naming `name`: the share of ink, the grey of the paper (the commonest
-// grey above the split that Otsu's method finds in the image's histogram) and a threshold
-// halfway between it and the commonest grey below the split (the ink). Returns whether it
-// wrote the line.
+// `threshold`, as when a scan's grey paper is darker than the threshold, one line naming
+// `name`: the share of ink, the grey of the paper (the commonest grey above the split
+// that Otsu's method finds in the image's histogram) and a threshold halfway between it
+// and the commonest grey below the split (the ink). Empty otherwise.
+std::string mostly_ink_advice(const cv::Mat& input_image, float threshold, const std::string& name);
+
+// Writes mostly_ink_advice's line, when there is one, on standard error; returns whether
+// it wrote it.
 bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name);
 
 // Rebuilds `layers` from the input image (CV_32FC1, values in [0, 1]), whose pixels are

@@ -14,8 +14,11 @@
 
 namespace {
 
-void refuse(const char* path, const std::string& why) {
-  std::cout << "cannot load sketch \"" << path << "\": " << why << std::endl;
+// The line on standard output, and the reason for the caller.
+bool refuse(const char* path, const std::string& reason, std::string* why) {
+  std::cout << "cannot load sketch \"" << path << "\": " << reason << std::endl;
+  if (why) *why = reason;
+  return false;
 }
 
 uint32_t be32(const std::vector<uchar>& b, std::size_t at) {
@@ -113,40 +116,36 @@ bool to_grey_bytes(const cv::Mat& decoded, cv::Mat& grey) {
 
 }  // namespace
 
-bool load_sketch(const char* path, cv::Mat* output) {
+bool load_sketch(const char* path, cv::Mat* output, std::string* why) {
   output->release();
+  if (why) why->clear();
   if (path == nullptr) {
     std::cout << "cannot load sketch: no file name given" << std::endl;
+    if (why) *why = "no file name given";
     return false;
   }
   std::error_code ec;
   const std::filesystem::file_status st = std::filesystem::status(path, ec);
   if (!std::filesystem::exists(st)) {
-    refuse(path, "no such file");
-    return false;
+    return refuse(path, "no such file", why);
   }
   if (std::filesystem::is_directory(st)) {
-    refuse(path, "it is a folder, not an image file");
-    return false;
+    return refuse(path, "it is a folder, not an image file", why);
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    refuse(path, "the file cannot be opened");
-    return false;
+    return refuse(path, "the file cannot be opened", why);
   }
   std::vector<uchar> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) {
-    refuse(path, "read error");
-    return false;
+    return refuse(path, "read error", why);
   }
   if (bytes.empty()) {
-    refuse(path, "the file is empty");
-    return false;
+    return refuse(path, "the file is empty", why);
   }
   uint32_t w = 0, h = 0;
   if (header_size(bytes, w, h) && too_large(w, h)) {
-    refuse(path, size_text(w, h));
-    return false;
+    return refuse(path, size_text(w, h), why);
   }
 
   // JPEG has no alpha: read it in colour mode, which also applies its EXIF orientation.
@@ -159,17 +158,14 @@ bool load_sketch(const char* path, cv::Mat* output) {
   }
   bytes = std::vector<uchar>();
   if (decoded.empty()) {
-    refuse(path, "not an image that can be decoded");
-    return false;
+    return refuse(path, "not an image that can be decoded", why);
   }
   if (too_large(uint64_t(decoded.cols), uint64_t(decoded.rows))) {
-    refuse(path, size_text(decoded.cols, decoded.rows));
-    return false;
+    return refuse(path, size_text(decoded.cols, decoded.rows), why);
   }
   cv::Mat grey;
   if (!to_grey_bytes(decoded, grey)) {
-    refuse(path, "unsupported pixel format");
-    return false;
+    return refuse(path, "unsupported pixel format", why);
   }
 
   output->create(2 * grey.rows, 2 * grey.cols, CV_32FC1);

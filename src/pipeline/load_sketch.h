@@ -1,6 +1,8 @@
 #pragma once
 // Reading a sketch file into the input image of the extraction.
 
+#include <string>
+
 #include <opencv2/core/mat.hpp>
 
 // Largest sketch accepted, in sketch pixels (before doubling): larger files are refused
@@ -23,5 +25,6 @@ constexpr long long max_sketch_pixels = 4096LL * 3072;
 //
 // Returns false, after one line on standard output naming the file, when the path is
 // null, the file is missing, unreadable, empty, not a decodable image, or larger than
-// the limits above; `output` is then left empty.
-bool load_sketch(const char* path, cv::Mat* output);
+// the limits above; `output` is then left empty and `why`, when given, holds the reason
+// that line gives (without the file name), for the caller to show.
+bool load_sketch(const char* path, cv::Mat* output, std::string* why = nullptr);

@@ -73,7 +73,7 @@ void recuit::read_config() {
   dt = c.dt;
   lambda = c.lambda;
   mu = c.mu;
-  // Whatever a loaded file held: a network without fragments has no energy to spend.
+  // The energy of a network without fragments, not the last drawing's.
   if (F <= 0) E = 0;
   if (F <= 0 || !main_gl_widget) return;
 

@@ -108,15 +108,18 @@ TEST_F(Lattice, OnlyCompleteUsablePairsCount) {
 
 TEST_F(Lattice, FreezeTakesEveryCurveOfTheFragmentAndEditsDropErasedCurves) {
   apply({0, 2}, mode_merge);  // f2 is now held twice
-  freeze_curves_of(f(2), settings.fixed_curves);
+  EXPECT_EQ(freeze_curves_of(f(2), settings.fixed_curves), 2u);
   EXPECT_EQ(settings.fixed_curves, (std::set<curve*>(f(2)->v_curve.begin(), f(2)->v_curve.end())));
   EXPECT_EQ(settings.fixed_curves.size(), 2u);
+  // The count is of the curves this pick froze: a second pick of f0 adds only its own.
+  EXPECT_EQ(freeze_curves_of(f(2), settings.fixed_curves), 0u);
+  EXPECT_EQ(freeze_curves_of(f(0), settings.fixed_curves), f(0)->v_curve.size() - 1);
   apply({0, 2}, mode_split);  // the merged curve leaves the network
   for (curve* c : settings.fixed_curves) {
     const bool alive = std::any_of(lg->curves.begin(), lg->curves.end(), [&](const curve& k) { return &k == c; });
     EXPECT_TRUE(alive);
   }
-  freeze_curves_of(nullptr, settings.fixed_curves);
+  EXPECT_EQ(freeze_curves_of(nullptr, settings.fixed_curves), 0u);
 }
 
 // The optimiser keeps the recorded constraints through every later move.

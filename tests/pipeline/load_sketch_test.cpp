@@ -13,9 +13,9 @@
 
 namespace {
 
-std::string capture_load(const std::string& path, cv::Mat& out, bool& ok) {
+std::string capture_load(const std::string& path, cv::Mat& out, bool& ok, std::string* why = nullptr) {
   testing::internal::CaptureStdout();
-  ok = load_sketch(path.c_str(), &out);
+  ok = load_sketch(path.c_str(), &out, why);
   return testing::internal::GetCapturedStdout();
 }
 
@@ -158,17 +158,28 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   for (const bad& b : cases) {
     cv::Mat out(3, 3, CV_32FC1);
     bool ok = true;
-    const std::string said = capture_load(b.path, out, ok);
+    std::string why = "stale";
+    const std::string said = capture_load(b.path, out, ok, &why);
     EXPECT_FALSE(ok) << b.path;
     EXPECT_TRUE(out.empty()) << b.path;
     EXPECT_NE(said.find("\"" + b.path + "\""), std::string::npos) << said;
     EXPECT_NE(said.find(b.why), std::string::npos) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    // The caller gets the reason the line gives, for its own message.
+    EXPECT_NE(why.find(b.why), std::string::npos) << why;
+    EXPECT_EQ(said, "cannot load sketch \"" + b.path + "\": " + why + "\n");
   }
   cv::Mat out;
+  std::string why;
   testing::internal::CaptureStdout();
-  EXPECT_FALSE(load_sketch(nullptr, &out));
+  EXPECT_FALSE(load_sketch(nullptr, &out, &why));
   EXPECT_NE(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(why, "no file name given");
+  // A sketch that loads leaves no reason behind.
+  const std::string fine = fixtures::temp_path("fine.png");
+  ASSERT_TRUE(cv::imwrite(fine, cv::Mat(2, 2, CV_8UC1, cv::Scalar(0))));
+  EXPECT_TRUE(load_sketch(fine.c_str(), &out, &why));
+  EXPECT_EQ(why, "");
 }
 
 // A phone photo of a sketch, 12 megapixels, is read whole: the limit sits above it.

@@ -104,6 +104,7 @@ TEST(RecuitSetup, EmptyNetworkKeepsBoundsAndTakesTheScheduleCount) {
   EXPECT_EQ(opt.cumulative_fcurves, (std::vector<int>{0}));
   EXPECT_EQ(opt.fragment_dist.b(), INT_MAX);
   EXPECT_EQ(opt.end_dist.b(), INT_MAX);
+  // The energy printed after the set-up is that of no fragments, not the last drawing's.
   EXPECT_EQ(opt.E, 0.0f);
   EXPECT_EQ(opt.progress_scale, 3.0);
   EXPECT_EQ(opt.print_interval, 5);

@@ -547,6 +547,9 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   session s(300);
   const std::string broken_png = s.folder.path("in/broken.png");
   std::ofstream(broken_png) << "not an image";
+  std::ofstream(s.folder.path("in/empty.png"));
+  s.folder.add_sketch("black.png", cv::Mat(300, 400, CV_8UC1, cv::Scalar(0)));
+  s.folder.add_sketch("white.png", cv::Mat(300, 400, CV_8UC1, cv::Scalar(255)));
   std::ofstream(s.folder.path("in/garbage.graph")) << "short";
   open_garden(s);
   s.save_graph(s.folder.path("in/good.graph"));
@@ -563,22 +566,34 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
     const char* file;      // below the work folder
     bool graph;            // opened with Open Graph
     const char* named;     // what the message names
+    const char* reason;    // and why it opens nothing
   };
   const bad_input cases[] = {
-      {"in/broken.png", false, "in/broken.png"},
-      {"in/garbage.graph", true, "in/garbage.graph"},
-      {"in/truncated.graph", true, "in/truncated.graph"},
-      {"in/moved.graph", true, "in/garden.png"},
+      {"in/broken.png", false, "in/broken.png", "not an image that can be decoded"},
+      {"in/empty.png", false, "in/empty.png", "the file is empty"},
+      // The batch program refuses it too; its paper grey could not be told either.
+      {"in/black.png", false, "in/black.png", "every pixel is ink, so there is no stroke to trace"},
+      {"in/white.png", false, "in/white.png", "no pixel is ink under the ink threshold"},
+      {"in/garbage.graph", true, "in/garbage.graph", "Cannot read the graph file"},
+      {"in/truncated.graph", true, "in/truncated.graph", "Cannot read the graph file"},
+      {"in/moved.graph", true, "in/garden.png", "no such file"},
   };
+  fs::remove_all(s.folder.path("out"));
   for (const bad_input& c : cases) {
     SCOPED_TRACE(c.file);
     s.dialogs.messages.clear();
+    testing::internal::CaptureStdout();
     if (c.graph)
       s.open_graph(s.folder.path(c.file));
     else
       s.open_sketch(s.folder.path(c.file));
+    const std::string said = testing::internal::GetCapturedStdout();
     ASSERT_EQ(s.dialogs.messages.size(), 1u);
     EXPECT_NE(s.dialogs.messages[0].find(c.named), std::string::npos) << s.dialogs.messages[0];
+    EXPECT_NE(s.dialogs.messages[0].find(c.reason), std::string::npos) << s.dialogs.messages[0];
+    EXPECT_EQ(said.find("Energy"), std::string::npos) << "no energy of the last drawing: " << said;
+    // An open that fails makes no folder for its results.
+    EXPECT_FALSE(s.folder.exists("out")) << c.file;
     EXPECT_TRUE(s.view.network.empty());
     EXPECT_TRUE(s.view.draw_list.empty());
     EXPECT_TRUE(s.view.threads.empty());
@@ -593,6 +608,27 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   s.open_sketch(s.folder.path("in/garden_moved.png"));
   ASSERT_TRUE(s.wait_for_step(11));
   EXPECT_FALSE(s.view.network.empty());
+}
+
+// A scan whose grey paper the threshold takes for ink: the window gives the advice the
+// batch program prints, before the extraction, which then goes on.
+TEST(GlWidgetFaults, MostlyInkSketchOpensWithTheThresholdAdvice) {
+  session s(100);
+  cv::Mat scan = fixtures::closed_ring(120, 40, 3);
+  scan.setTo(200, scan == 255);
+  scan.colRange(0, 20).setTo(255);
+  testing::internal::CaptureStderr();
+  s.open_sketch(s.folder.add_sketch("grey.png", scan));
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(s.dialogs.messages.size(), 1u);
+  const std::string& advice = s.dialogs.messages[0];
+  EXPECT_NE(advice.find("in/grey.png: "), std::string::npos) << advice;
+  EXPECT_NE(advice.find("% of the image is ink under the ink threshold"), std::string::npos) << advice;
+  EXPECT_NE(advice.find("its paper is grey 200"), std::string::npos) << advice;
+  EXPECT_NE(err.find("its paper is grey 200"), std::string::npos) << err;
+  EXPECT_FALSE(s.view.input_image.empty());
+  ASSERT_TRUE(s.wait_for_step(11));
+  EXPECT_TRUE(s.folder.exists("out/grey"));
 }
 
 TEST(GlWidgetFaults, CancelledDialogsKeepTheDrawingAndItsRun) {

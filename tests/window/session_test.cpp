@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -126,6 +127,43 @@ TEST(WindowSession, SplitMergeFreezeAndClearThroughTheButtonsHoldThroughARun) {
   EXPECT_TRUE(s.gl->must_merge.empty());
   EXPECT_TRUE(s.gl->fixed_curves.empty());
   EXPECT_EQ(s.gl->selection.size(), 1u);
+}
+
+// Freeze mode ends with Split, Merge or Unselect, whether or not they edit anything (in
+// the mode every pick freezes and empties the selection, so there is never a pair), and
+// each freezing pick says in the status bar how many curves it froze.
+TEST(WindowSession, SplitMergeAndUnselectEndFreezeMode) {
+  window_session s(100);
+  ASSERT_TRUE(s.open_sketch(s.folder.add_example("house.png")));
+  const auto [p, q] = window_test::neighbouring_keys(*s.gl);
+  ASSERT_TRUE(p && q);
+  ASSERT_EQ(p->v_curve.size(), 1u);
+  const QPoint at_p = s.widget_point(s.index_midpoint(p)), at_q = s.widget_point(s.index_midpoint(q));
+  QStatusBar* status = s.window->statusBar();
+  const std::set<curve*> frozen{p->v_curve[0]};
+  for (const char* button : {"Split", "Merge", "Unselect"}) {
+    SCOPED_TRACE(button);
+    s.action("Clear constraints")->trigger();
+    s.press("Freeze");
+    EXPECT_NE(status->currentMessage().indexOf("Split, Merge or Unselect ends it"), -1)
+        << status->currentMessage().toStdString();
+    s.ctrl_click(at_p);
+    EXPECT_TRUE(s.gl->selection.empty());
+    EXPECT_EQ(s.gl->fixed_curves, frozen);
+    EXPECT_EQ(status->currentMessage(), "Froze 1 curve; 1 curve frozen in all.");
+    s.ctrl_click(at_p);  // already frozen
+    EXPECT_EQ(status->currentMessage(), "Froze 0 curves; 1 curve frozen in all.");
+
+    s.press(button);
+    EXPECT_NE(s.gl->interaction_mode, mode_freeze);
+    EXPECT_NE(status->currentMessage().indexOf("Freeze mode ended"), -1) << status->currentMessage().toStdString();
+    // Picks select again, and freeze nothing more.
+    s.ctrl_click(at_q);
+    EXPECT_EQ(s.gl->selection.size(), 1u);
+    EXPECT_EQ(s.gl->fixed_curves, frozen);
+    s.press("Unselect");
+    EXPECT_TRUE(s.gl->selection.empty());
+  }
 }
 
 // Buttons pressed while the optimiser runs its slices edit the network only while the
