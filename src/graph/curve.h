@@ -53,7 +53,15 @@ struct curve_segment {
   // the samples determine and raised to this degree, so the points stay finite. No
   // sample at all: the previous points are kept when there are enough finite ones, else
   // they become copies of the first previous point (or the origin); the result is 0.
+  // A Bézier that would leave the image (the frame of its first fragment) is the best
+  // one with its control points in the frame.
   float fit();
+
+  // For a segment of degree 1 to 3 fitted by another fit (a joint one): when its Bézier
+  // leaves the image, or with hold_ends when an end point lies outside it, refits it
+  // with its control points in the frame; with hold_ends its end points stay where they
+  // are, moved into the frame. Changes nothing else and computes no error.
+  void keep_in_frame(bool hold_ends);
 
   // Mean weighted squared distance of the samples from the fitted Bézier, pixels^2;
   // changes nothing. Not a number when the segment holds no sample, or when it has fewer

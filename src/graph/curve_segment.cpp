@@ -14,6 +14,7 @@
 
 #include "graph/curve.h"
 #include "graph/f_curve.h"
+#include "graph/image_frame.h"
 
 namespace {
 
@@ -253,6 +254,26 @@ void keep_previous(std::vector<glm::dvec2>& ctrl, std::size_t k) {
   ctrl.assign(k, p);
 }
 
+// The image the segment's samples come from: its first fragment's.
+image_frame segment_frame(const curve_segment& seg) {
+  return seg.v_frag_ref.empty() || !seg.v_frag_ref.front().fragment
+             ? image_frame()
+             : seg.v_frag_ref.front().fragment->frame;
+}
+
+// The K points held in the frame for the segment's normal equations.
+template <int K>
+void fit_points_in_frame(const normal_equations<K>& ne, const image_frame& frame, bool hold_ends,
+                         glm::dvec2* points) {
+  double a[K * K], bx[K], by[K];
+  for (int i = 0; i < K; ++i) {
+    for (int j = 0; j < K; ++j) a[i * K + j] = ne.a(i, j);
+    bx[i] = ne.bx(i);
+    by[i] = ne.by(i);
+  }
+  fit_in_frame(frame, K, a, bx, by, hold_ends, points);
+}
+
 // determined: whether the samples fixed the points (false: previous points were kept).
 template <int K>
 float fit_least_squares(curve_segment& seg, bool* determined = nullptr) {
@@ -267,6 +288,9 @@ float fit_least_squares(curve_segment& seg, bool* determined = nullptr) {
   } else {
     keep_previous(seg.v_ctrl_point, K);
   }
+  const image_frame frame = segment_frame(seg);
+  if (fitted && leaves_frame(frame, seg.v_ctrl_point.data(), K))
+    fit_points_in_frame<K>(ne, frame, false, seg.v_ctrl_point.data());
   Eigen::Matrix<double, K, 1> cx, cy;
   for (int j = 0; j < K; ++j) {
     cx(j) = seg.v_ctrl_point[j].x;
@@ -658,6 +682,35 @@ float curve_segment::fit() {
     case 1: return fit_least_squares<2>(*this);
     case 2: return fit_least_squares<3>(*this);
     default: return fit_least_squares<4>(*this);
+  }
+}
+
+namespace {
+
+template <int K>
+void keep_segment_in_frame(curve_segment& seg, bool hold_ends) {
+  const image_frame frame = segment_frame(seg);
+  if (!frame.known() || seg.v_ctrl_point.size() != static_cast<std::size_t>(K)) return;
+  glm::dvec2* p = seg.v_ctrl_point.data();
+  const bool ends_out = hold_ends && (frame.clamp(p[0]) != p[0] || frame.clamp(p[K - 1]) != p[K - 1]);
+  if (!ends_out && !leaves_frame(frame, p, K)) return;
+  normal_equations<K> ne;
+  accumulate<K>(seg, ne);
+  if (ne.used == 0) {
+    for (int j = 0; j < K; ++j) p[j] = frame.clamp(p[j]);
+    return;
+  }
+  fit_points_in_frame<K>(ne, frame, hold_ends, p);
+}
+
+}  // namespace
+
+void curve_segment::keep_in_frame(bool hold_ends) {
+  switch (degree) {
+    case 1: keep_segment_in_frame<2>(*this, hold_ends); break;
+    case 2: keep_segment_in_frame<3>(*this, hold_ends); break;
+    case 3: keep_segment_in_frame<4>(*this, hold_ends); break;
+    default: break;
   }
 }
 

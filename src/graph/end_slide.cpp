@@ -211,6 +211,8 @@ void slide_chosen_end(end_slide& slide, int degree) {
     default:
       break;
   }
+  // The end lies on a curve inside the image; the inner points may not run past it.
+  slide.curve->v_segment.front().keep_in_frame(true);
 }
 
 // Sets up the record for c, or returns false when c cannot slide: no segment, a degree

@@ -53,6 +53,7 @@ void f_curve::fit_cubic() {
         v_ctrl_point[k] = glm::dvec2(static_cast<double>(cx[k]), static_cast<double>(cy[k]));
       total_error = s_sum + cx.dot(nm * cx - 2 * rx) + cy.dot(nm * cy - 2 * ry);
       mean_error = total_error / static_cast<float>(n);
+      keep_in_frame();
       return;
     }
   }
@@ -78,6 +79,42 @@ void f_curve::fit_cubic() {
     const glm::dvec2 d = glm::dvec2(v_point[i]) - c;
     sum += static_cast<double>(v_weight[i]) * (d.x * d.x + d.y * d.y);
   }
+  total_error = static_cast<float>(sum);
+  mean_error = n == 0 ? 0.0f : total_error / static_cast<float>(n);
+  keep_in_frame();
+}
+
+void f_curve::keep_in_frame(bool hold_ends) {
+  if (!frame.known() || v_ctrl_point.size() != 4) return;
+  const bool ends_out = hold_ends && (frame.clamp(v_ctrl_point[0]) != v_ctrl_point[0] ||
+                                      frame.clamp(v_ctrl_point[3]) != v_ctrl_point[3]);
+  if (!ends_out && !leaves_frame(frame, v_ctrl_point.data(), 4)) return;
+  const std::size_t n = std::min({v_t.size(), v_point.size(), v_weight.size()});
+  // Parameters narrowed to float, as the fit above reads them.
+  const auto visit = [&](auto&& f) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (v_weight[i] != 0) {
+        double b[4];
+        cubic_basis(static_cast<double>(static_cast<float>(v_t[i])), b);
+        f(b, glm::dvec2(v_point[i]), static_cast<double>(v_weight[i]));
+      }
+  };
+  double a[16] = {}, bx[4] = {}, by[4] = {};
+  visit([&](const double* b, glm::dvec2 p, double w) {
+    for (int j = 0; j < 4; ++j) {
+      for (int k = 0; k < 4; ++k) a[j * 4 + k] += w * b[j] * b[k];
+      bx[j] += w * p.x * b[j];
+      by[j] += w * p.y * b[j];
+    }
+  });
+  fit_in_frame(frame, 4, a, bx, by, hold_ends, v_ctrl_point.data());
+  double sum = 0;
+  visit([&](const double* b, glm::dvec2 p, double w) {
+    glm::dvec2 c(0, 0);
+    for (int k = 0; k < 4; ++k) c += b[k] * v_ctrl_point[k];
+    const glm::dvec2 d = p - c;
+    sum += w * (d.x * d.x + d.y * d.y);
+  });
   total_error = static_cast<float>(sum);
   mean_error = n == 0 ? 0.0f : total_error / static_cast<float>(n);
 }
@@ -153,6 +190,7 @@ void f_curve::split_at(layer_graph& layer, double t) {
   if (!(t > 0 && t < 1)) return;
   layer.f_curves.emplace_back();
   f_curve& tail = layer.f_curves.back();
+  tail.frame = frame;
 
   for (edge* e : v_edge) {
     e->v_f_curve.push_back(&tail);

@@ -5,6 +5,8 @@
 
 #include <glm/vec2.hpp>
 
+#include "graph/image_frame.h"
+
 struct curve;
 struct edge;
 struct layer_graph;
@@ -24,6 +26,7 @@ struct f_curve {
   std::vector<frag_conn*> v_frag_conn;   // its two junctions; the frag_end entry says which end
   float mean_error = 0;                  // weighted squared error / sample count, pixels^2
   float total_error = 0;                 // weighted squared error, pixels^2
+  image_frame frame;                     // the image its cubic stays within; unknown: free
 
   // Weighted least-squares cubic of all samples, in single precision: four control points
   // into v_ctrl_point, total_error = sum of w |p - C(t)|^2 (expanded form, may be slightly
@@ -32,8 +35,15 @@ struct f_curve {
   // Fewer than four distinct parameters with non-zero weight: the best cubic of lower
   // degree (a point, a line, a parabola, raised to degree 3) with its direct error; no
   // such sample at all: the control points are kept (padded to four with (0, 0)) and both
-  // errors are 0. Control points stay finite whenever the samples are.
+  // errors are 0. Control points stay finite whenever the samples are. A cubic that
+  // leaves `frame` is refitted by keep_in_frame.
   void fit_cubic();
+
+  // When the cubic leaves `frame`, or with hold_ends when an end lies outside it: the
+  // least-squares cubic (in double) with its control points in the frame, and with
+  // hold_ends its end points kept where they are, moved into the frame; both errors
+  // measured directly. Otherwise, and without a known frame, nothing changes.
+  void keep_in_frame(bool hold_ends = false);
 
   // Unweighted single-precision cubic of the samples with t0 <= parameters[i] <= t1,
   // reparametrised onto [0, 1]; parameters holds one entry per sample (normally v_t).

@@ -154,6 +154,10 @@ void fit_fragments_jointly(const std::vector<frag_conn*>& junctions) {
     }
   }
 
+  // Shared ends are moved into the image alike at every fragment, so they stay shared.
+  for (int k = 0; k < nb; ++k)
+    if (usable[k]) fragments[k]->keep_in_frame(true);
+
   if (kept > 0) report_kept(kept, fragments.size(), "fragments");
 }
 
@@ -384,6 +388,11 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
     const glm::dvec2 nb = sa.v_ctrl_point[inner_neighbour(join.first->end, sa.degree)];
     sb.v_ctrl_point[inner_neighbour(join.second->end, sb.degree)] = 2.0 * j - nb;
   }
+
+  // Shared ends are moved into the image alike at every curve, so they stay shared.
+  for (curve* c : ordered)
+    if (!c->v_segment.empty() && usable[ordinal_of[c]] && !frozen_in_view(c))
+      c->v_segment[0].keep_in_frame(true);
 
   if (kept > 0) report_kept(kept, ordered.size(), "curves");
 }

@@ -41,6 +41,9 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   int height = 0;  // rows of the layer's image window (sketch doubled); SVG height
   int width = 0;   // columns of that window; SVG width
 
+  // The image every curve of the layer stays within.
+  image_frame frame() const { return {static_cast<double>(width), static_cast<double>(height)}; }
+
   layer_graph() = default;
   layer_graph(const layer_graph&) = delete;  // elements link to each other by address
   layer_graph& operator=(const layer_graph&) = delete;

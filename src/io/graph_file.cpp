@@ -210,6 +210,7 @@ void read_record(std::istream& in, layer_graph& lg, record_form form) {
   lg.width = read_pod<std::int32_t>(in);
 
   for (f_curve& f : lg.f_curves) {
+    f.frame = lg.frame();
     read_pod_vector(in, f.v_point);
     read_pod_vector(in, f.v_t);
     if (form == record_form::stream)

@@ -229,6 +229,7 @@ void build_layer(layer_graph& lg, layer& raster, int rows, int cols) {
     const std::set<int32_t>& ends = g.nodes_of_edge[edge_id];
     if (ends.size() != 2) continue;
     f_curve& f = lg.f_curves.emplace_back();
+    f.frame = lg.frame();
     f.v_point = pixels[e];
     edges[e]->v_f_curve.push_back(&f);
     f.v_edge.push_back(edges[e]);
@@ -382,6 +383,7 @@ bool holds_graph_pixel(const layer& raster, const std::vector<glm::ivec2>& compo
 void add_component_fragment(layer_graph& lg, const std::vector<glm::ivec2>& pixels,
                             const std::vector<double>& t) {
   f_curve& f = lg.f_curves.emplace_back();
+  f.frame = lg.frame();
   frag_conn& f1 = lg.frag_conns.emplace_back();
   frag_conn& f2 = lg.frag_conns.emplace_back();
   edge& ed = lg.edges.emplace_back();

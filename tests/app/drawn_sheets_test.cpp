@@ -428,4 +428,106 @@ TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
             << std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() << " s" << std::endl;
 }
 
+// How far (image pixels) the drawn curves and the fragments' cubics of the network run
+// past the image's frame [0, cols] x [0, rows], sampled densely; 0 when all stay inside.
+double distance_outside(const curve_network& network, int cols, int rows) {
+  double worst = 0;
+  const auto visit = [&](const std::vector<glm::dvec2>& ctrl) {
+    const int degree = static_cast<int>(ctrl.size()) - 1;
+    if (degree < 0) return;
+    for (int i = 0; i <= 1000; ++i) {
+      const glm::dvec2 p = bezier_eval(degree, ctrl.data(), i / 1000.0);
+      const double out = std::max({-p.x, p.x - cols, -p.y, p.y - rows, 0.0});
+      worst = std::max(worst, std::isfinite(out) ? out : 1e9);
+    }
+  };
+  for (const layer_graph& lg : network) {
+    for (const f_curve& f : lg.f_curves) visit(f.v_ctrl_point);
+    for (const curve& c : lg.curves)
+      for (const curve_segment& s : c.v_segment) visit(s.v_ctrl_point);
+  }
+  return worst;
+}
+
+// Ink against the page's edges and corners, a mostly dark page, and JPEG noise: fits of
+// such ink run past the image's border unless they are held in it.
+TEST(DrawnSheets, NoCurveRunsOutsideTheImage) {
+  struct page {
+    const char* name;
+    cv::Mat sketch;
+    bool batch;  // whether the batch program takes it (it refuses a page without paper)
+  };
+  cv::Mat edges = fixtures::blank_sketch(120, 160);
+  cv::rectangle(edges, {0, 0}, {159, 119}, ink, 3);
+  cv::line(edges, {0, 0}, {159, 119}, ink, 3);
+  cv::line(edges, {0, 119}, {159, 0}, ink, 3);
+  cv::circle(edges, {150, 10}, 40, ink, 3);  // cut by two sides
+  cv::Mat dark(120, 160, CV_8UC1, cv::Scalar(40));
+  cv::ellipse(dark, {80, 60}, {70, 40}, 0, 0, 360, cv::Scalar(255), cv::FILLED);
+  cv::circle(dark, {80, 60}, 20, cv::Scalar(40), cv::FILLED);
+  cv::circle(dark, {0, 119}, 30, cv::Scalar(255), cv::FILLED);
+  cv::Mat noise(90, 120, CV_8UC1);
+  cv::RNG rng(26);
+  rng.fill(noise, cv::RNG::UNIFORM, 0, 256);
+  cv::GaussianBlur(noise, noise, {0, 0}, 2.0);
+  cv::normalize(noise, noise, 0, 255, cv::NORM_MINMAX);
+  const page pages[] = {{"ink on every edge and corner", edges, true},
+                        {"a mostly dark page", dark, true},
+                        {"blurred noise", noise, true},
+                        {"a page all ink", cv::Mat(60, 80, CV_8UC1, cv::Scalar(0)), false}};
+  const std::string saved_root = output_root;
+  output_root = testing::TempDir();
+  for (const page& p : pages) {
+    for (const char* extension : {".png", ".jpg"}) {
+      SCOPED_TRACE(std::string(p.name) + extension);
+      const std::string path = fixtures::temp_path(std::string("page") + extension);
+      ASSERT_TRUE(cv::imwrite(path, p.sketch, {cv::IMWRITE_JPEG_QUALITY, 50}));
+      const int cols = 2 * p.sketch.cols, rows = 2 * p.sketch.rows;
+      testing::internal::CaptureStdout();
+      testing::internal::CaptureStderr();
+      double batch = 0, worker = 0, worker_before = 0;
+      if (p.batch) {
+        cv::Mat input, region, boundary;
+        curve_network network;
+        data_thread process(&network, &input, &region);
+        std::srand(1);
+        EXPECT_TRUE(extract_batch_network(path, input, region, boundary, network, process));
+        batch = distance_outside(network, cols, rows);
+        anneal(process.optimiser, false);
+        batch = std::max(batch, distance_outside(network, cols, rows));
+      }
+      {
+        view_settings view;
+        view.nb_edge_one_node = 20;
+        view.image_stem = "drawn_sheet";
+        main_gl_widget = &view;
+        curve_network network;
+        cv::Mat input, region;
+        EXPECT_TRUE(load_sketch(path.c_str(), &input));
+        data_thread process(&network, &input, &region);
+        process.rows = input.rows;
+        process.cols = input.cols;
+        process.region_params = read_region_params();
+        std::srand(1);
+        for (int step = 0; step <= 9; ++step) {
+          process.run_step(step);
+          worker_before = std::max(worker_before, distance_outside(network, cols, rows));
+        }
+        for (layer_graph& lg : network) lg.fit_joined_curves();
+        worker_before = std::max(worker_before, distance_outside(network, cols, rows));
+        anneal(process.optimiser, true);
+        worker = distance_outside(network, cols, rows);
+        main_gl_widget = nullptr;
+      }
+      testing::internal::GetCapturedStderr();
+      testing::internal::GetCapturedStdout();
+      // Rounding of a fit whose samples lie on the border only.
+      EXPECT_LE(batch, 1e-5);
+      EXPECT_LE(worker_before, 1e-5);
+      EXPECT_LE(worker, 1e-5);
+    }
+  }
+  output_root = saved_root;
+}
+
 }  // namespace
