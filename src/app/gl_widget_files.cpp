@@ -528,7 +528,6 @@ void gl_widget::print_fit_statistics() const {
   std::cout << "U_data_sqrt=" << sum_sqrt << " with /nb_curve: " << sum_sqrt / n << std::endl;
 }
 
-// After the worker was released with stop set.
 // A drawing reopened after its run had ended: that end, passes and result files, runs
 // now, on this thread (there is no worker to hold).
 void gl_widget::end_finished_run() {
@@ -542,6 +541,7 @@ std::string gl_widget::result_svg_path() const {
   return output_root + image_stem + "/" + image_stem + "_bezier_end.svg";
 }
 
+// After the worker was released with stop set.
 void gl_widget::finish_run() {
   if (optimize_button != nullptr) optimize_button->setText("Optimize");
   for (layer_graph& lg : network) lg.refit_curves();
