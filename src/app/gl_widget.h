@@ -109,10 +109,17 @@ class gl_widget : public QGLWidget,
 
   // "Optimize": clears the pause and lets the run go on: a waiting worker is released, a
   // worker inside a step goes on at its confirmation, and without a worker one is started
-  // when iterations are left. False when there is nothing to run.
+  // when iterations are left. A drawing reopened after its run had ended gets that end
+  // now (passes, result files, a status note). False when there is nothing to run.
   bool resume_run();
+  // Past the optimiser's set-up with the iteration count reached.
+  bool run_has_ended() const;
   // "Pause": the next confirmation holds the worker.
   void pause_run();
+
+  // A note for the user: one line on standard output and, in the main window, the
+  // status bar for a few seconds.
+  void show_status(const std::string& text);
 
   // Drawables showing the result of the finished step s (1 to 10 extraction and set-up,
   // 11 the first slice, later slices); called by on_thread_end and apply_selection.
@@ -158,8 +165,6 @@ class gl_widget : public QGLWidget,
   // step is held at its next confirmation, which runs once edit has returned. Calls nest;
   // only the outermost one holds and releases the worker.
   void with_worker_waiting(const std::function<void()>& edit);
-  // A message in the main window's status bar for 5 s; nothing without a main window.
-  void show_status(const QString& text);
   // ---- end of the picking side ----
 
  public slots:
@@ -174,7 +179,8 @@ class gl_widget : public QGLWidget,
   void open_file(bool ask_for_new_file = true);
   // Asks for a .graph file, restores the drawing and the worker, resumes at its step.
   void open_graph();
-  // Asks for a file name and writes the .graph file once the worker waits.
+  // Asks for a file name and writes the .graph file once the worker waits. Without a
+  // drawing it says so (show_status) and writes nothing.
   void save_graph();
   void reopen_file();
   // The confirmation of a worker step (queued from job_end; also called by Optimize).
@@ -208,6 +214,8 @@ class gl_widget : public QGLWidget,
   void reset_worker();
   void drop_drawing(const std::string& problem);
   void show_initial_curves();
+  // "bezier_ctp_rec" from the network, blue at depth 0.78, bound to the Output slider.
+  void show_refined_curves();
   void start_worker_at_its_step();
   void clear_drawing();
   void forget_image();
@@ -219,6 +227,9 @@ class gl_widget : public QGLWidget,
   void start_optimiser_slices();
   void end_run_under_lock();
   void finish_run();
+  void end_finished_run();
+  // <output root>/<stem>/<stem>_bezier_end.svg
+  std::string result_svg_path() const;
   void rebuild_pick_index();
   void show_input_image();
   void set_optimiser_controls(int nb_it, float lambda);
@@ -229,6 +240,8 @@ class gl_widget : public QGLWidget,
   // True from a release of the worker (go set while a thread exists) to the next
   // confirmation: the worker may be inside a step, so its data are not consistent.
   bool worker_released_ = false;
+  // The end of this drawing's run has been done (its result written) in this session.
+  bool run_end_done_ = false;
   // save_graph waits for the worker: the next confirmation holds it.
   bool holding_for_save_ = false;
   // Native scan code of each key held down -> the Qt key its press gave.

@@ -11,12 +11,15 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStatusBar>
 
 #include "app/q_slider_change_alpha.h"
+#include "app/saved_degrees.h"
 #include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
@@ -32,7 +35,6 @@ enum display_slider { input_slider = 0, region_slider = 1, initial_slider = 2, o
 
 const glm::vec3 red(1, 0, 0);
 const glm::vec3 blue(0, 0, 1);
-const glm::vec3 black(0, 0, 0);
 
 // First word of config/default_dir_open.conf; empty without the file.
 QString start_folder() {
@@ -56,6 +58,12 @@ bool holds_fragments(const curve_network& network) {
 }
 
 }  // namespace
+
+void gl_widget::show_status(const std::string& text) {
+  std::cout << text << std::endl;
+  if (auto* main_window = qobject_cast<QMainWindow*>(window()))
+    main_window->statusBar()->showMessage(QString::fromStdString(text), 5000);
+}
 
 // ---- worker control ----------------------------------------------------------------
 
@@ -116,6 +124,7 @@ void gl_widget::show_lambda_in_use(float lambda) {
 
 // Network, selection, constraint sets and pick index emptied.
 void gl_widget::clear_drawing() {
+  run_end_done_ = false;
   network.clear();
   must_split.clear();
   must_merge.clear();
@@ -225,7 +234,10 @@ void gl_widget::open_graph() {
     paused = false;
     // Optimize and the iteration slider start no run on it (whatever count the file held).
     if (!holds_fragments(network))
-      std::cout << path << ": the curve network holds no fragment: nothing to optimise" << std::endl;
+      show_status(path + ": the curve network holds no fragment: nothing to optimise");
+    // A finished run shows its result as its end did.
+    else if (run_has_ended())
+      show_refined_curves();
     return;
   }
   worker.go = true;
@@ -294,8 +306,15 @@ std::string gl_widget::read_graph_file(const std::string& path, std::string& sto
     read_string(in, stored_path);
     read_string(in, stored_stem);
     const std::uint64_t nb_layer = read_count(in);
-    for (std::uint64_t i = 0; i < nb_layer; ++i) network.emplace_back(in);
+    std::vector<std::vector<double>> saved_errors;
+    for (std::uint64_t i = 0; i < nb_layer; ++i) network.emplace_back(in, saved_errors.emplace_back());
     worker.load(in);
+    // Past the first slice the optimiser may have changed degrees, which the file keeps
+    // only through the curves' fit errors; the drawing goes on with the degrees it had.
+    if (worker.step > 11) {
+      auto errors = saved_errors.begin();
+      for (layer_graph& lg : network) restore_saved_degrees(lg, *errors++);
+    }
   } catch (const std::exception& e) {
     return "Cannot read the graph file " + path + " (" + e.what() + ").";
   }
@@ -343,6 +362,11 @@ void gl_widget::start_worker_at_its_step() {
 // ---- saving ------------------------------------------------------------------------
 
 void gl_widget::save_graph() {
+  // Without a drawing the file would hold no image path and could not be reopened.
+  if (image_path.empty()) {
+    show_status("Nothing to save: open a sketch or a graph first.");
+    return;
+  }
   const QString answer = QFileDialog::getSaveFileName(parentWidget(), tr("Save File"), start_folder(),
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
   if (answer.isEmpty()) return;
@@ -382,14 +406,21 @@ void gl_widget::on_change_nb_iteration(int n) {
     start_optimiser_slices();
 }
 
+bool gl_widget::run_has_ended() const {
+  return worker.step > 10 && worker.optimiser.k >= worker.optimiser.nb_it;
+}
+
 bool gl_widget::resume_run() {
   paused = false;
   if (threads.empty()) {
     // A drawing reopened past the set-up, or a finished run: a worker starts only when
     // iterations are left.
-    if (input_image.empty() || worker.step <= 10 || worker.optimiser.k >= worker.optimiser.nb_it ||
-        !holds_fragments(network))
-      return false;
+    if (input_image.empty() || worker.step <= 10 || !holds_fragments(network)) return false;
+    if (run_has_ended()) {
+      if (run_end_done_) return false;
+      end_finished_run();
+      return true;
+    }
     if (worker.step == 11) worker.step = 12;
     start_optimiser_slices();
     return true;
@@ -482,18 +513,19 @@ void gl_widget::refresh_step_display(int finished_step) {
       show_initial_curves();
       rebuild_pick_index();
       break;
-    case 11:
-      if (gl_ready_) {
-        const std::array<float*, 4> alphas = build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.78f, blue);
-        if (alpha_sliders.size() > output_slider) alpha_sliders[output_slider]->set_targets(alphas);
-      }
-      break;
     default:
-      if (finished_step == 10 || finished_step > 11) {
-        if (gl_ready_) build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.0f, black);
-      }
+      if (finished_step >= 10) show_refined_curves();
       break;
   }
+}
+
+// Whichever refresh makes the set first (a drawing reopened past its first slice makes
+// it at a later one), it is drawn blue over the initial curves and follows Output.
+void gl_widget::show_refined_curves() {
+  if (!gl_ready_) return;
+  makeCurrent();
+  const std::array<float*, 4> alphas = build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.78f, blue);
+  if (alpha_sliders.size() > output_slider) alpha_sliders[output_slider]->set_targets(alphas);
 }
 
 // ---- the end of a run --------------------------------------------------------------
@@ -509,10 +541,7 @@ void gl_widget::end_run_under_lock() {
     lg.slide_one_lone_end();
     lg.slide_both_lone_ends();
   }
-  if (gl_ready_) {
-    makeCurrent();
-    build_curve_drawables(&vbo_result, "bezier_ctp_rec", 0.0f, black);
-  }
+  show_refined_curves();
   worker.stop = true;
   network.write_recuit_end("");
   print_fit_statistics();
@@ -536,6 +565,19 @@ void gl_widget::print_fit_statistics() const {
   std::cout << "U_data_sqrt=" << sum_sqrt << " with /nb_curve: " << sum_sqrt / n << std::endl;
 }
 
+// A drawing reopened after its run had ended: that end, passes and result files, runs
+// now, on this thread (there is no worker to hold).
+void gl_widget::end_finished_run() {
+  end_run_under_lock();
+  updateGL();
+  finish_run();
+  show_status("The run had reached its last iteration: its result is written to " + result_svg_path() + ".");
+}
+
+std::string gl_widget::result_svg_path() const {
+  return output_root + image_stem + "/" + image_stem + "_bezier_end.svg";
+}
+
 // After the worker was released with stop set.
 void gl_widget::finish_run() {
   if (optimize_button != nullptr) optimize_button->setText("Optimize");
@@ -549,9 +591,10 @@ void gl_widget::finish_run() {
   const float e2 = network.energy_recomputed(0.99f, 1e-5f);
   std::cout << "energy : " << e1 << " " << e2 << std::endl;
   for (layer_graph& lg : network) lg.fit_and_slide_ends();
-  network.save_curves_svg(output_root + image_stem + "/" + image_stem + "_bezier_end.svg", false);
+  network.save_curves_svg(result_svg_path(), false);
   for (std::thread& t : threads) t.join();
   print_energy_and_curve_count();
   threads.clear();
   worker_released_ = false;
+  run_end_done_ = true;
 }

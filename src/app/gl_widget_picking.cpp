@@ -6,14 +6,13 @@
 #include <iostream>
 
 #include <QKeyEvent>
-#include <QMainWindow>
 #include <QMouseEvent>
-#include <QStatusBar>
 #include <QWheelEvent>
 
 #include "app/gl_widget.h"
 #include "app/pick_search.h"
 #include "app/selection_edits.h"
+#include "app/view_zoom.h"
 
 void gl_widget::with_worker_waiting(const std::function<void()>& edit) {
   // Only the outermost call holds and releases the worker.
@@ -34,7 +33,7 @@ void gl_widget::mousePressEvent(QMouseEvent* event) {
   if (!picking || pick_index.empty()) return;
   const glm::vec2 p = pick_point(event->x(), event->y(), viewport, zoom, pan_x, pan_y,
                                  input_image.cols, input_image.rows);
-  // At zoom 0 (the - key has no lower bound) the drawing is one point: nothing to pick.
+  // A degenerate viewport (no image yet) gives no point to pick.
   if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
   const bool second_of_pair = selection.size() % 2 == 1;
   const selection_entry picked = second_of_pair ? pick_in_layer(selection.back().first, pick_index, p)
@@ -49,13 +48,9 @@ void gl_widget::mousePressEvent(QMouseEvent* event) {
     selection.clear();
     update_selected_drawable(&vbo_selected);
     // The pick shows nothing in the view: the status bar says what it did.
-    const auto curves = [](std::size_t n) { return QString::number(n) + (n == 1 ? " curve" : " curves"); };
+    const auto curves = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " curve" : " curves"); };
     show_status("Froze " + curves(frozen) + "; " + curves(fixed_curves.size()) + " frozen in all.");
   }
-}
-
-void gl_widget::show_status(const QString& text) {
-  if (QMainWindow* main = qobject_cast<QMainWindow*>(window())) main->statusBar()->showMessage(text, 5000);
 }
 
 void gl_widget::mouseMoveEvent(QMouseEvent* event) {
@@ -74,15 +69,7 @@ void gl_widget::wheelEvent(QWheelEvent* event) {
   event->accept();
   const QPoint angle = event->angleDelta();
   if (std::abs(angle.x()) > std::abs(angle.y())) return;  // a horizontal wheel
-  const int steps = angle.y() / 8 / 15;
-  if (zoom > 1 || (zoom == 1 && steps > 0)) {
-    zoom += steps;
-    if (zoom <= 0) zoom = 1;
-  } else {
-    zoom_out_steps -= steps;
-    if (zoom_out_steps <= 0) zoom_out_steps = 1;
-    zoom = 1.0f / zoom_out_steps;
-  }
+  step_zoom(zoom, zoom_out_steps, angle.y() / 8 / 15);  // one step per notch of 120
   apply_view_to_drawables();
   update();
 }
@@ -105,8 +92,10 @@ void gl_widget::keyReleaseEvent(QKeyEvent* event) {
     case Qt::Key_Right: pan_x -= 5 / widget_width / zoom; break;
     case Qt::Key_Up: pan_y -= 5 / widget_height / zoom; break;
     case Qt::Key_Down: pan_y += 5 / widget_height / zoom; break;
-    case Qt::Key_Plus: zoom += 1; break;
-    case Qt::Key_Minus: zoom -= 1; break;
+    // As one notch of the wheel: a zoom of 0 or below would show the drawing as a dot
+    // or upside down.
+    case Qt::Key_Plus: step_zoom(zoom, zoom_out_steps, 1); break;
+    case Qt::Key_Minus: step_zoom(zoom, zoom_out_steps, -1); break;
     case Qt::Key_T:
       update();
       [[fallthrough]];

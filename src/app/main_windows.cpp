@@ -21,6 +21,10 @@
 namespace {
 
 const char* const balance_slider_name = "balance_slider";
+// At the window's least size the sliders keep room to be dragged and the view room to
+// show a drawing.
+constexpr int least_slider_width = 200;
+constexpr int least_view_height = 300;
 
 QLabel* legend_bar(QWidget* parent, const char* colour) {
   QLabel* bar = new QLabel(QString(5, QChar(0x2015)), parent);
@@ -38,6 +42,7 @@ MainWindows::MainWindows(QWidget* parent) : QMainWindow(parent) {
 
   setGeometry(100, 126, 1024, 1024);
   gl->lambda_spin_box->hide();
+  gl->setMinimumHeight(least_view_height);
 
   QWidget* panel = new QWidget(this);
   QGridLayout* panel_grid = new QGridLayout(panel);
@@ -87,6 +92,7 @@ QWidget* MainWindows::make_slider_block() {
   QWidget* block = new QWidget(this);
   QGridLayout* grid = new QGridLayout(block);
   grid->addWidget(new QLabel("High perturbations", this), 0, 0);
+  gl->iteration_slider->setMinimumWidth(least_slider_width);
   grid->addWidget(gl->iteration_slider, 0, 1);
   grid->addWidget(new QLabel("Low perturbations", this), 0, 2);
 
@@ -96,6 +102,7 @@ QWidget* MainWindows::make_slider_block() {
   balance->setSingleStep(1);
   balance->setMaximum(1000);
   balance->setValue(static_cast<int>(1000 * gl->worker.optimiser.lambda));
+  balance->setMinimumWidth(least_slider_width);
   connect(balance, &QSlider::valueChanged, this, [this](int v) { on_balance_changed(this, v); });
   gl->balance_slider = balance;
   // Small lambda follows the strokes closely, large lambda keeps few and simple curves.

@@ -8,6 +8,7 @@
 #include <list>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "graph/curve.h"
 #include "graph/edge.h"
@@ -54,6 +55,10 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // that ends early or whose counts cannot be right) or std::out_of_range (a link
   // outside its list); the partly read record is then destroyed.
   explicit layer_graph(std::istream& in);
+  // The same; saved_mean_errors gets each curve's stored mean fit error, in curve list
+  // order, before the refit replaces it (the record keeps no degree; that error is the
+  // fit's at the degree the curve had).
+  layer_graph(std::istream& in, std::vector<double>& saved_mean_errors);
 
   // Writes this layer's .graph record; links are list positions. Throws
   // std::out_of_range("invalid map<K, T> key") on a link to an element not in this layer.

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "graph/layer_graph.h"
 #include "io/graph_stream.h"
@@ -185,7 +186,8 @@ void rebuild_segments(curve& c) {
   c.refit();
 }
 
-void read_record(std::istream& in, layer_graph& lg, record_form form) {
+void read_record(std::istream& in, layer_graph& lg, record_form form,
+                 std::vector<double>* saved_mean_errors = nullptr) {
   layer_tables t;
   t.fragments = read_list(in, lg.f_curves, min_fragment_bytes - (form == record_form::stream ? 0 : 8), form);
   t.junctions = read_list(in, lg.frag_conns, min_junction_bytes, form);
@@ -271,6 +273,10 @@ void read_record(std::istream& in, layer_graph& lg, record_form form) {
       read_ptr_vector(in, t.nregions[i]->v_region, t.regions);
     }
   }
+  if (saved_mean_errors != nullptr) {
+    saved_mean_errors->clear();
+    for (const curve& c : lg.curves) saved_mean_errors->push_back(c.mean_error);
+  }
   // Segments last: the fit reads the fragments' samples, all in place by now.
   for (curve& c : lg.curves) rebuild_segments(c);
   lg.topo = &static_cast<topo_graph&>(lg);
@@ -284,6 +290,10 @@ struct file_closer {
 }  // namespace
 
 layer_graph::layer_graph(std::istream& in) { read_record(in, *this, record_form::stream); }
+
+layer_graph::layer_graph(std::istream& in, std::vector<double>& saved_mean_errors) {
+  read_record(in, *this, record_form::stream, &saved_mean_errors);
+}
 
 void layer_graph::write(std::ostream& out) const { write_record(out, *this, record_form::stream); }
 

@@ -1,5 +1,6 @@
 #include "view_session.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -485,6 +486,64 @@ TEST(GlWidgetGraph, ReopenedWithoutFragmentsPastTheSetUpHasNothingToOptimise) {
   EXPECT_EQ(s.view.image_stem, "ring");
 }
 
+// A session whose first drawing comes from a .graph file draws its refined network as
+// one from a sketch does: blue, with its end points, following the Output slider.
+TEST(GlWidgetGraph, ReopenedBeforeItsFirstSliceTheRunIsDrawnInItsColours) {
+  session s(2000000);
+  open_garden(s);
+  s.save_graph(s.folder.path("in/extracted.graph"));
+  ASSERT_EQ(s.view.scene.count("bezier_ctp_rec_1"), 0u);  // no slice has drawn yet
+  s.open_graph(s.folder.path("in/extracted.graph"));
+  ASSERT_EQ(s.view.worker.step, 11);
+  const std::size_t before = s.confirmed_steps.size();
+  s.press_optimize();
+  ASSERT_TRUE(s.wait_for([&] { return s.confirmed_steps.size() > before + 2; }));
+  s.press_optimize();  // held, so that the drawables stay still
+  expect_curve_set(s.view, "bezier_ctp_rec", 0.78f, glm::vec3(0, 0, 1));
+  s.sliders[3]->setValue(102);
+  EXPECT_FLOAT_EQ(drawable<gl_bezier_node>(s.view, "bezier_ctp_rec_node")->alpha, 0.4f);
+}
+
+// A drawing saved after its run ended shows that run's result when reopened, with the
+// degrees its curves ended with, and Optimize writes its result picture.
+TEST(GlWidgetGraph, SavedAfterItsRunEndedReopensWithItsResult) {
+  session s(20000);
+  open_garden(s);
+  s.press_optimize();
+  ASSERT_TRUE(s.wait_for_run_end());
+  std::vector<int> degrees;
+  for (const layer_graph& lg : s.view.network)
+    for (const curve& c : lg.curves) degrees.push_back(c.v_segment[0].degree);
+  ASSERT_NE(std::count(degrees.begin(), degrees.end(), 3), static_cast<long>(degrees.size()));
+  s.save_graph(s.folder.path("in/ended.graph"));
+  const std::string result = s.folder.path("out/garden/garden_bezier_end.svg");
+  fs::remove(result);
+
+  s.open_graph(s.folder.path("in/ended.graph"));
+  EXPECT_TRUE(s.view.threads.empty());
+  expect_curve_set(s.view, "bezier_ctp_rec", 0.78f, glm::vec3(0, 0, 1));
+  auto* cubics = drawable<gl_bezier_deg_3>(s.view, "bezier_ctp_rec_3");
+  EXPECT_NE(std::find(s.view.draw_list.begin(), s.view.draw_list.end(), cubics), s.view.draw_list.end());
+  std::vector<int> reopened;
+  for (const layer_graph& lg : s.view.network)
+    for (const curve& c : lg.curves) reopened.push_back(c.v_segment[0].degree);
+  EXPECT_EQ(reopened, degrees);
+  for (const layer_graph& lg : s.view.network) EXPECT_EQ(check_network(lg), "");
+
+  // Optimize ends the run it was saved after: its result is written, and it says so.
+  testing::internal::CaptureStdout();
+  s.press_optimize();
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(fs::exists(result));
+  EXPECT_NE(out.find("result is written to out/garden/garden_bezier_end.svg"), std::string::npos) << out;
+  EXPECT_TRUE(s.view.threads.empty());
+  EXPECT_EQ(s.optimize_button->text(), "Optimize");
+  // Once done, a further press has nothing left to run.
+  fs::remove(result);
+  EXPECT_FALSE(s.view.resume_run());
+  EXPECT_FALSE(fs::exists(result));
+}
+
 // A confirmation that reaches the view after the stop of its drawing was asked for (as
 // one queued before a dialog's event loop) finishes and writes nothing.
 TEST(GlWidgetFaults, AConfirmationAfterTheStopFinishesNothing) {
@@ -519,7 +578,7 @@ TEST(GlWidgetFaults, WithoutGlEntryPointsTheControlsCallNoGl) {
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     view.keyReleaseEvent(&release);
   }
-  EXPECT_FLOAT_EQ(view.zoom, 1.5f);
+  EXPECT_FLOAT_EQ(view.zoom, 1.0f);  // one step in from 1/2
   EXPECT_FALSE(folder.exists("color.png"));
   EXPECT_FALSE(folder.exists("depth.png"));
 }
@@ -534,6 +593,7 @@ TEST(GlWidgetSession, DestroyingTheViewEmptiesTheShaderRegistry) {
 
 TEST(GlWidgetFaults, SaveGraphThatCannotWriteItsFileNamesIt) {
   session s(100);
+  open_garden(s);  // without a drawing nothing is written at all
   const std::string path = s.folder.path("no_such_folder/drawing.graph");
   testing::internal::CaptureStderr();
   s.save_graph(path);

@@ -92,6 +92,31 @@ TEST(MainWindows, HasItsMenusShortcutsAndControlsWiredToTheView) {
   EXPECT_TRUE(s.gl->must_split.empty());
 }
 
+// With no drawing open there is nothing a .graph file could bring back: the status bar
+// says so, no file name is asked for and nothing is written.
+TEST(MainWindows, SaveGraphWithNothingOpenSaysSoAndWritesNothing) {
+  window_session s(200);
+  const std::string path = s.folder.path("in/nothing.graph");
+  s.dialogs.files.push_back(path);
+  s.action("Save Graph")->trigger();
+  EXPECT_EQ(s.window->statusBar()->currentMessage(), "Nothing to save: open a sketch or a graph first.");
+  EXPECT_EQ(s.dialogs.files.size(), 1u);  // no dialog took the answer
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(path + ".graph"));
+}
+
+// Made as small as it goes, the window keeps both sliders wide enough to drag and the
+// view tall enough to show a drawing.
+TEST(MainWindows, AtItsLeastSizeTheSlidersAndTheViewStayUsable) {
+  window_session s(200);
+  s.window->resize(1, 1);
+  ASSERT_TRUE(s.wait_for([&] { return s.window->size() == s.window->minimumSize(); }, 5000))
+      << s.window->width() << " x " << s.window->height();
+  QTest::qWait(100);
+  for (QSlider* slider : {s.gl->iteration_slider, s.balance_slider()}) EXPECT_GE(slider->width(), 200);
+  EXPECT_GE(s.gl->height(), 300);
+}
+
 // The balance slider shows the lambda in use at every moment: the set-up of a new
 // drawing reads config/recuit.conf again and the slider follows; a reopened .graph file
 // brings its own lambda, and the slider follows too.
