@@ -11,16 +11,14 @@ void take_nearest_degree(curve& c, double saved) {
   int best = 0;
   double best_gap = 0;
   for (int d = 1; d <= 3; ++d) {
-    c.v_segment[0].degree = d;
-    c.refit();
+    c.refit_at_degree(d);
     const double gap = std::abs(c.mean_error - saved);
     if (best == 0 || gap < best_gap) {
       best = d;
       best_gap = gap;
     }
   }
-  c.v_segment[0].degree = best;
-  c.refit();
+  c.refit_at_degree(best);
 }
 
 }  // namespace
