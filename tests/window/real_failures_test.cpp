@@ -135,13 +135,10 @@ int selected_pixels(const cv::Mat& view) {
 // In freeze mode each pick freezes and empties the selection, so no pair is ever left
 // for Split or Merge: each of the three buttons must end the mode by itself.
 TEST_F(real_session, SplitMergeAndUnselectEndFreezeModeAndAPickThereSaysWhatItFroze) {
-  answer_dialog("ctrl+o", "Open File", "house.png");
-  ASSERT_TRUE(wait_until([&] { return log().find("Number of curves:") != std::string::npos; }, 30000)) << log();
-  pause_ms(500);
-  const cv::Mat opened = screenshot("opened");
+  cv::Mat opened;
   layout where;
+  ASSERT_TRUE(open_sketch("house.png", opened, where));
   buttons at;
-  ASSERT_TRUE(find_layout(opened, where)) << "no legend in " << (dir / "opened.png");
   ASSERT_TRUE(find_buttons(opened, where, at)) << "no buttons in " << (dir / "opened.png");
   const cv::Rect status(0, where.optimize.y + 25, opened.cols, opened.rows - where.optimize.y - 25);
   // Any point of the drawing picks its nearest fragment.

@@ -221,6 +221,16 @@ cv::Mat real_session::screenshot(const std::string& name) {
   return cv::imread(p.string(), cv::IMREAD_COLOR);
 }
 
+::testing::AssertionResult real_session::open_sketch(const std::string& name, cv::Mat& shot, layout& where) {
+  answer_dialog("ctrl+o", "Open File", name);
+  if (!wait_until([&] { return log().find("Number of curves:") != std::string::npos; }, 30000))
+    return ::testing::AssertionFailure() << name << " reached no set-up:\n" << log();
+  pause_ms(500);
+  shot = screenshot("opened");
+  if (!find_layout(shot, where)) return ::testing::AssertionFailure() << "no legend in " << (dir / "opened.png");
+  return ::testing::AssertionSuccess();
+}
+
 bool find_layout(const cv::Mat& shot, layout& out) {
   const auto bar_rows = [&](auto is_colour, int from, int to, int& x0, int& x1) {
     int y_sum = 0, n = 0;

@@ -42,6 +42,15 @@ std::size_t count_of(const std::string& text, const std::string& what);
 // Pixels that differ between two pictures of one size.
 int differing_pixels(const cv::Mat& a, const cv::Mat& b);
 
+// Where the window puts what the test clicks: the "Optimize" button lies under the legend,
+// one legend row below its green bar; the view fills the window above the legend.
+struct layout {
+  cv::Point optimize;
+  cv::Rect view;
+};
+
+bool find_layout(const cv::Mat& shot, layout& out);
+
 // One X server with a window manager, on a display of its own, and the program in it,
 // started in a fresh working folder holding config/ (a run of 3,000,000 iterations),
 // shader/ and in/house.png. A test that needs other inputs or settings overrides
@@ -75,15 +84,9 @@ class real_session : public ::testing::Test {
   // Types a file name into the dialog the shortcut opens, as a person does, and accepts it.
   void answer_dialog(const std::string& shortcut, const std::string& title, const std::string& name);
   cv::Mat screenshot(const std::string& name);
+  // Ctrl+O on the sketch `name` of in/, then waits for the extraction to reach the
+  // optimiser's set-up: `shot` is the screenshot "opened" and `where` its layout.
+  ::testing::AssertionResult open_sketch(const std::string& name, cv::Mat& shot, layout& where);
 };
-
-// Where the window puts what the test clicks: the "Optimize" button lies under the legend,
-// one legend row below its green bar; the view fills the window above the legend.
-struct layout {
-  cv::Point optimize;
-  cv::Rect view;
-};
-
-bool find_layout(const cv::Mat& shot, layout& out);
 
 }  // namespace real_x
