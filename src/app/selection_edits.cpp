@@ -5,7 +5,9 @@
 #include <list>
 
 #include "app/fragment_chain.h"
+#include "graph/joint_fit.h"
 #include "graph/layer_graph.h"
+#include "pipeline/allowed_degrees.h"
 #include "pipeline/view_settings.h"
 
 namespace {
@@ -39,14 +41,22 @@ void pair_chain_with_ends(const std::list<f_curve*>& chain, f_curve* a, f_curve*
   }
 }
 
-void add_chain_to_first_curve_of(layer_graph& G, f_curve* a, const std::list<f_curve*>& chain,
-                                 f_curve* b) {
-  if (a->v_curve.empty()) return;
+// Unless a curve of a holds b already: one curve over a, the chain and b, built from the
+// fragments' own one-fragment curves (none is left beside it) at the highest allowed
+// degree, with its ends put where the curves it meets have theirs.
+void build_merged_curve(layer_graph& G, f_curve* a, const std::list<f_curve*>& chain, f_curve* b,
+                        view_settings& settings) {
   for (const curve* c : a->v_curve)
     if (holds(c, b)) return;
-  curve* target = a->v_curve[0];
-  for (f_curve* m : chain) target->add_fragment(G, m);
-  target->add_fragment(G, b);
+  std::vector<f_curve*> whole{a};
+  whole.insert(whole.end(), chain.begin(), chain.end());
+  whole.push_back(b);
+  // The build erases the one-fragment curves it absorbs; the frozen set must not keep them.
+  for (const f_curve* f : whole)
+    if (f->v_curve.size() == 1 && f->v_curve[0]->v_f_curve.size() == 1) settings.fixed_curves.erase(f->v_curve[0]);
+  curve* merged = build_curve_from_chain(G, whole, nearest_allowed_degree(settings.allowed_degree, 3));
+  if (!merged) return;
+  fit_between_junctions(*merged);
   std::cout << std::endl << "merging" << std::endl;
 }
 
@@ -81,7 +91,7 @@ void merge_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& se
   const std::vector<curve*> of_b = curves_without(b, a);
   apart.insert(apart.end(), of_b.begin(), of_b.end());
   detach_all(G, apart, settings.fixed_curves);
-  add_chain_to_first_curve_of(G, a, chain, b);
+  build_merged_curve(G, a, chain, b, settings);
 }
 
 void split_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& settings) {

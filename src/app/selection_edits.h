@@ -40,8 +40,11 @@ std::size_t record_picked_pairs(const std::vector<selection_entry>& selection, f
 
 // Merge of a (first pick) and b in G: the fragments on a shortest chain between them are
 // paired with a and b in must_merge; the curves of a not holding b and of b not holding a
-// leave the network; unless a curve of a then holds b, the chain and b are added to a's
-// first curve. Prints a line end, "merging" and a line end when it adds.
+// leave the network; unless a curve of a then holds b, one curve of the highest degree
+// the view allows is built over a, the chain and b, absorbing their one-fragment curves
+// (a chain fragment that another curve holds is shared), and its ends are put at its
+// junctions (fit_between_junctions). Prints a line end, "merging" and a line end when it
+// builds.
 void merge_picked_pair(layer_graph& G, f_curve* a, f_curve* b, view_settings& settings);
 
 // Split of a and b in G: every curve holding both leaves the network (each fragment left

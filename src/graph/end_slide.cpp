@@ -191,6 +191,22 @@ template double slide_search<3>(double, double, double&, end_slide&);
 template double refit_inner_points<2>(end_slide&, double);
 template double refit_inner_points<3>(end_slide&, double);
 
+void fit_inner_points_between(curve& c, glm::dvec2 start, glm::dvec2 end) {
+  if (c.v_segment.empty()) return;
+  curve_segment& segment = c.v_segment.front();
+  const int degree = segment.degree;
+  if (degree < 1 || degree > 3 || segment.v_ctrl_point.size() != static_cast<std::size_t>(degree) + 1) return;
+  segment.v_ctrl_point.front() = start;
+  segment.v_ctrl_point.back() = end;
+  // No passing curve: the record places nothing, the ends stay where they were put.
+  end_slide held;
+  held.curve = &c;
+  held.first_point = &segment.v_ctrl_point.front();
+  held.last_point = &segment.v_ctrl_point.back();
+  if (degree == 2) refit_inner_points<2>(held, 0);
+  if (degree == 3) refit_inner_points<3>(held, 0);
+}
+
 namespace {
 
 // Slides the record's chosen end: the search, then the end placed (and the inner points

@@ -47,3 +47,9 @@ double slide_search(double a, double b, double& cost, end_slide& slide);
 // inner points stay.
 template <int degree>
 double refit_inner_points(end_slide& slide, double x);
+
+// Puts the ends of c's first segment (control points 0 and degree) at start and end and,
+// for a quadratic or cubic, refits the inner points with both held as refit_inner_points
+// does. A segment of another degree, or without its degree + 1 points, is left as it is.
+// The curve's mean error is not updated.
+void fit_inner_points_between(curve& c, glm::dvec2 start, glm::dvec2 end);

@@ -1,11 +1,13 @@
 #include "graph/joint_fit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <set>
 #include <unordered_map>
 
 #include "graph/curve.h"
+#include "graph/end_slide.h"
 #include "graph/f_curve.h"
 #include "graph/joint_system.h"
 #include "graph/nregion.h"
@@ -244,6 +246,43 @@ void hold_lone_ends(joint_system& sys, const std::vector<curve*>& ordered,
   }
 }
 
+// A curve the user merged by hand and did not freeze: its ends go where the others put
+// their junctions, not where its own samples pull them.
+bool held_to_junctions(curve* c) { return merged_in_view(c) && !frozen_in_view(c); }
+
+// The point of the junction where c ends at conn: the end of the first other curve ending
+// there that is not itself held to its junctions, else where the junction's fragments
+// meet (the end point of the first of c's fragments listed there). False when there is
+// neither.
+bool junction_point(const curve& c, const nconnection& conn, const frag_conn& junction, glm::dvec2& out) {
+  for (curve* o : conn.v_curve) {
+    if (o == &c || held_to_junctions(o) || o->v_segment.empty()) continue;
+    const int end = curve_end_at(*o, junction);
+    const std::vector<glm::dvec2>& points = o->v_segment[0].v_ctrl_point;
+    if (end < 0 || static_cast<std::size_t>(end) >= points.size()) continue;
+    out = points[end];
+    return true;
+  }
+  for (const frag_end& fe : junction.v_frag_end) {
+    const std::vector<curve*>& holders = fe.fragment->v_curve;
+    if (std::find(holders.begin(), holders.end(), &c) == holders.end()) continue;
+    const std::vector<glm::dvec2>& points = fe.fragment->v_ctrl_point;
+    if (points.size() != 4) return false;
+    out = points[fe.end != 0 ? 3 : 0];
+    return true;
+  }
+  return false;
+}
+
+// Drops the ends of curves held to their junctions from the lists: they share no
+// variable, so their samples do not pull the points where the others meet.
+void drop_held_ends(std::vector<std::vector<curve_end_entry>>& end_lists) {
+  for (std::vector<curve_end_entry>& list : end_lists)
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const curve_end_entry& e) { return held_to_junctions(e.owner); }),
+               list.end());
+}
+
 void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& curves,
                 bool smooth) {
   // Variable bases in list order; curves outside degrees 0 to 3 or without a segment
@@ -318,11 +357,16 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
 
   sys.regularise_underdetermined();
 
-  for (const std::vector<curve_end_entry>& list : end_lists) {
-    if (list.size() < 2) {
+  std::vector<std::size_t> nb_listed(end_lists.size());
+  for (std::size_t ci = 0; ci < end_lists.size(); ++ci) nb_listed[ci] = end_lists[ci].size();
+  drop_held_ends(end_lists);
+
+  for (std::size_t ci = 0; ci < end_lists.size(); ++ci) {
+    if (nb_listed[ci] < 2) {
       std::cout << "error  azertyuiazertazert" << std::endl;
       continue;
     }
+    const std::vector<curve_end_entry>& list = end_lists[ci];
     for (std::size_t e = 1; e < list.size(); ++e) sys.merge(list[0].variable, list[e].variable);
   }
 
@@ -365,12 +409,13 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
     for (int k = 0; k <= seg.degree; ++k) seg.v_ctrl_point[k] = glm::dvec2(sys.x[base + k], sys.y[base + k]);
   }
 
-  for (const std::vector<curve_end_entry>& list : end_lists) {
-    if (list.size() < 2) {
+  for (std::size_t ci = 0; ci < end_lists.size(); ++ci) {
+    if (nb_listed[ci] < 2) {
       std::cout << "error  azertyuiazertazert" << std::endl;
       continue;
     }
-    if (!usable[ordinal_of[list[0].owner]]) continue;
+    const std::vector<curve_end_entry>& list = end_lists[ci];
+    if (list.empty() || !usable[ordinal_of[list[0].owner]]) continue;
     // A frozen curve's end is the shared point as it stands, not its solve's rounding.
     const curve_end_entry* source = &list[0];
     for (const curve_end_entry& e : list)
@@ -393,11 +438,33 @@ void fit_curves(const std::vector<nconnection*>& connections, std::list<curve>& 
   for (curve* c : ordered)
     if (!c->v_segment.empty() && usable[ordinal_of[c]] && !frozen_in_view(c))
       c->v_segment[0].keep_in_frame(true);
+  // Once the others have their shared points, inside the image.
+  for (curve* c : ordered)
+    if (held_to_junctions(c) && usable[ordinal_of[c]]) fit_between_junctions(*c);
 
   if (kept > 0) report_kept(kept, ordered.size(), "curves");
 }
 
 }  // namespace
+
+void fit_between_junctions(curve& c) {
+  if (c.v_segment.empty() || c.v_nconnection.size() != 2) return;
+  const std::vector<glm::dvec2>& points = c.v_segment[0].v_ctrl_point;
+  if (points.empty()) return;
+  glm::dvec2 ends[2] = {points.front(), points.back()};
+  std::vector<int> taken;  // a curve closed at one junction finds its other end there
+  for (const nconnection* conn : c.v_nconnection) {
+    if (!conn || conn->v_frag_conn.empty() || !conn->v_frag_conn[0]) return;
+    const frag_conn& junction = *conn->v_frag_conn[0];
+    const int end = curve_end_at(c, junction, taken);
+    glm::dvec2 p;
+    if (end < 0 || !junction_point(c, *conn, junction, p)) return;
+    ends[end == 0 ? 0 : 1] = p;
+    taken.push_back(end);
+  }
+  fit_inner_points_between(c, ends[0], ends[1]);
+  c.v_segment[0].keep_in_frame(true);
+}
 
 void fit_curves_jointly(const std::vector<nconnection*>& connections, std::list<curve>& curves) {
   fit_curves(connections, curves, false);

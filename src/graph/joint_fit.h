@@ -37,8 +37,20 @@ void fit_fragments_jointly(const std::vector<frag_conn*>& junctions);
 // connection where fewer than two curve ends are found writes "error  azertyuiazertazert"
 // twice. Curves with another degree, or without a segment, keep their points, and so do
 // the curves frozen in the view (main_gl_widget's fixed_curves): their points are held in
-// the system, so the curves that meet them share their end points as they stand.
+// the system, so the curves that meet them share their end points as they stand. A curve
+// the user merged by hand (main_gl_widget's must_merge) and did not freeze shares no
+// variable: one curve over a corner fits its samples badly, and would pull the junctions
+// off the ink. It takes the others' shared points afterwards (fit_between_junctions).
 void fit_curves_jointly(const std::vector<nconnection*>& connections, std::list<curve>& curves);
+
+// Puts c's two ends at the points of their junctions and refits a quadratic's or cubic's
+// inner points between them (fit_inner_points_between): at a junction where another curve
+// ends that is not itself merged by hand, that curve's end point; elsewhere the point
+// where the junction's fragments meet, c's own fragment's end point there. A curve
+// without two connections, or an end without such a point, is left as it is. Its inner
+// points are then kept inside the image, its ends held. The curve's mean error is not
+// updated.
+void fit_between_junctions(curve& c);
 
 // Not called by either program: fit_curves_jointly plus a smooth join at every
 // connection where exactly two curves (both of degree 2 or 3) end and their inner tangent

@@ -84,7 +84,8 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // fit_curves_jointly over the connections where at least two curves end: every curve
   // of the layer is refitted (first segment), sharing its end points at those. Here and
   // in the passes below, the curves frozen in the view (main_gl_widget's fixed_curves)
-  // stay exactly as they are, and the curves meeting them take their end points.
+  // stay exactly as they are, and the curves meeting them take their end points; a curve
+  // merged by hand takes the end points of the curves it meets (fit_curves_jointly).
   void fit_joined_curves();
 
   // Mean squared fit error of the layer's fragments plus, for every junction of two or
@@ -108,12 +109,14 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   void refit_curves();
 
   // curve::slide_lone_end on every curve of which exactly one of its two connections has
-  // fewer than two curves ending at it. Curves without exactly two connections, and
-  // frozen curves, are skipped.
+  // fewer than two curves ending at it. Curves without exactly two connections, frozen
+  // curves and curves merged by hand (which keep their ends at their junctions) are
+  // skipped.
   void slide_one_lone_end();
 
   // curve::slide_lone_ends on every curve at both of whose two connections it is the only
-  // curve that ends. Curves without exactly two connections, and frozen curves, are skipped.
+  // curve that ends. Curves without exactly two connections, frozen curves and curves
+  // merged by hand are skipped.
   void slide_both_lone_ends();
 
   // The finishing passes: fit_joined_curves, slide_one_lone_end, slide_both_lone_ends.

@@ -136,7 +136,7 @@ void layer_graph::refit_curves() {
 
 void layer_graph::slide_one_lone_end() {
   for (curve& c : curves) {
-    if (c.v_nconnection.size() != 2 || frozen_in_view(&c)) continue;
+    if (c.v_nconnection.size() != 2 || frozen_in_view(&c) || merged_in_view(&c)) continue;
     const bool lone_0 = c.v_nconnection[0]->v_curve.size() < 2;
     const bool lone_1 = c.v_nconnection[1]->v_curve.size() < 2;
     if (lone_0 != lone_1) c.slide_lone_end();
@@ -151,7 +151,7 @@ void layer_graph::fit_and_slide_ends() {
 
 void layer_graph::slide_both_lone_ends() {
   for (curve& c : curves) {
-    if (c.v_nconnection.size() != 2 || frozen_in_view(&c)) continue;
+    if (c.v_nconnection.size() != 2 || frozen_in_view(&c) || merged_in_view(&c)) continue;
     if (c.v_nconnection[0]->v_curve.size() == 1 && c.v_nconnection[1]->v_curve.size() == 1) {
       c.slide_lone_ends();
     }

@@ -54,3 +54,7 @@ extern view_settings* main_gl_widget;
 
 // Whether the user froze `c` in the view; never in the batch program.
 bool frozen_in_view(curve* c);
+
+// Whether `c` holds two fragments that the user merged (a must_merge pair); never in the
+// batch program. Looks up without adding entries.
+bool merged_in_view(const curve* c);

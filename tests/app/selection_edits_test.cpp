@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "graph/joint_system.h"
 #include "pipeline/recuit.h"
 #include "pipeline/view_settings.h"
 #include "support/linked_lattice.h"
@@ -55,13 +56,49 @@ TEST_F(Lattice, MergeAlongAChainTakesTheChainAndPairsItWithBothEnds) {
 TEST_F(Lattice, MergeOfFragmentsAlreadyOnOneCurveOnlyDropsTheirOtherCurves) {
   apply({0, 2}, mode_merge);
   const curve* merged = f(0)->v_curve[0];
+  f(4)->v_curve[0]->add_fragment(*lg, f(2));  // f2 held a second time, by f4's curve
   const std::size_t curves = lg->curves.size();
   apply({0, 2}, mode_merge);
   EXPECT_TRUE(together(f(0), f(2)));
   EXPECT_EQ(f(0)->v_curve[0], merged);
-  // f2 kept its own curve beside the merged one; it had no partner and leaves.
-  EXPECT_EQ(lg->curves.size(), curves - 1);
+  // The other curve of f2 has no partner and leaves; f4 gets a curve of its own.
+  EXPECT_EQ(lg->curves.size(), curves);
   EXPECT_EQ(f(2)->v_curve.size(), 1u);
+  EXPECT_EQ(f(4)->v_curve[0]->v_f_curve, std::vector<f_curve*>{f(4)});
+  EXPECT_TRUE(lg->shared_fragments.empty());
+}
+
+// The merged curve is built from the fragments' own curves, so none of them stays
+// beside it, at the highest degree the view allows, and it ends where the curves it
+// meets end.
+TEST(LatticeMerge, OneCurveOfTheHighestAllowedDegreeOverTheChainMeetingTheOthers) {
+  struct Case { int allowed[4]; int degree; };
+  const Case cases[] = {{{0, 1, 1, 1}, 3}, {{0, 1, 1, 0}, 2}, {{0, 1, 0, 0}, 1}, {{0, 0, 0, 0}, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "highest allowed degree " << c.degree);
+    curve_network net;
+    layer_graph& lg = add_linked_lattice(net, 3, 2, 9);
+    view_settings settings;
+    std::copy(std::begin(c.allowed), std::end(c.allowed), settings.allowed_degree);
+    // A frozen curve of the chain is absorbed: it must leave the frozen set.
+    freeze_curves_of(fragment_at(lg, 0), settings.fixed_curves);
+    testing::internal::CaptureStdout();
+    apply_picked_pairs({{&lg, fragment_at(lg, 1)}, {&lg, fragment_at(lg, 4)}}, mode_merge, settings);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(check_network(lg), "");
+    EXPECT_TRUE(settings.fixed_curves.empty());
+    curve* merged = fragment_at(lg, 1)->v_curve[0];
+    for (int i : {1, 0, 2, 4}) EXPECT_EQ(fragment_at(lg, i)->v_curve, std::vector<curve*>{merged}) << i;
+    EXPECT_TRUE(lg.shared_fragments.empty());
+    EXPECT_EQ(merged->v_segment[0].degree, c.degree);
+    ASSERT_EQ(merged->v_nconnection.size(), 2u);
+    for (const nconnection* n : merged->v_nconnection) {
+      const frag_conn& j = *n->v_frag_conn[0];
+      const curve* other = n->v_curve[0] == merged ? n->v_curve[1] : n->v_curve[0];
+      EXPECT_EQ(merged->v_segment[0].v_ctrl_point[curve_end_at(*merged, j)],
+                other->v_segment[0].v_ctrl_point[curve_end_at(*other, j)]);
+    }
+  }
 }
 
 TEST_F(Lattice, SplitSeparatesPicksOnOneCurveAndLeavesOthersAlone) {
@@ -107,7 +144,8 @@ TEST_F(Lattice, OnlyCompleteUsablePairsCount) {
 }
 
 TEST_F(Lattice, FreezeTakesEveryCurveOfTheFragmentAndEditsDropErasedCurves) {
-  apply({0, 2}, mode_merge);  // f2 is now held twice
+  apply({0, 2}, mode_merge);
+  f(4)->v_curve[0]->add_fragment(*lg, f(2));  // f2 is now held twice
   EXPECT_EQ(freeze_curves_of(f(2), settings.fixed_curves), 2u);
   EXPECT_EQ(settings.fixed_curves, (std::set<curve*>(f(2)->v_curve.begin(), f(2)->v_curve.end())));
   EXPECT_EQ(settings.fixed_curves.size(), 2u);

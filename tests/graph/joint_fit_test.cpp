@@ -11,7 +11,9 @@
 #include "graph/layer_graph.h"
 #include "pipeline/view_settings.h"
 #include "support/fragment_lattice.h"
+#include "graph/joint_system.h"
 #include "support/layer_fixtures.h"
+#include "support/linked_lattice.h"
 #include "support/network_checker.h"
 
 namespace {
@@ -370,6 +372,40 @@ TEST(FitCurvesJointly, FrozenCurveKeepsItsPointsAndItsNeighboursMeetIt) {
     // Without the view the same fit moves it back onto its samples.
     fit_curves_jointly(shared, lg.curves);
     EXPECT_NE(frozen->v_segment[0].v_ctrl_point, held);
+  }
+}
+
+// A curve merged by hand over a corner fits its samples badly: however they lie, the
+// points where the other curves meet stay theirs, and the merged curve ends there.
+TEST(FitCurvesJointly, CurveMergedByHandTakesTheJunctionsTheOthersGiveIt) {
+  curve_network net;
+  layer_graph& lg = add_linked_lattice(net, 3, 2, 9);
+  // f1 runs up to node 0, f0 on to node 1, f2 on to node 2: two corners.
+  const std::vector<f_curve*> chain = {fragment_at(lg, 1), fragment_at(lg, 0), fragment_at(lg, 2)};
+  curve* merged = build_curve_from_chain(lg, chain, 3);
+  ASSERT_NE(merged, nullptr);
+  view_settings view;
+  view.must_merge[chain[0]] = {chain[2]};
+  view.must_merge[chain[2]] = {chain[0]};
+  auto others_after_fit = [&] {
+    main_gl_widget = &view;
+    lg.fit_joined_curves();
+    main_gl_widget = nullptr;
+    std::vector<std::vector<glm::dvec2>> points;
+    for (const curve& c : lg.curves)
+      if (&c != merged) points.push_back(c.v_segment[0].v_ctrl_point);
+    return points;
+  };
+  const std::vector<std::vector<glm::dvec2>> before = others_after_fit();
+  for (f_curve* f : chain)
+    for (glm::vec2& p : f->v_point) p += glm::vec2(0, 15);
+  EXPECT_EQ(others_after_fit(), before);
+  EXPECT_EQ(check_network(lg), "");
+  for (const nconnection* n : merged->v_nconnection) {
+    const frag_conn& j = *n->v_frag_conn[0];
+    for (const curve* c : n->v_curve)
+      EXPECT_EQ(c->v_segment[0].v_ctrl_point[curve_end_at(*c, j)],
+                merged->v_segment[0].v_ctrl_point[curve_end_at(*merged, j)]);
   }
 }
 
