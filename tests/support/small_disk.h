@@ -29,7 +29,8 @@ class small_disk {
   bool mounted() const { return mounted_; }
 
   // Takes all the room that is left (tmpfs: a filler file written until the disk is
-  // full; fallback: no file may grow past its first `room_bytes` bytes, 0 by default).
+  // full; fallback: no file anywhere may grow past its first `room_bytes` bytes, 0 by
+  // default, the test's own files too, such as captured standard error).
   void fill(std::size_t room_bytes = 0);
   // Gives the room back: removes the filler, or lifts the limit.
   void empty();
