@@ -38,23 +38,29 @@ int batch_main(int argc, char** argv) {
     reference_svg_name = argv[7];
     flag = argc == 8;
   }
-  const int skipped = timed_call(run_batch_inputs, thickness, lambda, dt, first, last, graph_name,
-                                 reference_svg_name, flag);
-  if (skipped == 0) return 0;
-  std::cerr << skipped << (skipped == 1 ? " test was" : " tests were")
-            << " skipped because the input could not be read" << std::endl;
-  return skipped_input_status;
+  const batch_outcome outcome = timed_call(run_batch_inputs, thickness, lambda, dt, first, last,
+                                           graph_name, reference_svg_name, flag);
+  const int skipped = outcome.skipped;
+  if (skipped > 0)
+    std::cerr << skipped << (skipped == 1 ? " test was" : " tests were")
+              << " skipped because the input could not be read" << std::endl;
+  const int unwritten = outcome.unwritten;
+  if (unwritten > 0)
+    std::cerr << unwritten << (unwritten == 1 ? " result file" : " result files")
+              << " could not be written" << std::endl;
+  if (unwritten > 0) return unwritten_result_status;
+  return skipped > 0 ? skipped_input_status : 0;
 }
 
-int timed_call(batch_run fn, int thickness, double lambda, double dt, int first, int last,
-                const char* graph_name, const char* reference_svg_name, bool flag) {
+batch_outcome timed_call(batch_run fn, int thickness, double lambda, double dt, int first, int last,
+                         const char* graph_name, const char* reference_svg_name, bool flag) {
   // Wall time: clock() would add up the CPU time of the fitting's OpenMP threads, and its
   // ticks are not milliseconds on every platform.
   const auto t0 = std::chrono::steady_clock::now();
-  const int skipped = fn(thickness, lambda, dt, first, last, graph_name, reference_svg_name, flag);
+  const batch_outcome outcome = fn(thickness, lambda, dt, first, last, graph_name, reference_svg_name, flag);
   const auto t1 = std::chrono::steady_clock::now();
   std::cout << "total time: " << std::chrono::duration<float>(t1 - t0).count() << "s" << std::endl;
-  return skipped;
+  return outcome;
 }
 
 std::vector<std::string> read_listed_sketches(const char* path) {
@@ -77,18 +83,18 @@ std::vector<std::string> read_listed_sketches(const char* path) {
   return names;
 }
 
-int run_batch_inputs(int thickness, double lambda, double dt, int first, int last,
-                     const char* graph_name, const char* reference_svg_name, bool flag) {
+batch_outcome run_batch_inputs(int thickness, double lambda, double dt, int first, int last,
+                               const char* graph_name, const char* reference_svg_name, bool flag) {
   clear_current_sketch();
   const std::vector<std::string> names = read_listed_sketches();
   if (names.empty() || graph_name != nullptr)
     return run_batch_tests(thickness, static_cast<float>(lambda), static_cast<float>(dt), first, last,
                            true, graph_name, reference_svg_name, flag);
-  int skipped = 0;
+  batch_outcome outcome;
   for (const std::string& name : names) {
     set_current_sketch(name);
-    skipped += run_batch_tests(thickness, static_cast<float>(lambda), static_cast<float>(dt), first,
+    outcome += run_batch_tests(thickness, static_cast<float>(lambda), static_cast<float>(dt), first,
                                last, false, nullptr, reference_svg_name, flag);
   }
-  return skipped;
+  return outcome;
 }

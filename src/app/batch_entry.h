@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_tests.h"
+
 // Signature shared by the batch input loop and whatever timed_call runs: thickness (a
 // label for output names), lambda and dt of the optimiser, test numbers from `first` up
 // to `last` (exclusive), an optional .graph name and an optional reference SVG name
-// (null when not given), and a flag that nothing reads. Returns the number of tests
-// skipped because their input could not be read.
-using batch_run = int (*)(int thickness, double lambda, double dt, int first, int last,
-                           const char* graph_name, const char* reference_svg_name, bool flag);
+// (null when not given), and a flag that nothing reads. Returns what went wrong: tests
+// skipped because their input could not be read, result files that could not be written.
+using batch_run = batch_outcome (*)(int thickness, double lambda, double dt, int first, int last,
+                                    const char* graph_name, const char* reference_svg_name, bool flag);
 
 // Usage line printed on a short command line.
 extern const char* const batch_usage;
@@ -20,25 +22,29 @@ extern const char* const batch_usage;
 // rand() from the clock and runs run_batch_inputs under timed_call. Optional names by
 // argc: 6 none, 7 the graph name, 8 and 9 both (9: flag false), 10 or more none.
 // Returns 1 after printing batch_usage on a shorter command line; otherwise
-// skipped_input_status, after one line on standard error, when a test was skipped because
-// its input could not be read, else 0.
+// unwritten_result_status when a result file could not be written, else
+// skipped_input_status when a test was skipped because its input could not be read (one
+// line on standard error for each of the two), else 0.
 int batch_main(int argc, char** argv);
 
 // Exit status of a run in which some test's input could not be read.
 constexpr int skipped_input_status = 2;
+// Exit status of a run in which some result file could not be written (a full disk):
+// its results are incomplete, whatever else went right.
+constexpr int unwritten_result_status = 3;
 
 // Calls fn with the arguments, then prints "total time: <seconds>s" on standard output.
 // Returns fn's result.
-int timed_call(batch_run fn, int thickness, double lambda, double dt, int first, int last,
-                const char* graph_name, const char* reference_svg_name, bool flag);
+batch_outcome timed_call(batch_run fn, int thickness, double lambda, double dt, int first, int last,
+                         const char* graph_name, const char* reference_svg_name, bool flag);
 
 // Runs run_batch_tests once on the .graph input when graph_name is given or no sketch is
 // listed (".graph" input "w<thickness>.graph" without a name), else once per listed
 // sketch, in file order, with that name as the current sketch. The current sketch name
 // is cleared first, and the last one stays set. lambda and dt are narrowed to float.
-// Returns the number of tests skipped because their input could not be read.
-int run_batch_inputs(int thickness, double lambda, double dt, int first, int last,
-                      const char* graph_name, const char* reference_svg_name, bool flag);
+// Returns what went wrong, summed over the sketches.
+batch_outcome run_batch_inputs(int thickness, double lambda, double dt, int first, int last,
+                               const char* graph_name, const char* reference_svg_name, bool flag);
 
 // Reads the sketch names of config/input_sketch.conf at `path` (word 1, the output root,
 // is skipped; word 2 is the count N; then N names). A missing file, a missing count or

@@ -18,6 +18,8 @@
 #include "graph/curve_network.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
+#include "io/replacing_file.h"
+#include "io/svg_pictures.h"
 #include "pipeline/compute_sample_weights.h"
 #include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
@@ -116,11 +118,18 @@ void report_untraced_ink(const untraced_ink& ink) {
             << std::endl;
 }
 
-void write_energy_file(const std::string& path, float energy) {
+// One line on standard error when the file could not be written.
+bool committed(replacing_file& file) {
+  if (file.commit()) return true;
+  std::cerr << "cannot write " << file.path() << ": " << file.error() << std::endl;
+  return false;
+}
+
+bool write_energy_file(const std::string& path, float energy) {
   make_parent_folder(path);
-  std::ofstream out(path);
-  out << energy << std::endl;
-  if (!out) std::cerr << "cannot write " << path << std::endl;
+  replacing_file file(path);
+  file.out() << energy << std::endl;
+  return committed(file);
 }
 
 void gather_statistics(batch_statistics& stats, control_polygon_sets& collector,
@@ -136,9 +145,10 @@ void gather_statistics(batch_statistics& stats, control_polygon_sets& collector,
   stats.energies.push_back(network.energy(optimiser.lambda, optimiser.mu));
 }
 
-void write_statistics(const std::string& path, const batch_statistics& stats) {
+bool write_statistics(const std::string& path, const batch_statistics& stats) {
   make_parent_folder(path);
-  std::ofstream out(path);
+  replacing_file file(path);
+  std::ostream& out = file.out();
   out << "input_param;error out->GT;error GT->out;error max out->GT; error max GT->out; ;nb line;"
          " nb quadratic; nb cubic; ; nb line + quadric; nb curve; ;energy"
       << std::endl;
@@ -149,8 +159,7 @@ void write_statistics(const std::string& path, const batch_statistics& stats) {
         << n[1] << ";" << n[2] << "; ;" << n[0] + n[1] << ";" << n[0] + n[1] + n[2] << "; ;"
         << stats.energies[i] << std::endl;
   }
-  out.close();
-  if (!out) std::cerr << "cannot write " << path << std::endl;
+  return committed(file);
 }
 
 // What a batch run, which traces no open stroke and writes no .graph file, reads no more
@@ -268,11 +277,12 @@ void optimise_batch_network(curve_network& network, recuit& optimiser, float lam
   for (layer_graph& lg : network) lg.fit_and_slide_ends();
 }
 
-void write_batch_results(const std::string& base, const curve_network& network,
-                         const recuit& optimiser) {
+int write_batch_results(const std::string& base, const curve_network& network,
+                        const recuit& optimiser) {
   make_parent_folder(base + ".svg");
-  network.save_curves_svg(base + ".svg", false);
-  write_energy_file(base + ".error", network.energy(optimiser.lambda, optimiser.mu));
+  const bool picture = write_curves_svg(network, base + ".svg", false);
+  const bool energy = write_energy_file(base + ".error", network.energy(optimiser.lambda, optimiser.mu));
+  return (picture ? 0 : 1) + (energy ? 0 : 1);
 }
 
 void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker) {
@@ -295,9 +305,9 @@ std::string read_input_folder(const char* path) {
   return folder;
 }
 
-int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
-                    bool input_is_graph, const char* name, const char* reference_svg_name,
-                    bool /*flag*/) {
+batch_outcome run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                              bool input_is_graph, const char* name, const char* reference_svg_name,
+                              bool /*flag*/) {
   const std::string folder = read_input_folder();
   std::string input_path = folder;
   if (current_sketch_cstr != nullptr) {
@@ -325,7 +335,7 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
 
   batch_statistics stats;
   control_polygon_sets collector;
-  int skipped = 0;
+  batch_outcome outcome;
   for (int d = first; d < last; ++d) {
     const auto t0 = std::chrono::steady_clock::now();
     std::cout << "test number " << d << " over " << last << std::endl;
@@ -336,7 +346,7 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
 
     if (input_is_graph) {
       if (!read_graph_input(input_path, d, network, worker)) {
-        ++skipped;
+        ++outcome.skipped;
         continue;
       }
       // Every test reads the same file: one line for all that are left.
@@ -346,13 +356,13 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
                   << (last - d == 1 ? "test " + std::to_string(d)
                                     : "tests " + std::to_string(d) + " to " + std::to_string(last - 1))
                   << " skipped" << std::endl;
-        skipped += last - d;
+        outcome.skipped += last - d;
         break;
       }
     } else if (!extract_batch_network(input_path, input_image, region_image, boundary_image, network,
                                       worker, false)) {
       std::cerr << "test " << d << " skipped" << std::endl;
-      ++skipped;
+      ++outcome.skipped;
       continue;
     }
     const untraced_ink ink = count_untraced_ink(worker.layers, network);
@@ -373,14 +383,14 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
       const std::string base =
           result_folder + stem + "_" + thickness_label + parameters + "test" + std::to_string(d);
       if (network.empty()) std::cerr << input_path << ": no strokes found, no result picture" << std::endl;
-      write_batch_results(base, network, optimiser);
+      outcome.unwritten += write_batch_results(base, network, optimiser);
     } else {
       if (reference_svg_name != nullptr) gather_statistics(stats, collector, network, optimiser);
       if (d % 10 == 0) {
         const std::string path = result_folder + (name != nullptr ? std::string(name) : thickness_label) +
                                  parameters + "test" + std::to_string(d) + ".svg";
         make_parent_folder(path);
-        network.save_curves_svg(path, false);
+        if (!write_curves_svg(network, path, false)) ++outcome.unwritten;
       }
     }
   }
@@ -393,8 +403,9 @@ int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
   } else {
     csv_name = thickness_label;
   }
-  write_statistics(result_folder + "csv/" + csv_name + parameter_part(lambda, dt) + "k_min" +
-                       std::to_string(first) + "k_max" + std::to_string(last) + ".csv",
-                   stats);
-  return skipped;
+  if (!write_statistics(result_folder + "csv/" + csv_name + parameter_part(lambda, dt) + "k_min" +
+                            std::to_string(first) + "k_max" + std::to_string(last) + ".csv",
+                        stats))
+    ++outcome.unwritten;
+  return outcome;
 }

@@ -14,7 +14,8 @@
 // Missing output folders are created. A test whose input cannot be read is skipped
 // with one line on standard error naming the file; a .graph input without a fragment,
 // or saved before its curves were linked (extraction steps 1 to 9), skips every test
-// left with one such line. After each test one line on standard
+// left with one such line. A result file that cannot be written (a full disk) is named
+// there too, and an older file of that name stays as it was. After each test one line on standard
 // output says how many ink pixels of the sketch lie in no fragment (open strokes, which
 // the batch extraction does not trace).
 
@@ -27,15 +28,27 @@ struct curve_network;
 class data_thread;
 struct recuit;
 
+// What went wrong in a series of tests (or in several): nothing when both are 0.
+struct batch_outcome {
+  int skipped = 0;    // tests skipped because their input could not be read
+  int unwritten = 0;  // result SVG, .error and statistics files that could not be written
+
+  batch_outcome& operator+=(const batch_outcome& o) {
+    skipped += o.skipped;
+    unwritten += o.unwritten;
+    return *this;
+  }
+};
+
 // Runs tests d = first, first + 1, ... while d != last; none, with a message, when last
 // is below first. Inputs are found in the folder of config/default_dir_open.conf: the
 // current sketch when one is set, else `name` when not null, else "w<thickness>" with
 // ".graph" (input_is_graph) or ".png". Only whether reference_svg_name is null matters;
-// flag is not read. Returns the number of tests skipped because the input could not be
-// read.
-int run_batch_tests(int thickness, float lambda, float dt, int first, int last,
-                    bool input_is_graph, const char* name, const char* reference_svg_name,
-                    bool flag);
+// flag is not read. A result file that cannot be written is named on standard error,
+// left as it was before (absent, or an older whole file) and counted in the outcome.
+batch_outcome run_batch_tests(int thickness, float lambda, float dt, int first, int last,
+                              bool input_is_graph, const char* name, const char* reference_svg_name,
+                              bool flag);
 
 // The input folder: the first word of the file at `path`, "." when there is none (with a
 // message when the file cannot be opened), with "/" appended unless it ends in "/" or "\\".
@@ -65,8 +78,9 @@ void optimise_batch_network(curve_network& network, recuit& optimiser, float lam
 
 // The result files of a test with a sketch name: base + ".svg" (the curves in shuffled
 // colours) and base + ".error" (the energy with the optimiser's lambda and mu, one line);
-// the folder is created when missing.
-void write_batch_results(const std::string& base, const curve_network& network,
+// the folder is created when missing. Returns how many of the two could not be written
+// (each named on standard error).
+int write_batch_results(const std::string& base, const curve_network& network,
                          const recuit& optimiser);
 
 // Reads a whole .graph stream into `network` (empty) and `worker` (built on it): the

@@ -235,7 +235,9 @@ class gl_widget : public QGLWidget,
   void set_optimiser_controls(int nb_it, float lambda);
   void show_lambda_in_use(float lambda);
   void wait_for_worker_to_wait();
-  bool write_graph_file(const std::string& path);
+  // The whole .graph file in place of path; false, with why set and path untouched, when
+  // it could not be written.
+  bool write_graph_file(const std::string& path, std::string& why);
 
   // True from a release of the worker (go set while a thread exists) to the next
   // confirmation: the worker may be inside a step, so its data are not consistent.

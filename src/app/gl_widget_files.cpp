@@ -23,6 +23,7 @@
 #include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
+#include "io/replacing_file.h"
 #include "pipeline/allowed_degrees.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/load_sketch.h"
@@ -373,8 +374,10 @@ void gl_widget::save_graph() {
   // The open dialog lists only names ending in ".graph".
   const std::string path = answer.toStdString() + (QFileInfo(answer).suffix().isEmpty() ? ".graph" : "");
   bool written = false;
-  with_worker_waiting([&] { written = write_graph_file(path); });
-  if (!written) report(parentWidget(), "Cannot write the graph file " + path + ".");
+  std::string why;
+  with_worker_waiting([&] { written = write_graph_file(path, why); });
+  if (!written)
+    report(parentWidget(), "Cannot write the graph file " + path + ". " + why + "; nothing on disk was changed.");
 }
 
 // A step in progress changes the network and the layers: let it finish, and hold the
@@ -385,16 +388,18 @@ void gl_widget::wait_for_worker_to_wait() {
   while (worker_released_ && !threads.empty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-bool gl_widget::write_graph_file(const std::string& path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
+// A save that fails half way must not cost the drawing saved there before.
+bool gl_widget::write_graph_file(const std::string& path, std::string& why) {
+  replacing_file file(path);
+  std::ostream& out = file.out();
   write_string(out, image_path);
   write_string(out, image_stem);
   write_count(out, network.size());
   for (const layer_graph& lg : network) lg.write(out);
   worker.save(out);
-  out.close();
-  return static_cast<bool>(out);
+  const bool written = file.commit();
+  why = file.error();
+  return written;
 }
 
 // ---- the handshake -----------------------------------------------------------------

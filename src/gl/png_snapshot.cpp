@@ -4,8 +4,21 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "io/replacing_file.h"
 
 namespace {
+
+// ".png" of "snap.png": what chooses the encoder, as for cv::imwrite. Empty without a dot
+// in the file name, which no encoder takes.
+std::string extension_of(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return path.substr(dot);
+}
 
 // The image's first row is the data's last: GL reads rows bottom-up.
 bool save_flipped(const std::string& path, const unsigned char* data, int width, int height, int type,
@@ -16,11 +29,19 @@ bool save_flipped(const std::string& path, const unsigned char* data, int width,
   for (int row = 0; row < height; ++row)
     std::copy(data + static_cast<size_t>(height - 1 - row) * row_bytes,
               data + static_cast<size_t>(height - row) * row_bytes, image.ptr<unsigned char>(row));
-  // A write that fails (a missing folder) goes unnoticed, as callers expect.
+  // Encoded in memory, then put in place of an older snapshot only once whole. A write
+  // that fails (a missing folder, a full disk) is named on standard error but reported
+  // to no caller, as callers expect.
+  std::vector<unsigned char> encoded;
+  std::string why;
   try {
-    cv::imwrite(path, image, {cv::IMWRITE_PNG_COMPRESSION, 0});
-  } catch (const cv::Exception&) {
+    if (!cv::imencode(extension_of(path), image, encoded, {cv::IMWRITE_PNG_COMPRESSION, 0}))
+      why = "the image could not be encoded";
+  } catch (const cv::Exception& e) {
+    why = e.what();
   }
+  if (why.empty()) replace_file_contents(path, std::string(encoded.begin(), encoded.end()), &why);
+  if (!why.empty()) std::cerr << "png: could not write file " << path << ": " << why << std::endl;
   return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 // PNG files of read-back GL pixels. GL returns rows bottom-up; the files are upright.
+// A file is put in place of an older one only once complete; one that cannot be written
+// (missing folder, full disk) is named in one line on standard error, the old one stays.
 
 #include <string>
 

@@ -10,6 +10,7 @@
 
 #include "graph/layer_graph.h"
 #include "io/graph_stream.h"
+#include "io/replacing_file.h"
 
 namespace {
 
@@ -300,10 +301,8 @@ void layer_graph::write(std::ostream& out) const { write_record(out, *this, reco
 bool layer_graph::write_file(const std::string& path) const {
   std::ostringstream bytes(std::ios::binary);
   write_record(bytes, *this, record_form::single_file);
-  std::unique_ptr<std::FILE, file_closer> f(std::fopen(path.c_str(), "wb"));
-  if (!f) return false;
-  const std::string s = bytes.str();
-  return std::fwrite(s.data(), 1, s.size(), f.get()) == s.size();
+  // False, with an old file at path left whole, when the file cannot be written.
+  return replace_file_contents(path, bytes.str());
 }
 
 bool layer_graph::read_file(const std::string& path) {

@@ -14,19 +14,23 @@
 #include "graph/curve_network.h"
 #include "io/svg_elements.h"
 
-svg_picture::svg_picture(const std::string& path, int height, int width) : path_(path) {
-  file_.imbue(std::locale::classic());
-  file_.open(path, std::ios::out | std::ios::trunc);
-  opened_ = file_.is_open();
+svg_picture::svg_picture(const std::string& path, int height, int width) : path_(path), file_(path) {
+  out().imbue(std::locale::classic());
+  created_ = static_cast<bool>(out());
   // One line, and the picture is skipped: a missing output folder must not stop a run.
-  if (!opened_) std::cerr << "svg: cannot create file " << path << std::endl;
-  svg_header(file_, height, width);
+  if (!created_) std::cerr << "svg: cannot create file " << path << std::endl;
+  svg_header(out(), height, width);
 }
 
-svg_picture::~svg_picture() {
-  svg_footer(file_);
-  file_.close();
-  if (opened_ && file_.fail()) std::cerr << "svg: could not write file " << path_ << std::endl;
+svg_picture::~svg_picture() { finish(); }
+
+bool svg_picture::finish() {
+  if (finished_) return false;
+  finished_ = true;
+  svg_footer(out());
+  const bool written = file_.commit();
+  if (created_ && !written) std::cerr << "svg: could not write file " << path_ << ": " << file_.error() << std::endl;
+  return written;
 }
 
 bool junction_position(const frag_conn& junction, glm::vec2& position) {
@@ -277,13 +281,16 @@ void chain_layer(const layer_graph& layer, std::vector<chain>& chains) {
 
 // --- Network pictures ------------------------------------------------------------------
 
-void curve_network::save_curves_svg(std::string path, bool blue) const {
-  if (empty()) return;
-  svg_picture picture(path, front().height, front().width);
+bool write_curves_svg(const curve_network& network, const std::string& path, bool blue) {
+  if (network.empty()) return true;
+  svg_picture picture(path, network.front().height, network.front().width);
   std::vector<const layer_graph*> layers;
-  for (const layer_graph& layer : *this) layers.push_back(&layer);
+  for (const layer_graph& layer : network) layers.push_back(&layer);
   write_curves(picture, layers, blue);
+  return picture.finish();
 }
+
+void curve_network::save_curves_svg(std::string path, bool blue) const { write_curves_svg(*this, path, blue); }
 
 void curve_network::save_curve_class_svg(std::string path) const {
   if (empty()) return;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "graph/curve_moves.h"
 #include "graph/curve_network.h"
 #include "io/output_names.h"
+#include "io/replacing_file.h"
 #include "pipeline/allowed_degrees.h"
 #include "pipeline/recuit.h"
 
@@ -62,8 +62,9 @@ void recuit::run_all() {
     ++k;
   }
   energy_is_current = false;
-  std::ofstream out("energy_decrease.csv");
-  if (!out) {
+  // The last run's file stays whole until this one is complete.
+  replacing_file file("energy_decrease.csv");
+  if (!file.out()) {
     std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
     return;
   }
@@ -78,7 +79,9 @@ void recuit::run_all() {
     text.append(buffer, r.ptr);
     text.push_back('\n');
   }
-  out << text;
+  file.out() << text;
+  if (!file.commit())
+    std::cerr << "recuit: could not write file energy_decrease.csv: " << file.error() << std::endl;
 }
 
 void recuit::run() {

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <sstream>
 
 #include <QDoubleSpinBox>
@@ -29,6 +31,7 @@
 #include "support/extraction_steps.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
+#include "support/small_disk.h"
 
 namespace {
 
@@ -601,6 +604,56 @@ TEST(GlWidgetFaults, SaveGraphThatCannotWriteItsFileNamesIt) {
   EXPECT_NE(err.find(path), std::string::npos);
   ASSERT_EQ(s.dialogs.messages.size(), 1u);
   EXPECT_NE(s.dialogs.messages[0].find(path), std::string::npos);
+}
+
+// Save Graph and the snapshot key on a full disk: the message names the file, and the
+// drawing and the pictures saved there before stay whole.
+TEST(GlWidgetFaults, SavesOnAFullDiskLeaveTheFilesSavedThereBeforeWhole) {
+  fixtures::small_disk disk("view_full_disk", 64 << 20);
+  session s(100);
+  open_garden(s);
+  // Typed without its extension, so that the dialog asks nothing before it saves over the file.
+  const std::string typed = (disk.folder() / "drawing").string();
+  const std::string graph = typed + ".graph";
+  s.view.snapshot_prefix = disk.folder().string() + "/";
+  auto save_all = [&] {
+    s.save_graph(typed);
+    QTest::keyRelease(&s.view, Qt::Key_Y);
+  };
+  auto files_on_disk = [&] {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& e : fs::directory_iterator(disk.folder())) {
+      if (e.path().filename() == ".filler") continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      files[e.path().filename().string()].assign(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+  };
+  save_all();
+  ASSERT_TRUE(s.dialogs.messages.empty()) << s.dialogs.messages[0];
+  const std::map<std::string, std::string> before = files_on_disk();
+  ASSERT_EQ(before.count("drawing.graph"), 1u);
+  ASSERT_EQ(before.count("color.png"), 1u);
+
+  // Under a file-size limit the captured standard error, a file too, needs its few bytes;
+  // the drawing and the pictures need far more.
+  disk.fill(4096);
+  testing::internal::CaptureStderr();
+  save_all();
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_EQ(s.dialogs.messages.size(), 1u);
+  const std::string& message = s.dialogs.messages[0];
+  EXPECT_NE(message.find("Cannot write the graph file " + graph + "."), std::string::npos) << message;
+  EXPECT_NE(message.find(disk.mounted() ? "No space left on device" : "File too large"), std::string::npos)
+      << message;
+  EXPECT_NE(err.find("could not write file " + s.view.snapshot_prefix + "color.png"), std::string::npos) << err;
+  EXPECT_EQ(files_on_disk(), before);
+
+  // With room again the same saves go through.
+  disk.empty();
+  save_all();
+  EXPECT_EQ(s.dialogs.messages.size(), 1u);
+  EXPECT_EQ(files_on_disk().at("drawing.graph"), before.at("drawing.graph"));
 }
 
 TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {

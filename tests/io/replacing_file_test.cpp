@@ -1,0 +1,130 @@
+#include "io/replacing_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "support/small_disk.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void put(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+std::vector<std::string> names_in(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Bytes of every value, in a seeded order, so that a cut or a reordering shows.
+std::string random_bytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen() & 0xff);
+  return s;
+}
+
+TEST(ReplacingFile, ReplacesWholeFilesKeepingModeAndLinksAndLeavesNothingBeside) {
+  fixtures::temp_working_folder here("replacing_file");
+  const fs::path folder = fs::current_path();
+  put("old.bin", std::string(300000, 'o'));
+  ::chmod("old.bin", 0640);
+  put("target.bin", "linked");
+  fs::create_symlink("target.bin", "link.bin");
+
+  // Larger than the buffer and written piece by piece; a file that shrinks; a new file;
+  // a link, which must still be one afterwards.
+  const std::string big = random_bytes(200000, 11);
+  replacing_file file("old.bin");
+  for (std::size_t i = 0; i < big.size(); i += 7000) file.out() << big.substr(i, 7000);
+  EXPECT_TRUE(file.commit()) << file.error();
+  EXPECT_TRUE(file.error().empty());
+  EXPECT_EQ(slurp("old.bin"), big);
+  EXPECT_EQ(fs::status("old.bin").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  EXPECT_TRUE(replace_file_contents("new.bin", "fresh\n"));
+  EXPECT_EQ(slurp("new.bin"), "fresh\n");
+  EXPECT_TRUE(replace_file_contents("link.bin", "through the link"));
+  EXPECT_TRUE(fs::is_symlink("link.bin"));
+  EXPECT_EQ(slurp("target.bin"), "through the link");
+
+  // Two writers of one target at once get temporary files of their own; the last
+  // commit wins.
+  replacing_file a("new.bin"), b("new.bin");
+  a.out() << "first";
+  b.out() << "second";
+  EXPECT_TRUE(a.commit());
+  EXPECT_TRUE(b.commit());
+  EXPECT_EQ(slurp("new.bin"), "second");
+
+  EXPECT_EQ(names_in(folder), (std::vector<std::string>{"link.bin", "new.bin", "old.bin", "target.bin"}));
+}
+
+TEST(ReplacingFile, FailureOnAFullDiskOrMissingFolderLeavesTheOldFileAndNoTemporary) {
+  fixtures::small_disk disk("replacing_file_full", 256 * 1024);
+  const fs::path folder = disk.folder();
+  const std::string old_bytes = random_bytes(100000, 7);
+  put(folder / "drawing.graph", old_bytes);
+  ASSERT_EQ(slurp(folder / "drawing.graph"), old_bytes);
+  disk.fill();
+
+  struct failing_case {
+    const char* name;      // below the small disk's folder
+    std::size_t size;      // bytes written
+    bool dropped_object;   // destroyed without commit instead of committed
+  };
+  const failing_case cases[] = {
+      {"drawing.graph", 150000, false},  // overwrite: more than the old file held
+      {"drawing.graph", 10, false},      // a few bytes, left in the buffer until the commit
+      {"drawing.graph", 150000, true},   // a writer given up half way
+      {"result.svg", 5000, false},       // a new file on the full disk
+      {"no_such_folder/result.svg", 10, false},
+  };
+  for (const failing_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = (folder / c.name).string();
+    {
+      replacing_file file(path);
+      file.out() << random_bytes(c.size, 3);
+      if (!c.dropped_object) {
+        EXPECT_FALSE(file.commit());
+        EXPECT_FALSE(file.error().empty());
+      }
+    }
+    EXPECT_EQ(slurp(folder / "drawing.graph"), old_bytes);
+    EXPECT_FALSE(fs::exists(folder / "result.svg"));
+    // Nothing but the old file (and the filler of the tmpfs) is left.
+    std::vector<std::string> left = names_in(folder);
+    left.erase(std::remove(left.begin(), left.end(), ".filler"), left.end());
+    EXPECT_EQ(left, std::vector<std::string>{"drawing.graph"});
+  }
+
+  std::string why;
+  EXPECT_FALSE(replace_file_contents((folder / "drawing.graph").string(), std::string(5000, 'n'), &why));
+  EXPECT_NE(why.find(disk.mounted() ? "No space left on device" : "File too large"), std::string::npos) << why;
+
+  // With the room back the same save succeeds.
+  disk.empty();
+  EXPECT_TRUE(replace_file_contents((folder / "drawing.graph").string(), "saved", &why)) << why;
+  EXPECT_EQ(slurp(folder / "drawing.graph"), "saved");
+}
+
+}  // namespace
