@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 
 #include <gtest/gtest.h>
@@ -339,9 +340,13 @@ result run_batch(const std::string& path, const cv::Mat& sketch, const cv::Mat& 
   return measure(network, sketch, checked);
 }
 
-// Steps 0 to 9 as the worker runs them, the view's settings present; `before` is measured
-// before the annealing.
-result run_worker(const std::string& path, const cv::Mat& sketch, result& before) {
+// The stages a drawing goes through in the window.
+enum worker_stage { after_junction_refit = 10, after_annealing = 11 };
+
+// Steps 0 to 9 as the worker runs them, the view's settings present, the window's refit
+// at the junctions, then a seeded annealing; `look` sees the network after each step
+// (stage 0 to 9) and after the two others.
+void run_worker_stages(const std::string& path, const std::function<void(const curve_network&, int)>& look) {
   view_settings view;
   view.nb_edge_one_node = 20;
   view.image_stem = "drawn_sheet";  // refine's picture: a folder that does not exist
@@ -354,13 +359,26 @@ result run_worker(const std::string& path, const cv::Mat& sketch, result& before
   worker.cols = input.cols;
   worker.region_params = read_region_params();
   std::srand(1);
-  for (int step = 0; step <= 9; ++step) worker.run_step(step);
+  for (int step = 0; step <= 9; ++step) {
+    worker.run_step(step);
+    look(network, step);
+  }
   // The window refits the curves at their junctions once step 9 is done.
   for (layer_graph& lg : network) lg.fit_joined_curves();
-  before = measure(network, sketch, sketch < 128);
+  look(network, after_junction_refit);
   anneal(worker.optimiser, true);
+  look(network, after_annealing);
   main_gl_widget = nullptr;
-  return measure(network, sketch, sketch < 128);
+}
+
+// `before` is measured before the annealing.
+result run_worker(const std::string& path, const cv::Mat& sketch, result& before) {
+  result after;
+  run_worker_stages(path, [&](const curve_network& network, int stage) {
+    if (stage == after_junction_refit) before = measure(network, sketch, sketch < 128);
+    if (stage == after_annealing) after = measure(network, sketch, sketch < 128);
+  });
+  return after;
 }
 
 TEST(DrawnSheets, EveryStrokeIsCoveredAndNoCurveLeavesTheInk) {
@@ -496,29 +514,13 @@ TEST(DrawnSheets, NoCurveRunsOutsideTheImage) {
         anneal(process.optimiser, false);
         batch = std::max(batch, distance_outside(network, cols, rows));
       }
-      {
-        view_settings view;
-        view.nb_edge_one_node = 20;
-        view.image_stem = "drawn_sheet";
-        main_gl_widget = &view;
-        curve_network network;
-        cv::Mat input, region;
-        EXPECT_TRUE(load_sketch(path.c_str(), &input));
-        data_thread process(&network, &input, &region);
-        process.rows = input.rows;
-        process.cols = input.cols;
-        process.region_params = read_region_params();
-        std::srand(1);
-        for (int step = 0; step <= 9; ++step) {
-          process.run_step(step);
-          worker_before = std::max(worker_before, distance_outside(network, cols, rows));
-        }
-        for (layer_graph& lg : network) lg.fit_joined_curves();
-        worker_before = std::max(worker_before, distance_outside(network, cols, rows));
-        anneal(process.optimiser, true);
-        worker = distance_outside(network, cols, rows);
-        main_gl_widget = nullptr;
-      }
+      run_worker_stages(path, [&](const curve_network& network, int stage) {
+        const double outside = distance_outside(network, cols, rows);
+        if (stage == after_annealing)
+          worker = outside;
+        else
+          worker_before = std::max(worker_before, outside);
+      });
       testing::internal::GetCapturedStderr();
       testing::internal::GetCapturedStdout();
       // Rounding of a fit whose samples lie on the border only.
