@@ -104,8 +104,7 @@ bool read_graph_input(const std::string& path, int test, curve_network& network,
 std::string graph_input_unusable(const curve_network& network, const data_thread& worker) {
   if (worker.step >= 1 && worker.step <= 9)
     return "the file holds no curve network yet (saved at extraction step " + std::to_string(worker.step) + ")";
-  for (const layer_graph& lg : network)
-    if (!lg.f_curves.empty()) return {};
+  if (holds_fragments(network)) return {};
   return "the curve network holds no fragment: nothing to optimise";
 }
 

@@ -51,13 +51,6 @@ void report(QWidget* parent, const std::string& text) {
   QMessageBox::warning(parent, "Vellumtrace", QString::fromStdString(text));
 }
 
-// A network without any fragment gives the annealing nothing to pick.
-bool holds_fragments(const curve_network& network) {
-  for (const layer_graph& lg : network)
-    if (!lg.f_curves.empty()) return true;
-  return false;
-}
-
 }  // namespace
 
 void gl_widget::show_status(const std::string& text) {

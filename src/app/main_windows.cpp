@@ -221,7 +221,11 @@ void on_optimize_pressed(MainWindows* window) {
   if (gl->worker.step <= 10) return;
   gl->interaction_mode = mode_merge;
   if (gl->optimize_button->text() == "Optimize") {
-    if (!gl->resume_run()) window->statusBar()->showMessage("The run has reached its last iteration.", 5000);
+    if (!gl->resume_run())
+      window->statusBar()->showMessage(holds_fragments(gl->network)
+                                           ? "The run has reached its last iteration."
+                                           : "The curve network holds no fragment: nothing to optimise.",
+                                       5000);
   } else {
     gl->pause_run();
   }

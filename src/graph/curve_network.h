@@ -110,3 +110,7 @@ struct curve_network : std::list<layer_graph> {
   // one path in one shuffled jet colour.
   void save_joined_curves_svg(std::string path, bool blue) const;
 };
+
+// True when some layer graph holds a fragment: without one the annealing has nothing to
+// pick (pipeline/build_network.cpp).
+bool holds_fragments(const curve_network& network);

@@ -555,3 +555,9 @@ void curve_network::link() {
     lg.check();
   }
 }
+
+bool holds_fragments(const curve_network& network) {
+  for (const layer_graph& lg : network)
+    if (!lg.f_curves.empty()) return true;
+  return false;
+}

@@ -1,6 +1,7 @@
 #include "window_session.h"
 
 #include <filesystem>
+#include <fstream>
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,8 +16,11 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
+#include "app/data_thread.h"
 #include "app/gui_entry.h"
 #include "app/q_slider_change_alpha.h"
+#include "io/graph_stream.h"
+#include "support/sketch_fixtures.h"
 
 namespace {
 
@@ -103,6 +107,35 @@ TEST(MainWindows, SaveGraphWithNothingOpenSaysSoAndWritesNothing) {
   EXPECT_EQ(s.dialogs.files.size(), 1u);  // no dialog took the answer
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_FALSE(std::filesystem::exists(path + ".graph"));
+}
+
+// A drawing reopened past the optimiser's set-up whose network holds no fragment:
+// Optimize starts nothing and says why, not that a run has ended.
+TEST(MainWindows, OptimizeOnANetworkWithoutFragmentsSaysThereIsNothingToOptimise) {
+  window_session s(200);
+  const std::string png = s.folder.add_sketch("ring.png", fixtures::closed_ring(120, 40, 3));
+  const std::string graph = s.folder.path("in/hollow.graph");
+  {
+    curve_network network;
+    network.emplace_back();
+    cv::Mat input, region;
+    data_thread worker(&network, &input, &region, nullptr);
+    worker.step = 12;
+    worker.optimiser.nb_it = 200000000;
+    std::ofstream out(graph, std::ios::binary);
+    write_string(out, png);
+    write_string(out, "ring");
+    write_count(out, network.size());
+    network.front().write(out);
+    worker.save(out);
+  }
+  s.dialogs.files.push_back(graph);
+  s.action("Open Graph")->trigger();
+  ASSERT_EQ(s.gl->worker.step, 12);
+  QTest::mouseClick(s.gl->optimize_button, Qt::LeftButton);
+  EXPECT_EQ(s.window->statusBar()->currentMessage(), "The curve network holds no fragment: nothing to optimise.");
+  EXPECT_TRUE(s.gl->threads.empty());
+  EXPECT_EQ(s.gl->optimize_button->text(), "Optimize");
 }
 
 // Made as small as it goes, the window keeps both sliders wide enough to drag and the
