@@ -325,6 +325,20 @@ std::vector<std::pair<long, long>> open_stroke_counts(const std::string& out) {
   return counts;
 }
 
+// A sheet without ink runs (the batch program refuses only one all ink): it says that
+// there is no stroke and no result picture, and writes none; its energy file holds 0.
+TEST(RunBatchTests, BlankSheetSaysThereIsNoResultPictureAndWritesNone) {
+  work_folder w;
+  w.add_sketch("blank.png", cv::Mat(60, 80, CV_8UC1, cv::Scalar(255)));
+  w.list_sketches({"blank.png"});
+  const run_result r = w.run("3 0.5 0.9 0 1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count_of(r.err, "in/blank.png: no pixel is ink"), 1u) << r.err;
+  EXPECT_EQ(count_of(r.err, "in/blank.png: no strokes found, no result picture"), 1u) << r.err;
+  EXPECT_FALSE(w.exists("out/error_speed/blank_w3l0.5dt0.9test0.svg"));
+  EXPECT_EQ(w.read("out/error_speed/blank_w3l0.5dt0.9test0.error"), "0\n");
+}
+
 TEST(RunBatchTests, EachTestSaysHowMuchInkLiesInNoFragment) {
   // A closed ring, and rings with a free stroke from the ring into their inside, 3 and 6
   // pixels wide: only the free stroke, the ink that its ring does not hold, is left out.
