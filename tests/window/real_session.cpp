@@ -132,18 +132,33 @@ void real_session::SetUp() {
   std::ofstream(dir / "config" / "default_dir_open.conf") << "in\n";
   prepare();
 
-  // A server now and then dies before it names its display: start another.
-  for (int attempt = 0; attempt < 3 && display.empty(); ++attempt) start_display();
-  ASSERT_FALSE(display.empty()) << "Xvfb gave no display";
-
-  // Under a loaded machine (the sanitizer suite runs eight tests at once) the window
-  // manager and the program can take many seconds to come up.
-  wm.start({"openbox", "--sm-disable"}, display, dir, dir / "openbox.log");
-  ASSERT_TRUE(wait_until([&] { return run(display, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }, 60000))
-      << "openbox did not start";
+  // A server now and then dies before it names its display, or just after (when several
+  // sessions start at once), and the window manager then finds none: start both again.
+  bool window_manager_up = false;
+  for (int attempt = 0; attempt < 5 && !window_manager_up; ++attempt) window_manager_up = start_window_manager();
+  ASSERT_TRUE(window_manager_up) << "no display with openbox; Xvfb said: " << read_file(dir / "xvfb.log")
+                                 << "openbox said: " << read_file(dir / "openbox.log");
 
   app.start({VELLUMTRACE_GUI_EXE}, display, dir, dir / "app.log");
   ASSERT_TRUE(wait_until([&] { return find_main_window(); }, 60000)) << "no window of vellumtrace";
+}
+
+bool real_session::start_window_manager() {
+  start_display();
+  if (display.empty()) return false;
+  // Under a loaded machine (the sanitizer suite runs eight tests at once) the window
+  // manager and the program can take many seconds to come up.
+  wm.start({"openbox", "--sm-disable"}, display, dir, dir / "openbox.log");
+  const auto managed = [&] {
+    return run(display, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+  };
+  if (wait_until([&] { return wm.exited() || xvfb.exited() || managed(); }, 60000) && !wm.exited() &&
+      !xvfb.exited())
+    return true;
+  wm.end();
+  xvfb.end();
+  display.clear();
+  return false;
 }
 
 void real_session::start_display() {

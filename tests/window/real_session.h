@@ -70,6 +70,9 @@ class real_session : public ::testing::Test {
   // Starts Xvfb on a free display, which the server names on a pipe, and keeps it in
   // `display` once the server answers there; leaves `display` empty otherwise.
   void start_display();
+  // A display from start_display with openbox managing it; false, with both ended and
+  // `display` empty, when either gives up first.
+  bool start_window_manager();
   // The program's visible window of about 1024 x 1024 (its child widgets have windows too).
   bool find_main_window();
 
