@@ -178,13 +178,6 @@ std::string mostly_ink_advice(const cv::Mat& input_image, float threshold, const
   return line.str();
 }
 
-bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name) {
-  const std::string advice = mostly_ink_advice(input_image, threshold, name);
-  if (advice.empty()) return false;
-  std::cerr << advice << std::endl;
-  return true;
-}
-
 void extract_layers(cv::Mat* input_image, std::list<layer>* layers, cv::Mat* region_image,
                     int min_layer_size, bool separate_layers, float threshold) {
   layers->clear();

@@ -28,10 +28,6 @@ float read_ink_threshold(const char* path = "config/color_thresh.conf");
 // and the commonest grey below the split (the ink). Empty otherwise.
 std::string mostly_ink_advice(const cv::Mat& input_image, float threshold, const std::string& name);
 
-// Writes mostly_ink_advice's line, when there is one, on standard error; returns whether
-// it wrote it.
-bool report_mostly_ink(const cv::Mat& input_image, float threshold, const std::string& name);
-
 // Rebuilds `layers` from the input image (CV_32FC1, values in [0, 1]), whose pixels are
 // ink when their value is not above `threshold`, except the JPEG ringing beside darker
 // ink: an 8-connected component of such pixels whose darkest value lies less than half

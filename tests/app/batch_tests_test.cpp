@@ -20,12 +20,14 @@
 #include "io/graph_stream.h"
 #include "pipeline/layer.h"
 #include "batch_work_folder.h"
+#include "qt_support/crafted_graph.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
 
 using batch_fixture::run_result;
 using batch_fixture::work_folder;
+using qt_test::crafted_graph;
 
 const std::string csv_header =
     "input_param;error out->GT;error GT->out;error max out->GT; error max GT->out; ;nb line;"
@@ -229,26 +231,6 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
   EXPECT_EQ(r.status, skipped_input_status);
   EXPECT_NE(r.err.find("in/net.graph: cannot open the graph file; test 0 skipped"), std::string::npos)
       << r.err;
-}
-
-// A small .graph file written by hand: `layer_graphs` empty layer graphs, the worker at
-// `step` with the optimiser's stored count nb_it, and the raster layer `raster` if given.
-std::string crafted_graph(int layer_graphs, int step, int nb_it, const layer* raster = nullptr) {
-  curve_network network;
-  for (int i = 0; i < layer_graphs; ++i) network.emplace_back();
-  cv::Mat input, region;
-  data_thread worker(&network, &input, &region, nullptr);
-  worker.rows = worker.cols = 50000;
-  worker.step = step;
-  worker.optimiser.nb_it = nb_it;
-  if (raster) worker.layers.push_back(*raster);
-  std::ostringstream out(std::ios::binary);
-  write_string(out, "in/crafted.png");
-  write_string(out, "crafted");
-  write_count(out, network.size());
-  for (const layer_graph& lg : network) lg.write(out);
-  worker.save(out);
-  return out.str();
 }
 
 // Files the reader accepts but that give the annealing nothing to work on: each run ends

@@ -28,6 +28,7 @@
 #include "pipeline/extract_nodes.h"
 #include "pipeline/load_sketch.h"
 #include "pipeline/trace_edge_one_node.h"
+#include "qt_support/crafted_graph.h"
 #include "support/extraction_steps.h"
 #include "support/network_checker.h"
 #include "support/sketch_fixtures.h"
@@ -462,20 +463,7 @@ TEST(GlWidgetGraph, ReopenedWithoutFragmentsPastTheSetUpHasNothingToOptimise) {
   session s(500);
   const std::string png = s.folder.add_sketch("ring.png", fixtures::closed_ring(120, 40, 3));
   const std::string graph = s.folder.path("in/hollow.graph");
-  {
-    curve_network network;
-    network.emplace_back();
-    cv::Mat input, region;
-    data_thread worker(&network, &input, &region, nullptr);
-    worker.step = 12;
-    worker.optimiser.nb_it = 200000000;
-    std::ofstream out(graph, std::ios::binary);
-    write_string(out, png);
-    write_string(out, "ring");
-    write_count(out, network.size());
-    network.front().write(out);
-    worker.save(out);
-  }
+  std::ofstream(graph, std::ios::binary) << qt_test::crafted_graph(1, 12, 200000000, nullptr, png, "ring");
   testing::internal::CaptureStdout();
   s.open_graph(graph);
   s.press_optimize();

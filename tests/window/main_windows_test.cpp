@@ -16,10 +16,9 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
-#include "app/data_thread.h"
 #include "app/gui_entry.h"
 #include "app/q_slider_change_alpha.h"
-#include "io/graph_stream.h"
+#include "qt_support/crafted_graph.h"
 #include "support/sketch_fixtures.h"
 
 namespace {
@@ -115,20 +114,7 @@ TEST(MainWindows, OptimizeOnANetworkWithoutFragmentsSaysThereIsNothingToOptimise
   window_session s(200);
   const std::string png = s.folder.add_sketch("ring.png", fixtures::closed_ring(120, 40, 3));
   const std::string graph = s.folder.path("in/hollow.graph");
-  {
-    curve_network network;
-    network.emplace_back();
-    cv::Mat input, region;
-    data_thread worker(&network, &input, &region, nullptr);
-    worker.step = 12;
-    worker.optimiser.nb_it = 200000000;
-    std::ofstream out(graph, std::ios::binary);
-    write_string(out, png);
-    write_string(out, "ring");
-    write_count(out, network.size());
-    network.front().write(out);
-    worker.save(out);
-  }
+  std::ofstream(graph, std::ios::binary) << qt_test::crafted_graph(1, 12, 200000000, nullptr, png, "ring");
   s.dialogs.files.push_back(graph);
   s.action("Open Graph")->trigger();
   ASSERT_EQ(s.gl->worker.step, 12);
