@@ -557,6 +557,10 @@ void gl_widget::end_step_out_of_memory() {
   join_worker_threads();
   paused = false;
   if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  // Nothing goes on with the held drawing: its raster layers, the largest part, go now,
+  // so that the next drawing has their room. The view draws from its own buffers.
+  worker.layers.clear();
+  region_image.release();
   const std::string stage = failed_step <= 9    ? "extraction step " + std::to_string(failed_step)
                             : failed_step == 10 ? "the optimiser's set-up"
                                                 : "the optimisation";
