@@ -143,6 +143,34 @@ TEST_F(memory_limit, RunningOutOfMemoryShowsABoxAndTheProgramGoesOn) {
   EXPECT_FALSE(app.exited()) << log();
 }
 
+// Opening a sketch whose images do not fit in what is left keeps the drawing shown.
+TEST_F(memory_limit, ASketchTooLargeToOpenKeepsTheDrawingShown) {
+  cv::Mat opened;
+  layout where;
+  ASSERT_TRUE(open_sketch("house.png", opened, where));
+  const long kb = address_space_kb();
+  ASSERT_GT(kb, 0);
+  // Room for the page's file and its decoding, not for its doubled float image (192 MB).
+  int status = -1;
+  run("", "prlimit --pid " + std::to_string(app.pid) + " --as=" + std::to_string((kb + 100LL * 1024) * 1024), &status);
+  ASSERT_EQ(status, 0);
+
+  answer_dialog("ctrl+o", "Open File", "inkpage.png");
+  const std::string page = (dir / "in" / "inkpage.png").string();
+  ASSERT_TRUE(wait_until([&] { return app.exited() || box_open(); }, 30000)) << log();
+  ASSERT_FALSE(app.exited()) << log();
+  EXPECT_NE(log().find("Not enough memory to open the sketch " + page + ".\nThe drawing shown before stays"),
+            std::string::npos)
+      << log();
+  run(display, "xdotool key Return");
+  ASSERT_TRUE(wait_until([&] { return !box_open(); }, 10000)) << "the box stays open";
+  pause_ms(500);
+  const cv::Mat after = screenshot("after");
+  EXPECT_LT(differing_pixels(opened(where.view), after(where.view)), 200) << "the drawing went";
+  EXPECT_EQ(log().find("Extraction of topological graph", log().find("inkpage.png")), std::string::npos) << log();
+  EXPECT_FALSE(app.exited());
+}
+
 // Where the buttons of the control panel are: Merge, Split and Freeze beside the red,
 // blue and green legend bars, Unselect beside Optimize, in the panel's right column.
 struct buttons {
