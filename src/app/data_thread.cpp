@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/out_of_memory.h"
 #include "pipeline/compute_sample_weights.h"
 #include "pipeline/extract_boundary_pixels.h"
 #include "pipeline/extract_layers.h"
@@ -46,7 +47,16 @@ void data_thread::run() {
   // Waits here while the GUI thread still holds the mutex.
   { std::lock_guard<std::mutex> lock(mtx); }
   for (;;) {
-    run_step(step);
+    // The GUI thread tells the user; the program goes on with the drawing as it was shown.
+    if (!within_memory([this] {
+          if (before_step) before_step(step);
+          run_step(step);
+        })) {
+      out_of_memory = true;
+      go = false;
+      if (!stop) emit job_end();
+      return;
+    }
     ++step;
     go = false;
     if (stop) return;
@@ -128,4 +138,5 @@ void data_thread::reset() {
   optimiser.cumulative_fcurves.clear();
   optimiser.k = 0;
   step = 0;
+  out_of_memory = false;
 }

@@ -7,6 +7,7 @@
 // optimiser and never runs its loop.
 
 #include <condition_variable>
+#include <functional>
 #include <iosfwd>
 #include <list>
 #include <mutex>
@@ -37,6 +38,11 @@ class data_thread : public QObject {
   int step = 0;             // number of the next step to run
   bool stop = false;        // the loop ends after the current cycle
   bool go = false;          // the GUI thread's permission for the next cycle
+  // A step ran out of memory: the loop ended without counting it, after one last
+  // job_end. Set on the worker thread before that signal; the GUI thread clears it.
+  bool out_of_memory = false;
+  // Tests only: called on the worker thread before the work of each step.
+  std::function<void(int step)> before_step;
   std::mutex mtx;           // guards the handshake
   std::condition_variable cv;
 
@@ -45,7 +51,9 @@ class data_thread : public QObject {
   ~data_thread() override = default;
 
   // The thread body: run the step, count it, clear go; leave when stop is set; emit
-  // job_end; wait under the mutex until go is set; leave when stop is set; repeat.
+  // job_end; wait under the mutex until go is set; leave when stop is set; repeat. A
+  // step that runs out of memory ends the loop: out_of_memory set, step not counted,
+  // job_end emitted (unless stop is set).
   void run();
 
   // Runs the work of one step without any handshake (the body of a cycle).

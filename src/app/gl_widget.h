@@ -116,6 +116,9 @@ class gl_widget : public QGLWidget,
   bool run_has_ended() const;
   // "Pause": the next confirmation holds the worker.
   void pause_run();
+  // True, with the status bar saying why, when a worker step of this drawing ran out of
+  // memory: the drawing may be half changed, so no run, edit or save goes on with it.
+  bool drawing_held();
 
   // A note for the user: one line on standard output and, in the main window, the
   // status bar for a few seconds.
@@ -164,7 +167,8 @@ class gl_widget : public QGLWidget,
   // Runs edit on the GUI thread while the worker waits between steps: a worker inside a
   // step is held at its next confirmation, which runs once edit has returned. Calls nest;
   // only the outermost one holds and releases the worker.
-  void with_worker_waiting(const std::function<void()>& edit);
+  // False, with edit not run, when the drawing is held (drawing_held).
+  bool with_worker_waiting(const std::function<void()>& edit);
   // ---- end of the picking side ----
 
  public slots:
@@ -208,7 +212,7 @@ class gl_widget : public QGLWidget,
   void release_region_texture();
   // The dialog's answer; empty when cancelled.
   std::string ask_for_image();
-  std::string read_sketch_to_trace(std::string& advice);
+  std::string read_sketch_to_trace(const std::string& path, cv::Mat& sketch, std::string& advice);
   void create_output_folders();
   std::string read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem);
   void reset_worker();
@@ -225,8 +229,13 @@ class gl_widget : public QGLWidget,
   void start_worker_thread();
   // A worker for optimiser slices from the current step; the button reads "Pause".
   void start_optimiser_slices();
+  // The worker's step ran out of memory and its loop ended: joined, the user told, the
+  // drawing held as the view showed it before that step.
+  void end_step_out_of_memory();
   void end_run_under_lock();
-  void finish_run();
+  // The passes after the run and its result picture; false, with why set, when the
+  // result could not be written.
+  bool finish_run(std::string& why);
   void end_finished_run();
   // <output root>/<stem>/<stem>_bezier_end.svg
   std::string result_svg_path() const;
@@ -244,6 +253,9 @@ class gl_widget : public QGLWidget,
   bool worker_released_ = false;
   // The end of this drawing's run has been done (its result written) in this session.
   bool run_end_done_ = false;
+  // What the user was told when a worker step of this drawing ran out of memory; empty
+  // while none did.
+  std::string memory_failure_;
   // save_graph waits for the worker: the next confirmation holds it.
   bool holding_for_save_ = false;
   // Native scan code of each key held down -> the Qt key its press gave.

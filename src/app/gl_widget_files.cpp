@@ -18,12 +18,14 @@
 #include <QSlider>
 #include <QStatusBar>
 
+#include "app/out_of_memory.h"
 #include "app/q_slider_change_alpha.h"
 #include "app/saved_degrees.h"
 #include "gl/texture.h"
 #include "io/graph_stream.h"
 #include "io/output_names.h"
 #include "io/replacing_file.h"
+#include "io/svg_pictures.h"
 #include "pipeline/allowed_degrees.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/load_sketch.h"
@@ -45,9 +47,22 @@ QString start_folder() {
   return QString::fromStdString(folder);
 }
 
-// A problem the user must see: one line on standard error and a message box.
+const char* const keeps_drawing =
+    "\nThe drawing shown before stays; open a smaller sketch, or close other programs and try again.";
+
+// Reads a .graph file's image path and stem, its layer graphs into network and its worker
+// block into worker. Returns an empty text, or what went wrong, naming the file; a
+// failure to get memory is thrown on.
+std::string read_graph_records(const std::string& path, curve_network& network, data_thread& worker,
+                               std::string& stored_path, std::string& stored_stem);
+bool graph_fits_in_memory(const std::string& path);
+
+// A problem the user must see: one line on standard error, the status bar (so that it
+// shows no older outcome) and a message box.
 void report(QWidget* parent, const std::string& text) {
   std::cerr << text << std::endl;
+  if (auto* main_window = parent ? qobject_cast<QMainWindow*>(parent->window()) : nullptr)
+    main_window->statusBar()->showMessage(QString::fromStdString(text).replace('\n', ' '), 5000);
   QMessageBox::warning(parent, "Vellumtrace", QString::fromStdString(text));
 }
 
@@ -119,6 +134,7 @@ void gl_widget::show_lambda_in_use(float lambda) {
 // Network, selection, constraint sets and pick index emptied.
 void gl_widget::clear_drawing() {
   run_end_done_ = false;
+  memory_failure_.clear();
   network.clear();
   must_split.clear();
   must_merge.clear();
@@ -150,6 +166,14 @@ void gl_widget::open_file(bool ask_for_new_file) {
   std::string path = image_path;
   if (ask_for_new_file) path = ask_for_image();
   if (path.empty()) return;
+  std::cout << "Open file:" << std::endl;
+  // Read beside the current drawing, which a sketch too large for the memory left keeps.
+  cv::Mat sketch;
+  std::string advice, refusal;
+  if (!within_memory([&] { refusal = read_sketch_to_trace(path, sketch, advice); })) {
+    report(parentWidget(), "Not enough memory to open the sketch " + path + "." + keeps_drawing);
+    return;
+  }
   stop_current_drawing();
   // Before the image is replaced: the old worker's first step reads it.
   join_worker_threads();
@@ -158,18 +182,20 @@ void gl_widget::open_file(bool ask_for_new_file) {
   image_path = path;
   image_stem = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
   set_current_sketch(image_stem);
-  std::cout << "Open file:" << std::endl;
-  std::string advice;
-  const std::string refusal = read_sketch_to_trace(advice);
   reset_worker();
   if (!refusal.empty()) {
     drop_drawing(refusal);
     return;
   }
+  input_image = sketch;
+  sketch.release();
   // Only a drawing that is traced gets its folders: a refused one would leave them empty.
   create_output_folders();
   std::cout << image_path << std::endl << std::endl;
-  show_input_image();
+  if (!within_memory([this] { show_input_image(); })) {
+    drop_drawing("Not enough memory to show the sketch " + image_path + ". Nothing is opened.");
+    return;
+  }
   // Read before the extraction starts, which may take long on what the threshold takes
   // for ink; opening another sketch stops it.
   if (!advice.empty()) report(parentWidget(), advice + ".\nThe extraction goes on with this threshold.");
@@ -177,6 +203,7 @@ void gl_widget::open_file(bool ask_for_new_file) {
   worker.rows = input_image.rows;
   worker.cols = input_image.cols;
   start_worker_at_its_step();
+  show_status("Opened the sketch " + image_path + ".");
 }
 
 void gl_widget::open_graph() {
@@ -184,18 +211,27 @@ void gl_widget::open_graph() {
   const QString answer = QFileDialog::getOpenFileName(parentWidget(), tr("Open File"), start_folder(),
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
   if (answer.isEmpty()) return;
+  const std::string path = answer.toStdString();
+  // Read once on scratch records beside the current drawing, which a file too large for
+  // the memory left keeps.
+  if (!graph_fits_in_memory(path)) {
+    report(parentWidget(), "Not enough memory to open the graph file " + path + "." + keeps_drawing);
+    return;
+  }
   stop_current_drawing();
   join_worker_threads();
   pending_iteration = -1;
   pending_lambda = -1;
   reset_worker();
 
-  const std::string path = answer.toStdString();
   std::string stored_path, stored_stem;
-  std::string problem = read_graph_file(path, stored_path, stored_stem);
-  std::string why;
-  if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image, &why))
-    problem = "Cannot read the image " + stored_path + " of the graph file " + path + ": " + why + ".";
+  std::string problem, why;
+  if (!within_memory([&] {
+        problem = read_graph_file(path, stored_path, stored_stem);
+        if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image, &why))
+          problem = "Cannot read the image " + stored_path + " of the graph file " + path + ": " + why + ".";
+      }))
+    problem = "Not enough memory to open the graph file " + path + ".";
   if (!problem.empty()) {
     drop_drawing(problem + " Nothing is opened.");
     return;
@@ -229,13 +265,15 @@ void gl_widget::open_graph() {
     // Optimize and the iteration slider start no run on it (whatever count the file held).
     if (!holds_fragments(network))
       show_status(path + ": the curve network holds no fragment: nothing to optimise");
+    else
+      show_status("Opened the graph " + path + ".");
     // A finished run shows its result as its end did.
-    else if (run_has_ended())
-      show_refined_curves();
+    if (holds_fragments(network) && run_has_ended()) show_refined_curves();
     return;
   }
   worker.go = true;
   start_worker_at_its_step();
+  show_status("Opened the graph " + path + ".");
 }
 
 // Button back to "Optimize", worker told to stop, nothing drawn, optimiser controls
@@ -258,15 +296,14 @@ void gl_widget::release_region_texture() {
   static_cast<Image_tex*>(found->second)->image->release_pixels();
 }
 
-// Loads image_path into input_image and judges its ink as the batch program does. Returns
-// why the drawing is not opened (the reason load_sketch gives, a sketch all ink, a sketch
-// without ink), or "" with `advice` set when most of it is ink under the threshold.
-std::string gl_widget::read_sketch_to_trace(std::string& advice) {
+// Loads the sketch at path into `sketch` and judges its ink as the batch program does.
+// Returns why the drawing is not opened (the reason load_sketch gives, a sketch all ink, a
+// sketch without ink), or "" with `advice` set when most of it is ink under the threshold.
+std::string gl_widget::read_sketch_to_trace(const std::string& path, cv::Mat& sketch, std::string& advice) {
   const std::string refused = " Nothing is opened.";
   std::string why;
-  if (!load_sketch(image_path.c_str(), &input_image, &why))
-    return "Cannot read the image " + image_path + ": " + why + "." + refused;
-  const sketch_ink_check ink = check_sketch_ink(input_image, read_ink_threshold(), image_path);
+  if (!load_sketch(path.c_str(), &sketch, &why)) return "Cannot read the image " + path + ": " + why + "." + refused;
+  const sketch_ink_check ink = check_sketch_ink(sketch, read_ink_threshold(), path);
   advice = ink.advice;
   if (!ink.all_ink.empty()) return (ink.advice.empty() ? "" : ink.advice + ".\n") + ink.all_ink + "." + refused;
   if (!ink.no_ink.empty()) return ink.no_ink + "." + refused;
@@ -294,6 +331,13 @@ void gl_widget::create_output_folders() {
 // its worker block into the worker. Returns an empty text, or what went wrong, naming
 // the file.
 std::string gl_widget::read_graph_file(const std::string& path, std::string& stored_path, std::string& stored_stem) {
+  return read_graph_records(path, network, worker, stored_path, stored_stem);
+}
+
+namespace {
+
+std::string read_graph_records(const std::string& path, curve_network& network, data_thread& worker,
+                               std::string& stored_path, std::string& stored_stem) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return "Cannot open the graph file " + path + ".";
   try {
@@ -310,10 +354,25 @@ std::string gl_widget::read_graph_file(const std::string& path, std::string& sto
       for (layer_graph& lg : network) restore_saved_degrees(lg, *errors++);
     }
   } catch (const std::exception& e) {
+    if (is_out_of_memory(e)) throw;  // not the file's fault
     return "Cannot read the graph file " + path + " (" + e.what() + ").";
   }
   return {};
 }
+
+// Whether the drawing of a .graph file fits beside the current one: its records are read
+// into scratch ones that go at once. A file that cannot be read fits (its reading says why).
+bool graph_fits_in_memory(const std::string& path) {
+  return within_memory([&] {
+    curve_network network;
+    cv::Mat image, regions;
+    data_thread scratch(&network, &image, &regions);
+    std::string stored_path, stored_stem;
+    read_graph_records(path, network, scratch, stored_path, stored_stem);
+  });
+}
+
+}  // namespace
 
 // An empty drawing and a worker at step 0 that confirms nothing yet.
 void gl_widget::reset_worker() {
@@ -361,6 +420,7 @@ void gl_widget::save_graph() {
     show_status("Nothing to save: open a sketch or a graph first.");
     return;
   }
+  if (drawing_held()) return;
   const QString answer = QFileDialog::getSaveFileName(parentWidget(), tr("Save File"), start_folder(),
                                                       tr("Graph (*.graph *.graph);;All (*.*)"));
   if (answer.isEmpty()) return;
@@ -368,9 +428,11 @@ void gl_widget::save_graph() {
   const std::string path = answer.toStdString() + (QFileInfo(answer).suffix().isEmpty() ? ".graph" : "");
   bool written = false;
   std::string why;
-  with_worker_waiting([&] { written = write_graph_file(path, why); });
+  if (!with_worker_waiting([&] { written = write_graph_file(path, why); })) return;
   if (!written)
     report(parentWidget(), "Cannot write the graph file " + path + ". " + why + "; nothing on disk was changed.");
+  else
+    show_status("Saved the drawing to " + path + ".");
 }
 
 // A step in progress changes the network and the layers: let it finish, and hold the
@@ -399,6 +461,7 @@ bool gl_widget::write_graph_file(const std::string& path, std::string& why) {
 
 void gl_widget::on_change_nb_iteration(int n) {
   pending_iteration = n;
+  if (drawing_held()) return;
   // Only a drawing past the optimiser's set-up can continue its run.
   if (threads.empty() && worker.step > 10 && !input_image.empty() && holds_fragments(network))
     start_optimiser_slices();
@@ -449,6 +512,10 @@ void gl_widget::on_thread_end() {
   // The stop of this drawing was asked for (a new drawing, Exit): nothing of it is
   // finished or written any more.
   if (worker.stop) return;
+  if (worker.out_of_memory) {
+    end_step_out_of_memory();
+    return;
+  }
   if (holding_for_save_) return;
   if (worker.step == 11) return;
   if (paused) {
@@ -469,7 +536,42 @@ void gl_widget::on_thread_end() {
     worker.cv.notify_all();
   }
   updateGL();
-  if (worker.stop) finish_run();
+  if (!worker.stop) return;
+  std::string why;
+  if (finish_run(why))
+    show_status("The run has ended: its result is written to " + result_svg_path() + ".");
+  else
+    show_status("The run has ended, but its result could not be written to " + result_svg_path() + ": " + why + ".");
+}
+
+bool gl_widget::drawing_held() {
+  if (memory_failure_.empty()) return false;
+  show_status("This drawing ran out of memory and is held: open a smaller sketch, or close other programs and open it again.");
+  return true;
+}
+
+void gl_widget::end_step_out_of_memory() {
+  const int failed_step = worker.step;
+  worker.out_of_memory = false;
+  holding_for_save_ = false;
+  join_worker_threads();
+  paused = false;
+  if (optimize_button != nullptr) optimize_button->setText("Optimize");
+  // Nothing goes on with the held drawing: its raster layers, the largest part, go now,
+  // so that the next drawing has their room. The view draws from its own buffers.
+  worker.layers.clear();
+  region_image.release();
+  const std::string stage = failed_step <= 9    ? "extraction step " + std::to_string(failed_step)
+                            : failed_step == 10 ? "the optimiser's set-up"
+                                                : "the optimisation";
+  // Most of the page taken for ink is the usual reason; its advice names a threshold.
+  std::string advice;
+  within_memory([&] { advice = mostly_ink_advice(input_image, read_ink_threshold(), image_path); });
+  memory_failure_ = "Not enough memory to trace the sketch " + image_path + " (" + stage + ")." +
+                    (advice.empty() ? "" : "\n" + advice + ".") +
+                    "\nThe run is stopped and the view keeps what it showed; open a smaller sketch, or close "
+                    "other programs and open this one again.";
+  report(parentWidget(), memory_failure_);
 }
 
 void gl_widget::apply_pending_values() {
@@ -568,8 +670,12 @@ void gl_widget::print_fit_statistics() const {
 void gl_widget::end_finished_run() {
   end_run_under_lock();
   updateGL();
-  finish_run();
-  show_status("The run had reached its last iteration: its result is written to " + result_svg_path() + ".");
+  std::string why;
+  if (finish_run(why))
+    show_status("The run had reached its last iteration: its result is written to " + result_svg_path() + ".");
+  else
+    show_status("The run had reached its last iteration, but its result could not be written to " +
+                result_svg_path() + ": " + why + ".");
 }
 
 std::string gl_widget::result_svg_path() const {
@@ -577,7 +683,7 @@ std::string gl_widget::result_svg_path() const {
 }
 
 // After the worker was released with stop set.
-void gl_widget::finish_run() {
+bool gl_widget::finish_run(std::string& why) {
   if (optimize_button != nullptr) optimize_button->setText("Optimize");
   for (layer_graph& lg : network) lg.refit_curves();
   const float e1 = network.energy_recomputed(0.99f, 1e-5f);
@@ -589,10 +695,11 @@ void gl_widget::finish_run() {
   const float e2 = network.energy_recomputed(0.99f, 1e-5f);
   std::cout << "energy : " << e1 << " " << e2 << std::endl;
   for (layer_graph& lg : network) lg.fit_and_slide_ends();
-  network.save_curves_svg(result_svg_path(), false);
+  const bool written = write_curves_svg(network, result_svg_path(), false, &why);
   for (std::thread& t : threads) t.join();
   print_energy_and_curve_count();
   threads.clear();
   worker_released_ = false;
   run_end_done_ = true;
+  return written;
 }

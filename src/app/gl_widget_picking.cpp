@@ -14,15 +14,18 @@
 #include "app/selection_edits.h"
 #include "app/view_zoom.h"
 
-void gl_widget::with_worker_waiting(const std::function<void()>& edit) {
+bool gl_widget::with_worker_waiting(const std::function<void()>& edit) {
+  if (drawing_held()) return false;
   // Only the outermost call holds and releases the worker.
   const bool hold = !threads.empty() && worker_released_;
   if (hold) wait_for_worker_to_wait();
+  if (drawing_held()) return false;  // the step waited for ran out of memory
   edit();
   if (hold && holding_for_save_) {
     holding_for_save_ = false;
     on_thread_end();  // the confirmation held back while editing
   }
+  return true;
 }
 
 void gl_widget::mousePressEvent(QMouseEvent* event) {
@@ -44,12 +47,13 @@ void gl_widget::mousePressEvent(QMouseEvent* event) {
   update_selected_drawable(&vbo_selected);
   if (selection.size() % 2 == 1 && interaction_mode == mode_freeze) {
     std::size_t frozen = 0;
-    with_worker_waiting([&] { frozen = freeze_curves_of(selection.back().second, fixed_curves); });
+    const bool froze = with_worker_waiting([&] { frozen = freeze_curves_of(selection.back().second, fixed_curves); });
     selection.clear();
     update_selected_drawable(&vbo_selected);
     // The pick shows nothing in the view: the status bar says what it did.
     const auto curves = [](std::size_t n) { return std::to_string(n) + (n == 1 ? " curve" : " curves"); };
-    show_status("Froze " + curves(frozen) + "; " + curves(fixed_curves.size()) + " frozen in all.");
+    if (froze)
+      show_status("Froze " + curves(frozen) + "; " + curves(fixed_curves.size()) + " frozen in all.");
   }
 }
 

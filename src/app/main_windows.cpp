@@ -1,5 +1,7 @@
 #include "app/main_windows.h"
 
+#include <string>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -216,18 +218,42 @@ void MainWindows::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+namespace {
+
+const char* const freeze_ended = "Freeze mode ended: picks select fragments again.";
+
+// Optimize, Split, Merge and Unselect end freeze mode, whatever else they do; true when
+// it was on.
+bool leave_freeze_mode(gl_widget* gl, int mode) {
+  const bool was_freezing = gl->interaction_mode == mode_freeze;
+  if (was_freezing) gl->interaction_mode = mode;
+  return was_freezing;
+}
+
+// The outcome line, after the note that freeze mode ended when it did.
+std::string after_freeze(bool was_freezing, const std::string& outcome) {
+  return was_freezing ? std::string(freeze_ended) + " " + outcome : outcome;
+}
+
+std::string pairs_text(std::size_t n) { return std::to_string(n) + (n == 1 ? " picked pair" : " picked pairs"); }
+
+}  // namespace
+
 void on_optimize_pressed(MainWindows* window) {
   gl_widget* gl = window->gl;
-  if (gl->worker.step <= 10) return;
+  if (gl->worker.step <= 10 || gl->drawing_held()) return;
+  const bool was_freezing = leave_freeze_mode(gl, mode_merge);
   gl->interaction_mode = mode_merge;
   if (gl->optimize_button->text() == "Optimize") {
+    // Said first: a run that ends at once (a reopened finished one) says so itself.
+    gl->show_status(after_freeze(was_freezing, "The run goes on: Pause holds it."));
     if (!gl->resume_run())
-      window->statusBar()->showMessage(holds_fragments(gl->network)
-                                           ? "The run has reached its last iteration."
-                                           : "The curve network holds no fragment: nothing to optimise.",
-                                       5000);
+      gl->show_status(after_freeze(was_freezing, holds_fragments(gl->network)
+                                                     ? "The run has reached its last iteration."
+                                                     : "The curve network holds no fragment: nothing to optimise."));
   } else {
     gl->pause_run();
+    gl->show_status(after_freeze(was_freezing, "The run is held: Optimize goes on with it."));
   }
 }
 
@@ -242,31 +268,32 @@ void on_balance_changed(MainWindows* window, int value) {
 
 namespace {
 
-const char* const freeze_ended = "Freeze mode ended: picks select fragments again.";
-
-// Split, Merge and Unselect end freeze mode, whatever else they do; true when it was on.
-bool leave_freeze_mode(gl_widget* gl, int mode) {
-  const bool was_freezing = gl->interaction_mode == mode_freeze;
-  if (was_freezing) gl->interaction_mode = mode;
-  return was_freezing;
-}
-
 // Merge and Split: the pairs become constraints, then edits.
 void record_and_apply(MainWindows* window, int mode) {
   gl_widget* gl = window->gl;
   const bool was_freezing = leave_freeze_mode(gl, mode);
-  if (complete_pair_count(gl->selection) == 0) {
-    const QString pick = "Pick two fragments first (Ctrl+click or right click).";
-    window->statusBar()->showMessage(was_freezing ? QString(freeze_ended) + " " + pick : pick, 5000);
+  const std::size_t picked = complete_pair_count(gl->selection);
+  if (picked == 0) {
+    gl->show_status(after_freeze(was_freezing, "Pick two fragments first (Ctrl+click or right click)."));
     return;
   }
-  gl->with_worker_waiting([&] {
+  std::size_t recorded = 0;
+  const bool edited = gl->with_worker_waiting([&] {
     fragment_pairs& pairs = mode == mode_merge ? gl->must_merge : gl->must_split;
-    if (record_picked_pairs(gl->selection, pairs) == 0)
-      window->statusBar()->showMessage("The picked fragments are one fragment or are not connected.", 5000);
+    recorded = record_picked_pairs(gl->selection, pairs);
     gl->interaction_mode = mode;
     gl->apply_selection();
   });
+  if (!edited) return;  // the status bar says why
+  if (recorded == 0) {
+    gl->show_status("The picked fragments are one fragment or are not connected.");
+    return;
+  }
+  std::string outcome = mode == mode_merge ? "Merged the fragments of " + pairs_text(recorded) + " onto one curve."
+                                           : "Split the fragments of " + pairs_text(recorded) + " onto different curves.";
+  if (recorded < picked)
+    outcome += " The other " + std::to_string(picked - recorded) + " are one fragment or are not connected.";
+  gl->show_status(outcome);
 }
 
 }  // namespace
@@ -276,18 +303,20 @@ void on_merge_pressed(MainWindows* window) { record_and_apply(window, mode_merge
 void on_split_pressed(MainWindows* window) { record_and_apply(window, mode_split); }
 
 void on_freeze_pressed(MainWindows* window) {
+  if (window->gl->drawing_held()) return;
   window->gl->interaction_mode = mode_freeze;
   window->gl->apply_selection();
-  window->statusBar()->showMessage(
-      "Freeze mode: each pick freezes the curves of the picked fragment; Split, Merge or Unselect ends it.", 5000);
+  window->gl->show_status(
+      "Freeze mode: each pick freezes the curves of the picked fragment; Split, Merge or Unselect ends it.");
 }
 
 void on_unselect_pressed(MainWindows* window) {
   gl_widget* gl = window->gl;
-  if (leave_freeze_mode(gl, mode_split)) window->statusBar()->showMessage(freeze_ended, 5000);
+  const bool was_freezing = leave_freeze_mode(gl, mode_split);
   gl->selection.clear();
   gl->update_selected_drawable(&gl->vbo_selected);
   gl->update();
+  gl->show_status(was_freezing ? freeze_ended : "Unselected: no fragment is picked.");
 }
 
 void on_degree_penalty_changed(MainWindows* window, double value) {
@@ -298,9 +327,10 @@ void on_degree_checkbox(MainWindows* window, int d, int state) { window->gl->all
 
 void on_clear_constraints(MainWindows* window) {
   gl_widget* gl = window->gl;
-  gl->with_worker_waiting([gl] {
+  const bool cleared = gl->with_worker_waiting([gl] {
     gl->must_split.clear();
     gl->must_merge.clear();
     gl->fixed_curves.clear();
   });
+  if (cleared) gl->show_status("Constraints cleared: no split, merge or freeze is kept.");
 }

@@ -39,7 +39,9 @@ class MainWindows : public QMainWindow {
   void make_function_menu();
 };
 
-// The functions the controls are connected to.
+// The functions the controls are connected to. Each says its outcome in the status bar,
+// replacing what the one before said; on a drawing held after running out of memory they
+// say that instead and change nothing.
 
 // "Optimize" / "Pause": ignored until the optimiser is set up (worker step 11 on); as
 // "Optimize" it clears the pause, moves step 11 on to 12, shows "Pause" and releases the
@@ -49,8 +51,9 @@ void on_optimize_pressed(MainWindows* window);
 // the worker waits (at its next confirmation, or at once when no worker thread exists).
 void on_balance_changed(MainWindows* window, int value);
 // Merge / Split: every complete usable pair of picks goes into must_merge / must_split,
-// then the pairs are merged / split (gl_widget::apply_selection). Fewer than two picks:
-// a status-bar message and nothing else. Either ends freeze mode, edit or not.
+// then the pairs are merged / split (gl_widget::apply_selection), and the status bar says
+// how many pairs. Fewer than two picks: a status-bar message and nothing else. Either
+// ends freeze mode, edit or not.
 void on_merge_pressed(MainWindows* window);
 void on_split_pressed(MainWindows* window);
 // Freeze: from now on every pick freezes the curves of the picked fragment and says in

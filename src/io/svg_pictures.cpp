@@ -281,13 +281,15 @@ void chain_layer(const layer_graph& layer, std::vector<chain>& chains) {
 
 // --- Network pictures ------------------------------------------------------------------
 
-bool write_curves_svg(const curve_network& network, const std::string& path, bool blue) {
+bool write_curves_svg(const curve_network& network, const std::string& path, bool blue, std::string* why) {
   if (network.empty()) return true;
   svg_picture picture(path, network.front().height, network.front().width);
   std::vector<const layer_graph*> layers;
   for (const layer_graph& layer : network) layers.push_back(&layer);
   write_curves(picture, layers, blue);
-  return picture.finish();
+  const bool written = picture.finish();
+  if (!written && why) *why = picture.error();
+  return written;
 }
 
 void curve_network::save_curves_svg(std::string path, bool blue) const { write_curves_svg(*this, path, blue); }

@@ -29,6 +29,8 @@ class svg_picture {
   std::ostream& out() { return file_.out(); }
   // Footer, then the file in place; true when path now holds the whole picture. Once.
   bool finish();
+  // Why the picture could not be written; empty while nothing failed.
+  const std::string& error() const { return file_.error(); }
 
   int id = 0;  // the id counter of the element writers, 0 at the first element
 
@@ -41,8 +43,10 @@ class svg_picture {
 
 // curve_network::save_curves_svg for a caller that must know whether the picture is on
 // the disk: false when path could not be written whole (it then keeps its old contents);
-// true also for a network without layers, which writes no file.
-bool write_curves_svg(const curve_network& network, const std::string& path, bool blue);
+// true also for a network without layers, which writes no file. *why, when given, then
+// holds the reason ("Is a directory").
+bool write_curves_svg(const curve_network& network, const std::string& path, bool blue,
+                      std::string* why = nullptr);
 
 // The point where a junction is drawn: its first fragment end's fragment Bézier (all its
 // control points) at t = 0 for end 0 and t = 1 otherwise, in floats. False when the

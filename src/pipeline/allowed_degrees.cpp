@@ -21,7 +21,8 @@ std::size_t refit_at_allowed_degrees(curve_network& network) {
   std::size_t changed = 0;
   for (layer_graph& lg : network)
     for (curve& c : lg.curves) {
-      if (c.v_segment.empty()) continue;
+      // A frozen curve keeps its control points exactly, whatever the boxes say.
+      if (c.v_segment.empty() || frozen_in_view(&c)) continue;
       const int d = c.v_segment[0].degree;
       const int allowed = allowed_degree_for(d);
       if (allowed == d) continue;

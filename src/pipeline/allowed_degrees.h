@@ -16,6 +16,7 @@ int nearest_allowed_degree(const int (&allowed)[4], int d);
 int allowed_degree_for(int d);
 
 // Refits every curve whose first segment's degree the view does not allow at
-// allowed_degree_for that degree (curve::refit_at_degree). Returns how many curves
-// changed; none without the view.
+// allowed_degree_for that degree (curve::refit_at_degree), except the curves the user
+// froze, which keep their control points. Returns how many curves changed; none without
+// the view.
 std::size_t refit_at_allowed_degrees(curve_network& network);

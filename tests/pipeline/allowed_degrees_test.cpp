@@ -130,6 +130,44 @@ TEST(RefitAtAllowedDegrees, RefitsOnlyCurvesAtUntickedDegrees) {
   EXPECT_EQ(check_network(lg), "");
 }
 
+// A frozen curve keeps its control points bit for bit when its degree is unticked: by
+// the refit itself, and through a run's time slices (which refit before and after).
+TEST(RefitAtAllowedDegrees, LeavesFrozenCurvesExactlyAsTheyAre) {
+  const auto points_of = [](const curve& c) { return c.v_segment.at(0).v_ctrl_point; };
+  const auto same_bits = [](const std::vector<glm::dvec2>& a, const std::vector<glm::dvec2>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(glm::dvec2)) == 0;
+  };
+  {
+    curve_network net;
+    layer_graph& lg = net.emplace_back();
+    fixture::wavy_grid(lg, 3);
+    curve& frozen = lg.curves.front();
+    const std::vector<glm::dvec2> before = points_of(frozen);
+    ASSERT_EQ(before.size(), 4u);
+    scoped_view view({1, 2});
+    view.settings.fixed_curves.insert(&frozen);
+    EXPECT_EQ(refit_at_allowed_degrees(net), lg.curves.size() - 1);
+    EXPECT_TRUE(same_bits(points_of(frozen), before));
+    EXPECT_EQ(frozen.v_segment[0].degree, 3);
+    for (const curve& c : lg.curves)
+      if (&c != &frozen) EXPECT_EQ(c.v_segment[0].degree, 2);
+    EXPECT_EQ(check_network(lg), "");
+  }
+  seeded_run run;
+  scoped_view view({1, 2});
+  curve& frozen = run.net.front().curves.front();
+  const std::vector<glm::dvec2> before = points_of(frozen);
+  view.settings.fixed_curves.insert(&frozen);
+  run.slices_until(run.opt.nb_it);
+  // Never a move's curve nor a partner, so never erased: the pointer still holds.
+  ASSERT_EQ(&run.net.front().curves.front(), &frozen);
+  EXPECT_TRUE(same_bits(points_of(frozen), before));
+  std::size_t cubics = 0;
+  for (const curve& c : run.net.front().curves) cubics += c.v_segment.at(0).degree == 3;
+  EXPECT_EQ(cubics, 1u);  // the frozen one only
+  EXPECT_EQ(check_network(run.net.front()), "");
+}
+
 // A run with degrees unticked holds only the ticked ones at its end, however they are
 // ticked, also when a box is unticked halfway through.
 TEST(AllowedDegreesInARun, TheResultHoldsOnlyTickedDegrees) {

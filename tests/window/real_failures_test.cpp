@@ -86,6 +86,91 @@ TEST_F(refusals, OpenSketchShowsWhyInAMessageBoxAndMakesNoFolder) {
   EXPECT_FALSE(app.exited());
 }
 
+// A page that is nearly all ink, under an address-space limit set on the running program
+// that leaves room for the page's images but not for its extraction.
+struct memory_limit : refusals {
+  void prepare() override {
+    cv::Mat page(3000, 4000, CV_8UC1, cv::Scalar(128));
+    cv::rectangle(page, cv::Point(100, 100), cv::Point(400, 400), cv::Scalar(255), cv::FILLED);
+    cv::imwrite((dir / "in" / "inkpage.png").string(), page);
+  }
+
+  long address_space_kb() const {
+    std::ifstream status("/proc/" + std::to_string(app.pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmSize:", 0) == 0) return std::stol(line.substr(7));
+    return -1;
+  }
+};
+
+// The memory runs out in a real process: a box says so, the program goes on, and the
+// sketch opened next is traced.
+TEST_F(memory_limit, RunningOutOfMemoryShowsABoxAndTheProgramGoesOn) {
+  const long kb = address_space_kb();
+  ASSERT_GT(kb, 0);
+  const long long limit = (kb + 1500LL * 1024) * 1024;
+  int status = -1;
+  run("", "prlimit --pid " + std::to_string(app.pid) + " --as=" + std::to_string(limit), &status);
+  ASSERT_EQ(status, 0);
+
+  answer_dialog("ctrl+o", "Open File", "inkpage.png");
+  const auto said = [&](const char* what) { return log().find(what) != std::string::npos; };
+  ASSERT_TRUE(wait_until([&] { return app.exited() || said("Not enough memory") || said("% of the image is ink"); }, 60000))
+      << log();
+  if (!said("Not enough memory")) {  // the ink advice comes first
+    ASSERT_TRUE(wait_until([&] { return box_open(); }, 10000)) << log();
+    run(display, "xdotool key Return");
+    ASSERT_TRUE(wait_until([&] { return app.exited() || said("Not enough memory"); }, 120000)) << log();
+  }
+  ASSERT_FALSE(app.exited()) << log();
+  // Where it runs out depends on the machine: most likely in the extraction, which then
+  // gives the threshold advice again.
+  const std::string page = (dir / "in" / "inkpage.png").string();
+  const bool in_a_step = said(("Not enough memory to trace the sketch " + page + " (").c_str());
+  EXPECT_TRUE(in_a_step || said(("Not enough memory to open the sketch " + page + ".").c_str())) << log();
+  if (in_a_step) {
+    EXPECT_NE(log().find("The run is stopped and the view keeps what it showed"), std::string::npos) << log();
+  }
+  ASSERT_TRUE(wait_until([&] { return box_open(); }, 10000)) << "no message box\n" << log();
+  pause_ms(300);
+  run(display, "import -window root png:" + (dir / "out_of_memory.png").string());
+  run(display, "xdotool key Return");
+  ASSERT_TRUE(wait_until([&] { return !box_open(); }, 10000)) << "the box stays open";
+
+  cv::Mat opened;
+  layout where;
+  EXPECT_TRUE(open_sketch("house.png", opened, where));
+  EXPECT_FALSE(app.exited()) << log();
+}
+
+// Opening a sketch whose images do not fit in what is left keeps the drawing shown.
+TEST_F(memory_limit, ASketchTooLargeToOpenKeepsTheDrawingShown) {
+  cv::Mat opened;
+  layout where;
+  ASSERT_TRUE(open_sketch("house.png", opened, where));
+  const long kb = address_space_kb();
+  ASSERT_GT(kb, 0);
+  // Room for the page's file and its decoding, not for its doubled float image (192 MB).
+  int status = -1;
+  run("", "prlimit --pid " + std::to_string(app.pid) + " --as=" + std::to_string((kb + 100LL * 1024) * 1024), &status);
+  ASSERT_EQ(status, 0);
+
+  answer_dialog("ctrl+o", "Open File", "inkpage.png");
+  const std::string page = (dir / "in" / "inkpage.png").string();
+  ASSERT_TRUE(wait_until([&] { return app.exited() || box_open(); }, 30000)) << log();
+  ASSERT_FALSE(app.exited()) << log();
+  EXPECT_NE(log().find("Not enough memory to open the sketch " + page + ".\nThe drawing shown before stays"),
+            std::string::npos)
+      << log();
+  run(display, "xdotool key Return");
+  ASSERT_TRUE(wait_until([&] { return !box_open(); }, 10000)) << "the box stays open";
+  pause_ms(500);
+  const cv::Mat after = screenshot("after");
+  EXPECT_LT(differing_pixels(opened(where.view), after(where.view)), 200) << "the drawing went";
+  EXPECT_EQ(log().find("Extraction of topological graph", log().find("inkpage.png")), std::string::npos) << log();
+  EXPECT_FALSE(app.exited());
+}
+
 // Where the buttons of the control panel are: Merge, Split and Freeze beside the red,
 // blue and green legend bars, Unselect beside Optimize, in the panel's right column.
 struct buttons {
