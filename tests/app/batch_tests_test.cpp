@@ -127,6 +127,65 @@ TEST(RunBatchTests, MissingInputFolderAndRegionFilesAreReportedAndDefaulted) {
   EXPECT_TRUE(w.exists("out/error_speed/csv/in/ring_w3l0.5dt0.9k_min0k_max1.csv"));
 }
 
+// The annealing's picture after its first iteration and its energy file are results of
+// the run as the result picture is: one that cannot be written fails the run.
+TEST(RunBatchTests, AnnealingFilesThatCannotBeWrittenFailTheRun) {
+  const struct {
+    const char* file;  // in the working folder
+    const char* said;
+  } cases[] = {
+      {"energy_decrease.csv", "recuit: could not write file energy_decrease.csv: Is a directory\n"},
+      {"0.svg", "svg: could not write file 0.svg: Is a directory\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    work_folder w;
+    w.add_sketch("ring.png", fixtures::closed_ring());
+    w.list_sketches({"ring.png"});
+    std::filesystem::create_directory(w.dir / c.file);  // a folder in the way
+    const run_result r = w.run("3 0.5 0.9 0 1");
+    EXPECT_EQ(r.status, unwritten_result_status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1 result file could not be written"), std::string::npos) << r.err;
+    // The other files are written, and the folder stays a folder.
+    EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test0.error",
+                                                          "ring_w3l0.5dt0.9test0.svg"}));
+    EXPECT_TRUE(std::filesystem::is_directory(w.dir / c.file));
+  }
+}
+
+// What a user reads for each input that is not traced, on standard error where the
+// summary is, and which file names a listed name gives.
+TEST(RunBatchTests, RefusedSketchesSayWhyAndNamesKeepTheirStem) {
+  work_folder w;
+  std::vector<uchar> jpeg;
+  ASSERT_TRUE(cv::imencode(".jpg", fixtures::closed_ring(), jpeg));
+  w.add_file("cut.jpg", std::string(jpeg.begin(), jpeg.begin() + jpeg.size() / 2));
+  w.add_file("empty.png", "");
+  // A sketch whose name has no extension: OpenCV reads it by its contents.
+  std::vector<uchar> png;
+  ASSERT_TRUE(cv::imencode(".png", fixtures::closed_ring(), png));
+  w.add_file("maison", std::string(png.begin(), png.end()));
+  w.list_sketches({"cut.jpg", "empty.png", "maison"});
+
+  const run_result r = w.run("3 0.5 0.9 0 1");
+  EXPECT_EQ(r.status, skipped_input_status) << r.err;
+  for (const char* line :
+       {"cannot load sketch \"in/cut.jpg\": the JPEG file is cut short (it ends before its end-of-image "
+        "marker), so part of the picture is missing\ntest 0 skipped\n",
+        "cannot load sketch \"in/empty.png\": the file is empty\ntest 0 skipped\n",
+        "2 tests were skipped because the input could not be read\n"})
+    EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+  EXPECT_EQ(r.out.find("cannot load"), std::string::npos) << r.out;
+  // Only the sketch that was traced leaves files, under its whole name.
+  EXPECT_EQ(w.result_files(), (std::vector<std::string>{"maison_w3l0.5dt0.9test0.error",
+                                                        "maison_w3l0.5dt0.9test0.svg"}));
+  std::vector<std::string> statistics;
+  for (const auto& e : std::filesystem::directory_iterator(w.dir / "out" / "error_speed" / "csv"))
+    statistics.push_back(e.path().filename().string());
+  EXPECT_EQ(statistics, std::vector<std::string>{"maison_w3l0.5dt0.9k_min0k_max1.csv"});
+}
+
 // Fields of one statistics row.
 std::vector<std::string> fields_of(const std::string& row) {
   std::vector<std::string> fields;
