@@ -54,7 +54,8 @@ bool read_batch_numbers(char** argv, int& thickness, double& lambda, double& dt,
   if (!read_whole_number(argv[1], thickness)) ok = refused("thickness", argv[1], whole);
   if (!read_number(argv[2], lambda) || lambda < 0 || lambda > 1)
     ok = refused("lambda", argv[2], "a number from 0 to 1");
-  if (!read_number(argv[3], dt) || dt <= 0 || dt >= 1)
+  // The run takes dt as a float: 0.999999999 would be 1 there, and cool nothing.
+  if (!read_number(argv[3], dt) || static_cast<float>(dt) <= 0 || static_cast<float>(dt) >= 1)
     ok = refused("dt", argv[3], "a number above 0 and below 1");
   if (!read_whole_number(argv[4], first)) ok = refused("first test", argv[4], whole);
   if (!read_whole_number(argv[5], last)) ok = refused("last test", argv[5], whole);

@@ -57,6 +57,7 @@ TEST(BatchMain, RefusesNumbersThatAreNotWhatTheirPlaceTakes) {
       {"3 0.25 0 0 1", "dt \"0\"" + open_unit},
       {"3 0.25 inf 0 1", "dt \"inf\"" + open_unit},
       {"3 0.25 0.9x 0 1", "dt \"0.9x\"" + open_unit},
+      {"3 0.25 0.999999999 0 1", "dt \"0.999999999\"" + open_unit},  // 1 as the run's float
       {"w3 0.5 0.9 0 1", "thickness \"w3\"" + whole},
       {"3.5 0.5 0.9 0 1", "thickness \"3.5\"" + whole},
       {"3 0.5 0.9 one 1", "first test \"one\"" + whole},
