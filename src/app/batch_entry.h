@@ -18,20 +18,26 @@ using batch_run = batch_outcome (*)(int thickness, double lambda, double dt, int
 // Usage line printed on a short command line.
 extern const char* const batch_usage;
 
-// Reads config/input_sketch.conf, then with at least five arguments (argc >= 6) seeds
-// rand() from the clock and runs run_batch_inputs under timed_call. Optional names by
-// argc: 6 none, 7 the graph name, 8 and 9 both (9: flag false), 10 or more none.
-// Returns 1 after printing batch_usage on a shorter command line; otherwise
-// unwritten_result_status when a result file could not be written, else
-// skipped_input_status when a test was skipped because its input could not be read (one
-// line on standard error for each of the two), else 0.
+// Reads config/input_sketch.conf, then with at least five arguments (argc >= 6) checks
+// them, seeds rand() from the clock and runs run_batch_inputs under timed_call. Optional
+// names by argc: 6 none, 7 the graph name, 8 and 9 both (9: flag false), 10 or more none.
+// Returns 1 after printing batch_usage on a shorter command line (standard output), and
+// after a line on standard error for each refused number and batch_usage there too: a
+// thickness, first or last test that is not a whole number, a lambda that is not a
+// number from 0 to 1, a dt that is not one above 0 and below 1 (nothing is run or
+// written then). Otherwise, after one line on standard error for each kind of failure,
+// the status of the gravest: out_of_memory_status, unwritten_result_status,
+// skipped_input_status; else 0.
 int batch_main(int argc, char** argv);
 
-// Exit status of a run in which some test's input could not be read.
+// Exit status of a run in which some test was skipped because its input could not be
+// read or gives nothing to optimise.
 constexpr int skipped_input_status = 2;
-// Exit status of a run in which some result file could not be written (a full disk):
-// its results are incomplete, whatever else went right.
+// Exit status of a run in which some file could not be written (a full disk): its
+// results are incomplete, whatever else went right but memory.
 constexpr int unwritten_result_status = 3;
+// Exit status of a run in which memory ran out in some test.
+constexpr int out_of_memory_status = 4;
 
 // Calls fn with the arguments, then prints "total time: <seconds>s" on standard output.
 // Returns fn's result.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <new>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -219,10 +220,15 @@ void drop_after_build(std::list<layer>& layers) {
 // sketch is ink.
 bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Mat& region_image,
                            cv::Mat& boundary_image, curve_network& network, data_thread& worker,
-                           bool keep_layer_images) {
+                           bool keep_layer_images, batch_sketch_report* report) {
+  batch_sketch_report unused;
+  if (report == nullptr) report = &unused;
+  *report = batch_sketch_report();
   if (!load_sketch(path.c_str(), &input_image)) return false;
+  report->loaded = true;
   const float threshold = read_ink_threshold();
   const sketch_ink_check ink = check_sketch_ink(input_image, threshold, path);
+  report->ink_advice = ink.advice;
   for (const std::string* line : {&ink.advice, &ink.all_ink, &ink.no_ink})
     if (!line->empty()) std::cerr << *line << std::endl;
   if (!ink.all_ink.empty()) {
@@ -269,11 +275,12 @@ bool extract_batch_network(const std::string& path, cv::Mat& input_image, cv::Ma
   return true;
 }
 
-void optimise_batch_network(curve_network& network, recuit& optimiser, float lambda, float dt) {
+int optimise_batch_network(curve_network& network, recuit& optimiser, float lambda, float dt) {
   optimiser.read_config_v2(lambda, dt);
   std::cout << "run all start" << std::endl;
-  optimiser.run_all();
+  const int unwritten = optimiser.run_all();
   for (layer_graph& lg : network) lg.fit_and_slide_ends();
+  return unwritten;
 }
 
 int write_batch_results(const std::string& base, const curve_network& network,
@@ -304,28 +311,179 @@ std::string read_input_folder(const char* path) {
   return folder;
 }
 
+std::string sketch_output_stem(const std::string& name) {
+  return std::filesystem::path(name).replace_extension().string();
+}
+
+namespace {
+
+// What every test of one series shares: its input and the names of its outputs.
+struct batch_series {
+  int thickness = 0;
+  float lambda = 0, dt = 0;
+  int first = 0, last = 0;
+  bool input_is_graph = false;
+  const char* name = nullptr;                // graph name from the command line, or null
+  const char* reference_svg_name = nullptr;  // only whether it is null matters
+  bool sketch_named = false;                 // a listed sketch is the input
+  std::string input_path;
+  std::string stem;             // the sketch's output stem, when sketch_named
+  std::string thickness_label;  // "w<thickness>"
+  std::string result_folder;    // output_root + "error_speed/"
+};
+
+// "test 4", or "tests 4 to 9": the tests of the series from d on.
+std::string tests_from(const batch_series& s, int d) {
+  return s.last - d == 1 ? "test " + std::to_string(d)
+                         : "tests " + std::to_string(d) + " to " + std::to_string(s.last - 1);
+}
+
+batch_series make_series(int thickness, float lambda, float dt, int first, int last, bool input_is_graph,
+                         const char* name, const char* reference_svg_name) {
+  batch_series s;
+  s.thickness = thickness;
+  s.lambda = lambda;
+  s.dt = dt;
+  s.first = first;
+  s.last = last;
+  s.input_is_graph = input_is_graph;
+  s.name = name;
+  s.reference_svg_name = reference_svg_name;
+  s.sketch_named = current_sketch_cstr != nullptr;
+  s.thickness_label = "w" + std::to_string(thickness);
+  s.result_folder = output_root + "error_speed/";
+  s.input_path = read_input_folder();
+  if (s.sketch_named) {
+    s.input_path += current_sketch_cstr;
+    s.stem = sketch_output_stem(current_sketch_cstr);
+  } else if (name != nullptr) {
+    s.input_path += name;
+  } else {
+    s.input_path += s.thickness_label + (input_is_graph ? ".graph" : ".png");
+  }
+  return s;
+}
+
+// Reads or extracts the test's initial network. False, with the outcome counted and a
+// line on standard error, when the test does not run; `go_on` then says whether later
+// tests of the series may still run.
+bool build_test_network(const batch_series& s, int d, curve_network& network, data_thread& worker,
+                        cv::Mat& input_image, cv::Mat& region_image, cv::Mat& boundary_image,
+                        batch_sketch_report& sketch, batch_outcome& outcome, bool& go_on) {
+  go_on = true;
+  if (s.input_is_graph) {
+    if (!read_graph_input(s.input_path, d, network, worker)) {
+      ++outcome.skipped;
+      return false;
+    }
+    // Every test reads the same file: one line for all that are left.
+    const std::string unusable = graph_input_unusable(network, worker);
+    if (unusable.empty()) return true;
+    std::cerr << s.input_path << ": " << unusable << "; " << tests_from(s, d) << " skipped" << std::endl;
+    outcome.unusable += s.last - d;
+    go_on = false;
+    return false;
+  }
+  if (extract_batch_network(s.input_path, input_image, region_image, boundary_image, network, worker, false,
+                            &sketch))
+    return true;
+  if (sketch.loaded) {
+    // Ink all over, which the extraction named: the same sketch again would be too.
+    std::cerr << tests_from(s, d) << " skipped" << std::endl;
+    outcome.unusable += s.last - d;
+    go_on = false;
+  } else {
+    std::cerr << "test " << d << " skipped" << std::endl;
+    ++outcome.skipped;
+  }
+  return false;
+}
+
+// The result files of a test: with a sketch name its picture and energy; without one
+// its statistics row when a reference name is given, and a picture every tenth test.
+void write_test_results(const batch_series& s, int d, const curve_network& network, const recuit& optimiser,
+                        batch_statistics& stats, control_polygon_sets& collector, batch_outcome& outcome) {
+  const std::string parameters = parameter_part(s.lambda, optimiser.dt);
+  if (s.sketch_named) {
+    const std::string base = s.result_folder + s.stem + "_" + s.thickness_label + parameters + "test" +
+                             std::to_string(d);
+    if (network.empty()) std::cerr << s.input_path << ": no strokes found, no result picture" << std::endl;
+    outcome.unwritten += write_batch_results(base, network, optimiser);
+    return;
+  }
+  if (s.reference_svg_name != nullptr) gather_statistics(stats, collector, network, optimiser);
+  if (d % 10 == 0) {
+    const std::string path = s.result_folder + (s.name != nullptr ? std::string(s.name) : s.thickness_label) +
+                             parameters + "test" + std::to_string(d) + ".svg";
+    make_parent_folder(path);
+    if (!write_curves_svg(network, path, false)) ++outcome.unwritten;
+  }
+}
+
+// One test: the network, the annealing run, the result files. False when the tests left
+// of the series are not to run.
+bool run_batch_test(const batch_series& s, int d, batch_statistics& stats, control_polygon_sets& collector,
+                    batch_sketch_report& sketch, batch_outcome& outcome) {
+  const auto t0 = std::chrono::steady_clock::now();
+  std::cout << "test number " << d << " over " << s.last << std::endl;
+
+  cv::Mat input_image, region_image, boundary_image;
+  curve_network network;
+  data_thread worker(&network, &input_image, &region_image, nullptr);
+  bool go_on = true;
+  if (!build_test_network(s, d, network, worker, input_image, region_image, boundary_image, sketch, outcome,
+                          go_on))
+    return go_on;
+  const untraced_ink ink = count_untraced_ink(worker.layers, network);
+  // The annealing reads no raster layer.
+  worker.layers.clear();
+
+  recuit& optimiser = worker.optimiser;
+  outcome.unwritten += optimise_batch_network(network, optimiser, s.lambda, s.dt);
+
+  std::cout << std::endl
+            << "total time: " << std::chrono::duration<float>(std::chrono::steady_clock::now() - t0).count()
+            << "s" << std::endl;
+  report_untraced_ink(ink);
+  write_test_results(s, d, network, optimiser, stats, collector, outcome);
+  return true;
+}
+
+// The line when memory ran out in test d: the input, and what to try. A sketch mostly
+// ink under the threshold gives the advice for the threshold (its line without the name).
+void report_out_of_memory(const batch_series& s, int d, const batch_sketch_report& sketch) {
+  std::string advice;
+  const std::string named = s.input_path + ": ";
+  if (!sketch.ink_advice.empty())
+    advice = sketch.ink_advice.compare(0, named.size(), named) == 0 ? sketch.ink_advice.substr(named.size())
+                                                                    : sketch.ink_advice;
+  else if (s.input_is_graph)
+    advice = "free some memory for the program";
+  else
+    advice = "scale the sketch down, or free some memory for the program";
+  std::cerr << named << "not enough memory: " << tests_from(s, d) << " not run; " << advice << std::endl;
+}
+
+std::string statistics_path(const batch_series& s) {
+  std::string csv_name;
+  if (s.sketch_named) {
+    csv_name = s.stem + "_" + s.thickness_label;
+  } else if (s.name != nullptr) {
+    csv_name = s.name;
+  } else {
+    csv_name = s.thickness_label;
+  }
+  return s.result_folder + "csv/" + csv_name + parameter_part(s.lambda, s.dt) + "k_min" + std::to_string(s.first) +
+         "k_max" + std::to_string(s.last) + ".csv";
+}
+
+}  // namespace
+
 batch_outcome run_batch_tests(int thickness, float lambda, float dt, int first, int last,
                               bool input_is_graph, const char* name, const char* reference_svg_name,
                               bool /*flag*/) {
-  const std::string folder = read_input_folder();
-  std::string input_path = folder;
-  if (current_sketch_cstr != nullptr) {
-    input_path += current_sketch_cstr;
-  } else if (name != nullptr) {
-    input_path += name;
-  } else {
-    input_path += "w" + std::to_string(thickness) + (input_is_graph ? ".graph" : ".png");
-  }
-
-  // Output names: the sketch's stem, else the graph name, else "w<thickness>".
-  std::string stem;
-  if (current_sketch_cstr != nullptr) {
-    stem = current_sketch_cstr;
-    if (stem.size() >= 4) stem.resize(stem.size() - 4);
-  }
-  const std::string thickness_label = "w" + std::to_string(thickness);
-  const std::string result_folder = output_root + "error_speed/";
-
+  const batch_series series =
+      make_series(thickness, lambda, dt, first, last, input_is_graph, name, reference_svg_name);
   if (!input_is_graph && !std::ifstream(region_conf_path))
     std::cerr << region_conf_path << ": cannot open; using the default region parameters" << std::endl;
   if (last < first)
@@ -336,75 +494,27 @@ batch_outcome run_batch_tests(int thickness, float lambda, float dt, int first, 
   control_polygon_sets collector;
   batch_outcome outcome;
   for (int d = first; d < last; ++d) {
-    const auto t0 = std::chrono::steady_clock::now();
-    std::cout << "test number " << d << " over " << last << std::endl;
-
-    cv::Mat input_image, region_image, boundary_image;
-    curve_network network;
-    data_thread worker(&network, &input_image, &region_image, nullptr);
-
-    if (input_is_graph) {
-      if (!read_graph_input(input_path, d, network, worker)) {
-        ++outcome.skipped;
-        continue;
-      }
-      // Every test reads the same file: one line for all that are left.
-      const std::string unusable = graph_input_unusable(network, worker);
-      if (!unusable.empty()) {
-        std::cerr << input_path << ": " << unusable << "; "
-                  << (last - d == 1 ? "test " + std::to_string(d)
-                                    : "tests " + std::to_string(d) + " to " + std::to_string(last - 1))
-                  << " skipped" << std::endl;
-        outcome.skipped += last - d;
-        break;
-      }
-    } else if (!extract_batch_network(input_path, input_image, region_image, boundary_image, network,
-                                      worker, false)) {
-      std::cerr << "test " << d << " skipped" << std::endl;
-      ++outcome.skipped;
-      continue;
+    batch_sketch_report sketch;
+    bool out_of_memory = false;
+    try {
+      if (!run_batch_test(series, d, stats, collector, sketch, outcome)) break;
+    } catch (const std::bad_alloc&) {
+      out_of_memory = true;
+    } catch (const cv::Exception& e) {
+      if (e.code != cv::Error::StsNoMem) throw;
+      out_of_memory = true;
     }
-    const untraced_ink ink = count_untraced_ink(worker.layers, network);
-    // The annealing reads no raster layer.
-    worker.layers.clear();
-
-    recuit& optimiser = worker.optimiser;
-    optimise_batch_network(network, optimiser, lambda, dt);
-
-    std::cout << std::endl
-              << "total time: "
-              << std::chrono::duration<float>(std::chrono::steady_clock::now() - t0).count() << "s"
-              << std::endl;
-    report_untraced_ink(ink);
-
-    const std::string parameters = parameter_part(lambda, optimiser.dt);
-    if (current_sketch_cstr != nullptr) {
-      const std::string base =
-          result_folder + stem + "_" + thickness_label + parameters + "test" + std::to_string(d);
-      if (network.empty()) std::cerr << input_path << ": no strokes found, no result picture" << std::endl;
-      outcome.unwritten += write_batch_results(base, network, optimiser);
-    } else {
-      if (reference_svg_name != nullptr) gather_statistics(stats, collector, network, optimiser);
-      if (d % 10 == 0) {
-        const std::string path = result_folder + (name != nullptr ? std::string(name) : thickness_label) +
-                                 parameters + "test" + std::to_string(d) + ".svg";
-        make_parent_folder(path);
-        if (!write_curves_svg(network, path, false)) ++outcome.unwritten;
-      }
+    // The same input would run out again: the tests left are not run.
+    if (out_of_memory) {
+      report_out_of_memory(series, d, sketch);
+      outcome.out_of_memory += last - d;
+      break;
     }
   }
 
-  std::string csv_name;
-  if (current_sketch_cstr != nullptr) {
-    csv_name = stem + "_" + thickness_label;
-  } else if (name != nullptr) {
-    csv_name = name;
-  } else {
-    csv_name = thickness_label;
-  }
-  if (!write_statistics(result_folder + "csv/" + csv_name + parameter_part(lambda, dt) + "k_min" +
-                            std::to_string(first) + "k_max" + std::to_string(last) + ".csv",
-                        stats))
-    ++outcome.unwritten;
+  // A row missing from the statistics would shift the others: no file for a series
+  // that did not run whole.
+  if (outcome.skipped + outcome.unusable + outcome.out_of_memory > 0) return outcome;
+  if (!write_statistics(statistics_path(series), stats)) ++outcome.unwritten;
   return outcome;
 }

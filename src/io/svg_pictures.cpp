@@ -18,7 +18,7 @@ svg_picture::svg_picture(const std::string& path, int height, int width) : path_
   out().imbue(std::locale::classic());
   created_ = static_cast<bool>(out());
   // One line, and the picture is skipped: a missing output folder must not stop a run.
-  if (!created_) std::cerr << "svg: cannot create file " << path << std::endl;
+  if (!created_) std::cerr << "svg: cannot create file " << path << ": " << file_.error() << std::endl;
   svg_header(out(), height, width);
 }
 

@@ -12,6 +12,7 @@
 #include "graph/curve_network.h"
 #include "io/output_names.h"
 #include "io/replacing_file.h"
+#include "io/svg_pictures.h"
 #include "pipeline/allowed_degrees.h"
 #include "pipeline/recuit.h"
 
@@ -39,7 +40,8 @@ void recuit::run_time_slice() {
   if (refit_at_allowed_degrees(*network) != 0) E = network->energy(lambda, mu);
 }
 
-void recuit::run_all() {
+int recuit::run_all() {
+  int unwritten = 0;
   std::vector<float> energies;
   // Room for the whole run, within reason: a huge count from a configuration file
   // should not fail here before the first iteration.
@@ -55,7 +57,7 @@ void recuit::run_all() {
     if (k % 10000 == 0) {
       energy_is_current = false;  // the passes move control points
       for (layer_graph& L : *network) L.fit_and_slide_ends();
-      network->save_curves_svg(std::to_string(k) + ".svg", false);
+      if (!write_curves_svg(*network, std::to_string(k) + ".svg", false)) ++unwritten;
       for (layer_graph& L : *network) L.refit_curves();
       tracking.forget();  // every curve was refitted
     }
@@ -65,8 +67,8 @@ void recuit::run_all() {
   // The last run's file stays whole until this one is complete.
   replacing_file file("energy_decrease.csv");
   if (!file.out()) {
-    std::cerr << "recuit: cannot create file energy_decrease.csv" << std::endl;
-    return;
+    std::cerr << "recuit: cannot create file energy_decrease.csv: " << file.error() << std::endl;
+    return unwritten + 1;
   }
   // to_chars in general form with six digits writes what the stream's default format
   // writes, without a locale lookup per number.
@@ -80,8 +82,11 @@ void recuit::run_all() {
     text.push_back('\n');
   }
   file.out() << text;
-  if (!file.commit())
+  if (!file.commit()) {
     std::cerr << "recuit: could not write file energy_decrease.csv: " << file.error() << std::endl;
+    ++unwritten;
+  }
+  return unwritten;
 }
 
 void recuit::run() {

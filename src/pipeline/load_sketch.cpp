@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,9 @@
 
 namespace {
 
-// The line on standard output, and the reason for the caller.
+// The line on standard error, and the reason for the caller.
 bool refuse(const char* path, const std::string& reason, std::string* why) {
-  std::cout << "cannot load sketch \"" << path << "\": " << reason << std::endl;
+  std::cerr << "cannot load sketch \"" << path << "\": " << reason << std::endl;
   if (why) *why = reason;
   return false;
 }
@@ -64,6 +65,48 @@ bool header_size(const std::vector<uchar>& b, uint32_t& w, uint32_t& h) {
     }
     if (marker == 0xDA || len < 2) return false;
     at += 2 + len;
+  }
+  return false;
+}
+
+// Where the entropy-coded data of a scan that starts at `at` ends: at the next marker
+// (0xFF followed by neither a stuffed 0x00, a restart marker nor a fill byte), or at the
+// end of the bytes.
+std::size_t end_of_scan(const std::vector<uchar>& b, std::size_t at) {
+  for (; at + 1 < b.size(); ++at) {
+    if (b[at] != 0xFF) continue;
+    const uchar next = b[at + 1];
+    if (next != 0x00 && next != 0xFF && !(next >= 0xD0 && next <= 0xD7)) return at;
+  }
+  return b.size();
+}
+
+// Whether a JPEG stream reaches its end-of-image marker after its last scan. libjpeg
+// decodes a file cut short from the part that is there, with only a warning, and fills
+// the rest with grey. Bytes after the marker are allowed; stray bytes between segments
+// are skipped as the decoder skips them.
+bool jpeg_reaches_end(const std::vector<uchar>& b) {
+  std::size_t at = 2;  // after the start-of-image marker
+  while (at + 2 <= b.size()) {
+    if (b[at] != 0xFF) {
+      ++at;
+      continue;
+    }
+    const uchar marker = b[at + 1];
+    if (marker == 0xD9) return true;
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      at += 2;
+      continue;
+    }
+    if (at + 4 > b.size()) return false;
+    const std::size_t len = be16(b, at + 2);
+    if (len < 2) return false;
+    at += 2 + len;
+    if (marker == 0xDA) at = end_of_scan(b, at);
   }
   return false;
 }
@@ -120,7 +163,7 @@ bool load_sketch(const char* path, cv::Mat* output, std::string* why) {
   output->release();
   if (why) why->clear();
   if (path == nullptr) {
-    std::cout << "cannot load sketch: no file name given" << std::endl;
+    std::cerr << "cannot load sketch: no file name given" << std::endl;
     if (why) *why = "no file name given";
     return false;
   }
@@ -147,13 +190,21 @@ bool load_sketch(const char* path, cv::Mat* output, std::string* why) {
   if (header_size(bytes, w, h) && too_large(w, h)) {
     return refuse(path, size_text(w, h), why);
   }
+  if (is_jpeg(bytes) && !jpeg_reaches_end(bytes)) {
+    return refuse(path,
+                  "the JPEG file is cut short (it ends before its end-of-image marker), so part "
+                  "of the picture is missing",
+                  why);
+  }
 
   // JPEG has no alpha: read it in colour mode, which also applies its EXIF orientation.
   // Everything else keeps its alpha channel and depth so they can be handled here.
   cv::Mat decoded;
   try {
     decoded = cv::imdecode(bytes, is_jpeg(bytes) ? cv::IMREAD_COLOR : cv::IMREAD_UNCHANGED);
-  } catch (const cv::Exception&) {
+  } catch (const cv::Exception& e) {
+    // Not enough memory for the pixels is no fault of the file: the caller says so.
+    if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
     decoded.release();
   }
   bytes = std::vector<uchar>();

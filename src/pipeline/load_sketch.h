@@ -23,8 +23,10 @@ constexpr long long max_sketch_pixels = 4096LL * 3072;
 // alpha is first composited over white, so a transparent background is paper; 16-bit
 // values are scaled to bytes.
 //
-// Returns false, after one line on standard output naming the file, when the path is
-// null, the file is missing, unreadable, empty, not a decodable image, or larger than
-// the limits above; `output` is then left empty and `why`, when given, holds the reason
-// that line gives (without the file name), for the caller to show.
+// Returns false, after one line on standard error naming the file, when the path is
+// null, the file is missing, unreadable, empty, not a decodable image, a JPEG cut short
+// (without its end-of-image marker), or larger than the limits above; `output` is then
+// left empty and `why`, when given, holds the reason that line gives (without the file
+// name), for the caller to show. Throws std::bad_alloc, or OpenCV's out-of-memory
+// cv::Exception, when the image does not fit in memory.
 bool load_sketch(const char* path, cv::Mat* output, std::string* why = nullptr);

@@ -74,7 +74,8 @@ struct recuit {
   // The rest of a batch run from the current k: step_batch and k + 1 until nb_it, with
   // the finishing passes and a picture "<k>.svg" in the working folder whenever k is a
   // multiple of 10000, then every energy, one per line, in "energy_decrease.csv".
-  void run_all();
+  // Returns how many of these files could not be written (each named on standard error).
+  int run_all();
   // nb_it interactive iterations from k = 0, then a progress line when the final k is a
   // multiple of print_interval.
   void run();

@@ -34,6 +34,57 @@ TEST(BatchMain, ShortCommandLinePrintsTheUsageLineAndFails) {
   EXPECT_FALSE(w.exists("out"));
 }
 
+// atoi and atof would run a word as 0: each number that is not what its place takes is
+// named with its value, the usage line follows, and nothing runs or is written.
+TEST(BatchMain, RefusesNumbersThatAreNotWhatTheirPlaceTakes) {
+  work_folder w;
+  w.add_sketch("ring.png", fixtures::closed_ring());
+  w.list_sketches({"ring.png"});
+  const std::string whole = " is not a whole number (0, 1, 2, ...)\n";
+  const std::string unit = " is not a number from 0 to 1\n";
+  const std::string open_unit = " is not a number above 0 and below 1\n";
+  struct Case {
+    const char* arguments;
+    std::string said;  // standard error before the usage line; empty: the run goes on
+  };
+  const Case cases[] = {
+      {"3 x y 0 1", "lambda \"x\"" + unit + "dt \"y\"" + open_unit},
+      {"3 -1 0.9999 0 1", "lambda \"-1\"" + unit},
+      {"3 1.01 0.9 0 1", "lambda \"1.01\"" + unit},
+      {"3 nan 0.9 0 1", "lambda \"nan\"" + unit},
+      {"3 0.25 1.5 0 1", "dt \"1.5\"" + open_unit},
+      {"3 0.25 1 0 1", "dt \"1\"" + open_unit},
+      {"3 0.25 0 0 1", "dt \"0\"" + open_unit},
+      {"3 0.25 inf 0 1", "dt \"inf\"" + open_unit},
+      {"3 0.25 0.9x 0 1", "dt \"0.9x\"" + open_unit},
+      {"3 0.25 0.999999999 0 1", "dt \"0.999999999\"" + open_unit},  // 1 as the run's float
+      {"w3 0.5 0.9 0 1", "thickness \"w3\"" + whole},
+      {"3.5 0.5 0.9 0 1", "thickness \"3.5\"" + whole},
+      {"3 0.5 0.9 one 1", "first test \"one\"" + whole},
+      {"3 0.5 0.9 0 -1", "last test \"-1\"" + whole},
+      {"3 0.5 0.9 0 99999999999", "last test \"99999999999\"" + whole},
+      {"3 0.5 0.9 0 ''", "last test \"\"" + whole},
+      // The ends of lambda's range run.
+      {"3 0 0.5 0 1", ""},
+      {"3 1 0.5 0 1", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    std::filesystem::remove_all(w.dir / "out");
+    const run_result r = w.run(c.arguments);
+    if (c.said.empty()) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(w.result_files().size(), 2u);
+      continue;
+    }
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, c.said + batch_usage + "\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(w.exists("out"));
+    EXPECT_FALSE(w.exists("energy_decrease.csv"));
+  }
+}
+
 TEST(BatchMain, OptionalNamesFollowTheArgumentCount) {
   work_folder w;
   w.add_graph("net.graph", fixtures::closed_ring());

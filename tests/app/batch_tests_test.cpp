@@ -86,13 +86,21 @@ TEST(RunBatchTests, UnreadableSketchAndReversedRangeRunNothingAndSaySo) {
 
   run_result r = w.run("3 0.5 0.9 4 5");
   ASSERT_EQ(r.status, skipped_input_status) << r.err;
-  EXPECT_NE(r.out.find("in/missing.png"), std::string::npos) << r.out;
-  EXPECT_NE(r.err.find("test 4 skipped"), std::string::npos) << r.err;
+  // Why, where the summary is: on standard error.
+  EXPECT_NE(r.err.find("cannot load sketch \"in/missing.png\": no such file\ntest 4 skipped\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.find("in/missing.png"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("1 test was skipped because the input could not be read"), std::string::npos)
       << r.err;
-  // The readable sketch after it still runs; the missing one leaves no result file.
+  // The readable sketch after it still runs; the missing one leaves no result file, and
+  // no statistics file either.
   EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test4.error",
                                                         "ring_w3l0.5dt0.9test4.svg"}));
+  std::vector<std::string> statistics;
+  for (const auto& e : std::filesystem::directory_iterator(w.dir / "out" / "error_speed" / "csv"))
+    statistics.push_back(e.path().filename().string());
+  EXPECT_EQ(statistics, std::vector<std::string>{"ring_w3l0.5dt0.9k_min4k_max5.csv"});
 
   r = w.run("3 0.5 0.9 5 2");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -117,6 +125,65 @@ TEST(RunBatchTests, MissingInputFolderAndRegionFilesAreReportedAndDefaulted) {
   EXPECT_TRUE(w.exists("out/error_speed/in/ring_w3l0.5dt0.9test0.svg"));
   EXPECT_TRUE(w.exists("out/error_speed/in/ring_w3l0.5dt0.9test0.error"));
   EXPECT_TRUE(w.exists("out/error_speed/csv/in/ring_w3l0.5dt0.9k_min0k_max1.csv"));
+}
+
+// The annealing's picture after its first iteration and its energy file are results of
+// the run as the result picture is: one that cannot be written fails the run.
+TEST(RunBatchTests, AnnealingFilesThatCannotBeWrittenFailTheRun) {
+  const struct {
+    const char* file;  // in the working folder
+    const char* said;
+  } cases[] = {
+      {"energy_decrease.csv", "recuit: could not write file energy_decrease.csv: Is a directory\n"},
+      {"0.svg", "svg: could not write file 0.svg: Is a directory\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    work_folder w;
+    w.add_sketch("ring.png", fixtures::closed_ring());
+    w.list_sketches({"ring.png"});
+    std::filesystem::create_directory(w.dir / c.file);  // a folder in the way
+    const run_result r = w.run("3 0.5 0.9 0 1");
+    EXPECT_EQ(r.status, unwritten_result_status) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("1 result file could not be written"), std::string::npos) << r.err;
+    // The other files are written, and the folder stays a folder.
+    EXPECT_EQ(w.result_files(), (std::vector<std::string>{"ring_w3l0.5dt0.9test0.error",
+                                                          "ring_w3l0.5dt0.9test0.svg"}));
+    EXPECT_TRUE(std::filesystem::is_directory(w.dir / c.file));
+  }
+}
+
+// What a user reads for each input that is not traced, on standard error where the
+// summary is, and which file names a listed name gives.
+TEST(RunBatchTests, RefusedSketchesSayWhyAndNamesKeepTheirStem) {
+  work_folder w;
+  std::vector<uchar> jpeg;
+  ASSERT_TRUE(cv::imencode(".jpg", fixtures::closed_ring(), jpeg));
+  w.add_file("cut.jpg", std::string(jpeg.begin(), jpeg.begin() + jpeg.size() / 2));
+  w.add_file("empty.png", "");
+  // A sketch whose name has no extension: OpenCV reads it by its contents.
+  std::vector<uchar> png;
+  ASSERT_TRUE(cv::imencode(".png", fixtures::closed_ring(), png));
+  w.add_file("maison", std::string(png.begin(), png.end()));
+  w.list_sketches({"cut.jpg", "empty.png", "maison"});
+
+  const run_result r = w.run("3 0.5 0.9 0 1");
+  EXPECT_EQ(r.status, skipped_input_status) << r.err;
+  for (const char* line :
+       {"cannot load sketch \"in/cut.jpg\": the JPEG file is cut short (it ends before its end-of-image "
+        "marker), so part of the picture is missing\ntest 0 skipped\n",
+        "cannot load sketch \"in/empty.png\": the file is empty\ntest 0 skipped\n",
+        "2 tests were skipped because the input could not be read\n"})
+    EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+  EXPECT_EQ(r.out.find("cannot load"), std::string::npos) << r.out;
+  // Only the sketch that was traced leaves files, under its whole name.
+  EXPECT_EQ(w.result_files(), (std::vector<std::string>{"maison_w3l0.5dt0.9test0.error",
+                                                        "maison_w3l0.5dt0.9test0.svg"}));
+  std::vector<std::string> statistics;
+  for (const auto& e : std::filesystem::directory_iterator(w.dir / "out" / "error_speed" / "csv"))
+    statistics.push_back(e.path().filename().string());
+  EXPECT_EQ(statistics, std::vector<std::string>{"maison_w3l0.5dt0.9k_min0k_max1.csv"});
 }
 
 // Fields of one statistics row.
@@ -223,7 +290,8 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
     EXPECT_EQ(r.out.find("run all start"), std::string::npos);
     EXPECT_EQ(w.result_files(), before);
     EXPECT_EQ(w.read("out/error_speed/" + before[0]), picture);
-    EXPECT_EQ(w.read("out/error_speed/csv/net.graphl0.5dt0.9k_min0k_max2.csv"), csv_header);
+    // Skipped tests write no statistics.
+    EXPECT_FALSE(w.exists("out/error_speed/csv/net.graphl0.5dt0.9k_min0k_max2.csv"));
   }
 
   fs_remove_input(w, "net.graph");
@@ -234,8 +302,9 @@ TEST(RunBatchTests, UnreadableGraphFileSkipsEachTestAndLosesNothingWritten) {
 }
 
 // Files the reader accepts but that give the annealing nothing to work on: each run ends
-// at once with one line naming the file, runs no annealing and writes no picture, no
-// energy file and no result, whatever count the file stored.
+// at once with one line naming the file and why, which the summary does not take back,
+// runs no annealing and writes no picture, no energy file, no result and no statistics,
+// whatever count the file stored.
 TEST(RunBatchTests, GraphWithoutNetworkOrFragmentEndsAtOnceWithOneLine) {
   layer far_box;  // one ink pixel in a box of 40000 by 40000 that no stored image backs
   far_box.ink_pixels = {{1, 1}};
@@ -266,13 +335,18 @@ TEST(RunBatchTests, GraphWithoutNetworkOrFragmentEndsAtOnceWithOneLine) {
     EXPECT_EQ(r.status, skipped_input_status) << r.err;
     EXPECT_EQ(count_of(r.err, "in/x.graph: "), c.said.rfind("not", 0) == 0 ? 3u : 1u) << r.err;
     EXPECT_NE(r.err.find("in/x.graph: " + c.said), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("3 tests were skipped"), std::string::npos) << r.err;
+    const bool unreadable = c.said.rfind("not", 0) == 0;
+    EXPECT_NE(r.err.find(unreadable ? "3 tests were skipped because the input could not be read"
+                                    : "3 tests were skipped because the input gives nothing to optimise"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find(unreadable ? "nothing to optimise\n" : "could not be read"), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("run all start"), std::string::npos) << r.out;
     for (const auto& e : std::filesystem::directory_iterator(w.dir))
       EXPECT_NE(e.path().extension(), ".svg") << e.path();
     EXPECT_FALSE(w.exists("energy_decrease.csv"));
     EXPECT_TRUE(w.result_files().empty());
-    EXPECT_EQ(w.read("out/error_speed/csv/x.graphl0.25dt0.9k_min0k_max3.csv"), csv_header);
+    EXPECT_FALSE(w.exists("out/error_speed/csv"));
   }
 }
 
@@ -384,16 +458,18 @@ TEST(RunBatchTests, ScanOnGreyPaperNamesTheThresholdToSet) {
   // With that value in config/color_thresh.conf the scan comes out as the clean ring does.
   std::ofstream(w.dir / "config" / "color_thresh.conf") << suggested << "\n";
   w.list_sketches({"scan.jpg", "ring.png"});
-  // No annealing (dt 1 gives a run of 0 iterations): the energies of the two extracted
-  // networks compare, free of the unseeded annealing's spread.
-  r = w.run("3 0.5 1 0 1");
+  // No annealing (a final temperature equal to the first gives a run of 0 iterations):
+  // the energies of the two extracted networks compare, free of the unseeded annealing's
+  // spread.
+  std::ofstream(w.dir / "config" / "recuit_v2.conf") << "1 1 0.01\n";
+  r = w.run("3 0.5 0.9 0 1");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err.find(warning), std::string::npos) << r.err;
   const std::vector<std::pair<long, long>> counts = open_stroke_counts(r.out);
   ASSERT_EQ(counts.size(), 2u) << r.out;
   EXPECT_NEAR(counts[0].second, counts[1].second, 0.15 * counts[1].second);
-  const float scan_energy = std::stof(w.read("out/error_speed/scan_w3l0.5dt1test0.error"));
-  const float ring_energy = std::stof(w.read("out/error_speed/ring_w3l0.5dt1test0.error"));
+  const float scan_energy = std::stof(w.read("out/error_speed/scan_w3l0.5dt0.9test0.error"));
+  const float ring_energy = std::stof(w.read("out/error_speed/ring_w3l0.5dt0.9test0.error"));
   EXPECT_NEAR(scan_energy, ring_energy, 0.05f * ring_energy);
 
   // Without the file: the shipped threshold, and a line saying so.

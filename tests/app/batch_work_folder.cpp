@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,10 +83,29 @@ void work_folder::add_file(const std::string& name, const std::string& bytes) co
   std::ofstream(dir / "in" / name, std::ios::binary) << bytes;
 }
 
-run_result work_folder::run(const std::string& arguments) const {
+namespace {
+
+// std::system's wait status of the shell running `command`, its address space limited in
+// the child before the shell starts.
+int system_within(const std::string& command, unsigned long long address_space) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const rlimit limit{address_space, address_space};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int raw = -1;
+  if (child < 0 || waitpid(child, &raw, 0) != child) return -1;
+  return raw;
+}
+
+}  // namespace
+
+run_result work_folder::run(const std::string& arguments, unsigned long long address_space) const {
   const std::string command = "cd '" + dir.string() + "' && '" + VELLUMTRACE_BATCH_EXE + "' " +
                               arguments + " > stdout.txt 2> stderr.txt";
-  const int raw = std::system(command.c_str());
+  const int raw = address_space == 0 ? std::system(command.c_str()) : system_within(command, address_space);
   run_result r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   r.out = slurp(dir / "stdout.txt");

@@ -43,8 +43,9 @@ struct work_folder {
   // Writes in/<name> with these bytes.
   void add_file(const std::string& name, const std::string& bytes) const;
 
-  // Runs vellumtrace_batch with these arguments (separated by blanks) in the folder.
-  run_result run(const std::string& arguments) const;
+  // Runs vellumtrace_batch with these arguments (separated by blanks) in the folder; with
+  // an address space limit (bytes, setrlimit RLIMIT_AS) when it is not 0.
+  run_result run(const std::string& arguments, unsigned long long address_space = 0) const;
 
   // Below the folder.
   bool exists(const std::string& relative) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,22 @@
 
 namespace {
 
+// What load_sketch says on standard error; the decoders' own lines there (libpng's) are
+// left out.
 std::string capture_load(const std::string& path, cv::Mat& out, bool& ok, std::string* why = nullptr) {
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   ok = load_sketch(path.c_str(), &out, why);
-  return testing::internal::GetCapturedStdout();
+  std::istringstream lines(testing::internal::GetCapturedStderr());
+  std::string said;
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("libpng ", 0) != 0) said += line + "\n";
+  return said;
+}
+
+std::string write_bytes(const char* name, const std::vector<uchar>& bytes) {
+  const std::string path = fixtures::temp_path(name);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return path;
 }
 
 TEST(LoadSketch, DoublesAndScalesGreyBytes) {
@@ -97,7 +110,7 @@ TEST(LoadSketch, OnePixelSketch) {
   EXPECT_EQ(cv::countNonZero(out), 0);
 }
 
-// Bad input: one line naming the file, a false result, an empty image.
+// Bad input: one line on standard error naming the file, a false result, an empty image.
 TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   const std::string empty = fixtures::temp_path("empty.png");
   std::ofstream(empty).close();
@@ -171,15 +184,74 @@ TEST(LoadSketch, RefusesBadFilesWithOneMessage) {
   }
   cv::Mat out;
   std::string why;
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(load_sketch(nullptr, &out, &why));
-  EXPECT_NE(testing::internal::GetCapturedStdout(), "");
+  EXPECT_NE(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(why, "no file name given");
   // A sketch that loads leaves no reason behind.
   const std::string fine = fixtures::temp_path("fine.png");
   ASSERT_TRUE(cv::imwrite(fine, cv::Mat(2, 2, CV_8UC1, cv::Scalar(0))));
   EXPECT_TRUE(load_sketch(fine.c_str(), &out, &why));
   EXPECT_EQ(why, "");
+}
+
+// A JPEG cut short decodes without error, the missing part grey: it is refused with the
+// reason wherever the cut falls, and a whole one is read in every form an encoder
+// writes, also with bytes after its end.
+TEST(LoadSketch, JpegCutShortIsRefusedAndWholeOnesAreRead) {
+  cv::Mat sketch(120, 160, CV_8UC3, cv::Scalar(255, 255, 255));
+  cv::circle(sketch, {80, 60}, 40, cv::Scalar(0, 0, 0), 3);
+  cv::line(sketch, {0, 0}, {159, 119}, cv::Scalar(30, 60, 90), 2);
+  auto encoded = [&](const std::vector<int>& params, bool grey = false) {
+    std::vector<uchar> bytes;
+    cv::Mat img = sketch;
+    if (grey) cv::cvtColor(sketch, img, cv::COLOR_BGR2GRAY);
+    EXPECT_TRUE(cv::imencode(".jpg", img, bytes, params));
+    return bytes;
+  };
+  struct form {
+    const char* name;
+    std::vector<uchar> bytes;
+  };
+  std::vector<form> whole = {
+      {"baseline.jpg", encoded({})},
+      {"grey.jpg", encoded({}, true)},
+      {"progressive.jpg", encoded({cv::IMWRITE_JPEG_PROGRESSIVE, 1})},
+      {"restarts.jpg", encoded({cv::IMWRITE_JPEG_RST_INTERVAL, 2})},
+      {"optimised.jpg", encoded({cv::IMWRITE_JPEG_OPTIMIZE, 1, cv::IMWRITE_JPEG_QUALITY, 100})},
+  };
+  // An EXIF block holding a thumbnail, whose own end marker comes before the image's.
+  std::vector<uchar> exif = whole[0].bytes;
+  const std::vector<uchar> app1 = {0xFF, 0xE1, 0x00, 0x0C, 'E', 'x', 'i', 'f', 0, 0, 0xFF, 0xD8, 0xFF, 0xD9};
+  exif.insert(exif.begin() + 2, app1.begin(), app1.end());
+  whole.push_back({"exif.jpg", exif});
+  std::vector<uchar> trailing = whole[0].bytes;
+  for (uchar b : {0x00, 0xFF, 0xD8, 0x12, 0x0A}) trailing.push_back(b);
+  whole.push_back({"trailing.jpg", trailing});
+
+  for (const form& f : whole) {
+    SCOPED_TRACE(f.name);
+    cv::Mat out;
+    bool ok = false;
+    const std::string said = capture_load(write_bytes(f.name, f.bytes), out, ok);
+    EXPECT_TRUE(ok) << said;
+    EXPECT_EQ(said, "");
+    EXPECT_EQ(out.size(), cv::Size(320, 240));
+    // Cut at a quarter, at half, and just before the end marker (the decoder draws all
+    // but the last rows then): refused.
+    const std::size_t n = f.bytes.size() - (f.name == std::string("trailing.jpg") ? 5 : 0);
+    for (const std::size_t keep : {n / 4, n / 2, n - 2}) {
+      const std::vector<uchar> cut(f.bytes.begin(), f.bytes.begin() + keep);
+      const std::string path = write_bytes("cut.jpg", cut);
+      std::string why;
+      const std::string line = capture_load(path, out, ok, &why);
+      EXPECT_FALSE(ok) << keep << " of " << n;
+      EXPECT_TRUE(out.empty());
+      EXPECT_EQ(why, "the JPEG file is cut short (it ends before its end-of-image marker), so part of "
+                     "the picture is missing");
+      EXPECT_EQ(line, "cannot load sketch \"" + path + "\": " + why + "\n");
+    }
+  }
 }
 
 // A phone photo of a sketch, 12 megapixels, is read whole: the limit sits above it.

@@ -16,6 +16,7 @@
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "app/batch_tests.h"
@@ -649,6 +650,12 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   const std::string broken_png = s.folder.path("in/broken.png");
   std::ofstream(broken_png) << "not an image";
   std::ofstream(s.folder.path("in/empty.png"));
+  {
+    std::vector<uchar> jpeg;
+    ASSERT_TRUE(cv::imencode(".jpg", fixtures::closed_ring(), jpeg));
+    std::ofstream(s.folder.path("in/cut.jpg"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size() / 2));
+  }
   s.folder.add_sketch("black.png", cv::Mat(300, 400, CV_8UC1, cv::Scalar(0)));
   s.folder.add_sketch("white.png", cv::Mat(300, 400, CV_8UC1, cv::Scalar(255)));
   std::ofstream(s.folder.path("in/garbage.graph")) << "short";
@@ -672,6 +679,7 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   const bad_input cases[] = {
       {"in/broken.png", false, "in/broken.png", "not an image that can be decoded"},
       {"in/empty.png", false, "in/empty.png", "the file is empty"},
+      {"in/cut.jpg", false, "in/cut.jpg", "the JPEG file is cut short"},
       // The batch program refuses it too; its paper grey could not be told either.
       {"in/black.png", false, "in/black.png", "every pixel is ink, so there is no stroke to trace"},
       {"in/white.png", false, "in/white.png", "no pixel is ink under the ink threshold"},
