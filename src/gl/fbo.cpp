@@ -47,9 +47,9 @@ void print_depth_range(const depth_range& range) {
 void report_flat_depth(const std::string& path, const depth_range& range) {
   std::cout << "no depth picture written to " << path << ": ";
   if (range.min > range.max)
-    std::cout << "all depths are equal, nothing is drawn between the near and far planes";
+    std::cout << "all depths are equal (nothing is drawn), so there is nothing to show";
   else
-    std::cout << "all drawn depths are equal (" << range.min << "), there is no range to show";
+    std::cout << "all drawn depths are equal (" << range.min << "), so there is nothing to show";
   std::cout << std::endl;
 }
 

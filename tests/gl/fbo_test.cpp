@@ -111,11 +111,11 @@ TEST_F(fbo_test, saved_as_is_printed_only_for_a_snapshot_written) {
   const snapshot_case cases[] = {
       {"nothing drawn", {}, prefix,
        "saved as " + prefix + "color.png\n10 -10\n19 -21\nno depth picture written to " + prefix +
-           "depth.png: all depths are equal, nothing is drawn between the near and far planes\n",
+           "depth.png: all depths are equal (nothing is drawn), so there is nothing to show\n",
        "", false},
       {"one depth", {0.5f}, prefix,
        "saved as " + prefix + "color.png\n0.5 0.5\n*\nno depth picture written to " + prefix +
-           "depth.png: all drawn depths are equal (0.5), there is no range to show\n",
+           "depth.png: all drawn depths are equal (0.5), so there is nothing to show\n",
        "", false},
       {"a range", {0.75f, 0.25f}, prefix,
        "saved as " + prefix + "color.png\n0.25 0.75\n-0.5 0.5\nsaved as " + prefix + "depth.png\n", "", true},
