@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <string>
 #include <vector>
 
 Texture_fbo::Texture_fbo(std::shared_ptr<base_texture> texture, const GLenum& attachment)
@@ -42,6 +43,16 @@ void print_depth_range(const depth_range& range) {
   std::cout << 2 * range.min - 1 << " " << 2 * range.max - 1 << std::endl;
 }
 
+// In place of "saved as": the user asked for a picture and gets none.
+void report_flat_depth(const std::string& path, const depth_range& range) {
+  std::cout << "no depth picture written to " << path << ": ";
+  if (range.min > range.max)
+    std::cout << "all depths are equal (nothing is drawn), so there is nothing to show";
+  else
+    std::cout << "all drawn depths are equal (" << range.min << "), so there is nothing to show";
+  std::cout << std::endl;
+}
+
 // Depths in [min, max] stretched to 0..255; a depth beyond max (the cleared background)
 // becomes 255 and one below min (a depth of exactly 0) becomes 0.
 std::vector<unsigned char> depth_bytes(const std::vector<float>& depths, const depth_range& range) {
@@ -72,7 +83,10 @@ bool RenderBuffer::save(const char* path) {
   depth_range range = drawn_depth_range(depths);
   print_depth_range(range);
   // One depth only, or nothing drawn (min 10, max -10): there is no range to stretch.
-  if (range.min >= range.max) return true;
+  if (range.min >= range.max) {
+    report_flat_depth(path, range);
+    return false;
+  }
   std::vector<unsigned char> bytes = depth_bytes(depths, range);
   return save_gray_png(path, bytes.data(), w, h);
 }
@@ -140,8 +154,8 @@ void FBO::save_texture(const std::string& prefix, const std::string& name) {
   if (colour == nullptr) return;
   attach_texture(name);
   std::string path = prefix + name + ".png";
-  colour->save(path.c_str());
-  std::cout << "saved as " << path << std::endl;
+  // A failed write has named itself on standard error.
+  if (colour->save(path.c_str())) std::cout << "saved as " << path << std::endl;
 }
 
 void FBO::save_render_buffer(const std::string& prefix, const std::string& name) {
@@ -151,6 +165,6 @@ void FBO::save_render_buffer(const std::string& prefix, const std::string& name)
   if (depth == nullptr) return;
   attach_render_buffer(name);
   std::string path = prefix + name + ".png";
-  depth->save(path.c_str());
-  std::cout << "saved as " << path << std::endl;
+  // A picture not written has said why.
+  if (depth->save(path.c_str())) std::cout << "saved as " << path << std::endl;
 }

@@ -34,6 +34,8 @@ struct RenderBuffer {
   ~RenderBuffer();
   // Depth snapshot of the frame buffer bound for reading: prints the range of the drawn
   // depths (cleared 1 and 0 excluded) and writes it stretched to 0..255 as a grey PNG.
+  // True when the file was written; with all depths equal there is no range and no
+  // picture, and a line on standard output says so.
   bool save(const char* path);
 };
 
@@ -58,8 +60,9 @@ public:
   void attach_render_buffer(const std::string& name);
   // Reallocates every attachment at the new size; contents are lost.
   void resize(unsigned width, unsigned height);
-  // Snapshots into prefix + name + ".png"; print "saved as " + the path. The frame
-  // buffer stays bound for reading.
+  // Snapshots into prefix + name + ".png"; print "saved as " + the path once the file
+  // is written (otherwise the reason has been printed). The frame buffer stays bound
+  // for reading.
   void save_texture(const std::string& prefix, const std::string& name);
   void save_render_buffer(const std::string& prefix, const std::string& name);
 };

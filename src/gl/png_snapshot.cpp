@@ -23,15 +23,18 @@ std::string extension_of(const std::string& path) {
 // The image's first row is the data's last: GL reads rows bottom-up.
 bool save_flipped(const std::string& path, const unsigned char* data, int width, int height, int type,
                   int bytes_per_pixel) {
-  if (data == nullptr || width <= 0 || height <= 0) return true;
+  if (data == nullptr || width <= 0 || height <= 0) {
+    std::cerr << "png: could not write file " << path << ": the image is empty" << std::endl;
+    return false;
+  }
   cv::Mat image(height, width, type);
   const size_t row_bytes = static_cast<size_t>(width) * bytes_per_pixel;
   for (int row = 0; row < height; ++row)
     std::copy(data + static_cast<size_t>(height - 1 - row) * row_bytes,
               data + static_cast<size_t>(height - row) * row_bytes, image.ptr<unsigned char>(row));
   // Encoded in memory, then put in place of an older snapshot only once whole. A write
-  // that fails (a missing folder, a full disk) is named on standard error but reported
-  // to no caller, as callers expect.
+  // that fails (a missing folder, a full disk, a file the user may not write) is named
+  // on standard error.
   std::vector<unsigned char> encoded;
   std::string why;
   try {
@@ -41,8 +44,9 @@ bool save_flipped(const std::string& path, const unsigned char* data, int width,
     why = e.what();
   }
   if (why.empty()) replace_file_contents(path, std::string(encoded.begin(), encoded.end()), &why);
-  if (!why.empty()) std::cerr << "png: could not write file " << path << ": " << why << std::endl;
-  return true;
+  if (why.empty()) return true;
+  std::cerr << "png: could not write file " << path << ": " << why << std::endl;
+  return false;
 }
 
 }  // namespace

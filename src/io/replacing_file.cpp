@@ -103,6 +103,34 @@ int create_exclusive(const std::string& target, std::string& temp_path, std::str
   return -1;
 }
 
+// Renaming over a file needs only the folder's permission: a file the user may not
+// write is refused as writing it in place would be. The effective user decides, so
+// root may still replace a read-only file, which it could open for writing anyway.
+bool may_replace(const std::string& target, std::string& error) {
+  if (::faccessat(AT_FDCWD, target.c_str(), F_OK, AT_EACCESS) != 0) return true;  // a new file
+  if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0) return true;
+  error = std::strerror(errno);
+  return false;
+}
+
+int open_temporary(const std::string& target, std::string& temp_path, std::string& error) {
+  if (!may_replace(target, error)) return -1;
+  return create_exclusive(target, temp_path, error);
+}
+
+// A replaced file keeps its owner and group where the saving user may give them (root
+// may, as writing in place kept them; another user keeps at least a group it is in),
+// then who may read it: a change of owner clears the set-id bits.
+void keep_owner_and_mode(int fd, const std::string& target) {
+  struct stat st;
+  if (::stat(target.c_str(), &st) != 0) return;
+  if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+    // The file becomes the saving user's, as any file it creates.
+  }
+  (void)::fchmod(fd, st.st_mode & 07777);
+}
+
 }  // namespace
 
 struct replacing_file::state {
@@ -114,15 +142,13 @@ struct replacing_file::state {
   std::ostream stream;
 
   explicit state(const std::string& path)
-      : target(followed(path)), fd(create_exclusive(target, temp_path, error)), buffer(fd, error),
+      : target(followed(path)), fd(open_temporary(target, temp_path, error)), buffer(fd, error),
         stream(&buffer) {
     if (fd < 0) {
       stream.setstate(std::ios::badbit);
       return;
     }
-    // A replaced file keeps who may read it.
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) (void)::fchmod(fd, st.st_mode & 07777);
+    keep_owner_and_mode(fd, target);
   }
 
   void fail(const char* why) {

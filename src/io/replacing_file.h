@@ -3,7 +3,11 @@
 // new temporary file beside the target (same folder, so the rename cannot cross file
 // systems), which is flushed to the disk and then renamed over the target. When any step
 // fails (no room left, no permission, a folder that does not exist) the temporary file is
-// removed and the target keeps its old contents, or stays absent.
+// removed and the target keeps its old contents, or stays absent. A target the
+// effective user may not write (mode 444, or another user's file) is not replaced, though
+// the folder would allow the rename: the save fails with "Permission denied". Root may
+// replace it, as it may write it. A replaced file keeps its mode and, where the user may
+// give them, its owner and group.
 //
 // Only the C library and the POSIX calls: the GL toolkit uses this too and links nothing
 // else of ours.
@@ -15,8 +19,8 @@
 class replacing_file {
  public:
   // Creates the temporary file ".<name>.<unique>.tmp" in the folder of `path` (opened
-  // exclusively, so two writers never share one). When it cannot be created, out() is
-  // already failed and commit() returns false.
+  // exclusively, so two writers never share one). When it cannot be created, or `path`
+  // may not be written, out() is already failed and commit() returns false.
   explicit replacing_file(const std::string& path);
   // Removes the temporary file unless commit() succeeded.
   ~replacing_file();

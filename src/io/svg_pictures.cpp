@@ -22,7 +22,9 @@ svg_picture::svg_picture(const std::string& path, int height, int width) : path_
   svg_header(out(), height, width);
 }
 
-svg_picture::~svg_picture() { finish(); }
+// Without finish() the picture was cut short (an exception on the way): the temporary
+// file goes and the old one stays.
+svg_picture::~svg_picture() = default;
 
 bool svg_picture::finish() {
   if (finished_) return false;
@@ -298,13 +300,15 @@ void curve_network::save_curve_class_svg(std::string path) const {
   if (empty()) return;
   svg_picture picture(path, front().height, front().width);
   for (const layer_graph& layer : *this) write_class_colours(picture, layer);
+  picture.finish();
 }
 
 void curve_network::save_fragment_graph_svg(std::string path) const {
   if (empty()) return;
   svg_picture picture(path, front().height, front().width);
   for (const layer_graph& layer : *this)
-    if (!write_fragment_graph_layer(picture, layer)) return;
+    if (!write_fragment_graph_layer(picture, layer)) break;
+  picture.finish();
 }
 
 void curve_network::save_cubic_fragments_svg(std::string path) const {
@@ -312,20 +316,23 @@ void curve_network::save_cubic_fragments_svg(std::string path) const {
   svg_picture picture(path, front().height, front().width);
   for (const layer_graph& layer : *this)
     svg_cubic_fragments(picture.out(), layer.f_curves, picture.id, "blue");
+  picture.finish();
 }
 
 void curve_network::save_topology_svg(std::string path) const {
   if (empty()) return;
   svg_picture picture(path, front().height, front().width);
   for (const layer_graph& layer : *this)
-    if (!write_topology_layer(picture, layer, topology_style::plain)) return;
+    if (!write_topology_layer(picture, layer, topology_style::plain)) break;
+  picture.finish();
 }
 
 void curve_network::save_topology_inline_svg(std::string path) const {
   if (empty()) return;
   svg_picture picture(path, front().height, front().width);
   for (const layer_graph& layer : *this)
-    if (!write_topology_layer(picture, layer, topology_style::inline_nodes_first)) return;
+    if (!write_topology_layer(picture, layer, topology_style::inline_nodes_first)) break;
+  picture.finish();
 }
 
 void curve_network::save_joined_curves_svg(std::string path, bool blue) const {
@@ -337,6 +344,7 @@ void curve_network::save_joined_curves_svg(std::string path, bool blue) const {
   const std::vector<std::string> colours = shuffled_curve_colours(static_cast<int>(chains.size()));
   for (std::size_t k = 0; k < chains.size(); ++k)
     svg_joined_path(picture.out(), chains[k], picture.id, colours[k]);
+  picture.finish();
 }
 
 // --- Single-layer pictures -------------------------------------------------------------
@@ -344,11 +352,13 @@ void curve_network::save_joined_curves_svg(std::string path, bool blue) const {
 void layer_graph::save_curve_class_svg(std::string path) const {
   svg_picture picture(path, height, width);
   write_class_colours(picture, *this);
+  picture.finish();
 }
 
 void layer_graph::save_curves_svg(std::string path, bool blue) const {
   svg_picture picture(path, height, width);
   write_curves(picture, {this}, blue);
+  picture.finish();
 }
 
 void layer_graph::save_curves_one_highlighted_svg(std::string path, const curve* highlighted,
@@ -360,6 +370,7 @@ void layer_graph::save_curves_one_highlighted_svg(std::string path, const curve*
   for (const curve& c : curves)
     if (&c != hidden_a && &c != hidden_b) others.push_back(&c);
   write_shuffled(picture, others);
+  picture.finish();
 }
 
 void layer_graph::save_curves_two_highlighted_svg(std::string path, const curve& a, const curve& b,
@@ -375,6 +386,7 @@ void layer_graph::save_curves_two_highlighted_svg(std::string path, const curve&
     if (shown) others.push_back(&c);
   }
   write_shuffled(picture, others);
+  picture.finish();
 }
 
 void layer_graph::save_curves_list_highlighted_svg(
@@ -387,11 +399,13 @@ void layer_graph::save_curves_list_highlighted_svg(
     if (std::find(highlighted.begin(), highlighted.end(), &c) == highlighted.end())
       others.push_back(&c);
   write_shuffled(picture, others);
+  picture.finish();
 }
 
 void layer_graph::save_topology_svg(std::string path) const {
   svg_picture picture(path, height, width);
   write_topology_layer(picture, *this, topology_style::numbered);
+  picture.finish();
 }
 
 void layer_graph::save_edge_adjacency_svg(std::string path) const {
@@ -420,6 +434,7 @@ void layer_graph::save_edge_adjacency_svg(std::string path) const {
     const auto m = midpoints.find(&e);
     if (m != midpoints.end()) svg_circle(picture.out(), circle_id++, "orange", m->second, 6.0f, 2.0f);
   }
+  picture.finish();
 }
 
 void layer_graph::save_connection_graph_svg(std::string path) const {
@@ -447,14 +462,17 @@ void layer_graph::save_connection_graph_svg(std::string path) const {
     if (p != positions.end()) svg_circle(picture.out(), index, "cyan", p->second, 6.0f, 2.0f);
     ++index;
   }
+  picture.finish();
 }
 
 void layer_graph::save_fragments_svg(std::string path) const {
   svg_picture picture(path, height, width);
   svg_cubic_fragments(picture.out(), f_curves, picture.id, "blue");
+  picture.finish();
 }
 
 void layer_graph::save_fragments_by_edge_flags_svg(std::string path) const {
   svg_picture picture(path, height, width);
   svg_cubic_fragments_by_edge_flags(picture.out(), f_curves, picture.id, "blue", "red");
+  picture.finish();
 }

@@ -15,10 +15,12 @@ struct curve_network;
 
 // One SVG file, written for the lifetime of the object. The constructor starts the new
 // file beside path (no folder is created) in the classic locale and writes the header;
-// finish() (or the destructor) writes the footer and puts the file in place of path,
-// which keeps its old contents when anything fails. A file that cannot be created, or
-// whose writing fails, is named in one line on standard error; the writes in between
-// then do nothing, so a picture writer runs on without checking.
+// finish() writes the footer and puts the file in place of path, which keeps its old
+// contents when anything fails. Every writer calls finish() once its picture is
+// complete: destroyed without it (an exception half way), the object removes the new
+// file and path keeps its old contents. A file that cannot be created, or whose writing
+// fails, is named in one line on standard error; the writes in between then do
+// nothing, so a picture writer runs on without checking.
 class svg_picture {
  public:
   svg_picture(const std::string& path, int height, int width);

@@ -10,6 +10,9 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -34,6 +37,22 @@ public:
     for (auto& square : squares) square->draw(glm::mat4(1.0f));
   }
 };
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The lines of the text, where a line "*" stands for any line (a depth that the depth
+// buffer's precision rounds, as 2 * 0.5 - 1 printed as 1.19209e-07).
+testing::Matcher<std::vector<std::string>> lines_like(const std::string& text) {
+  std::vector<testing::Matcher<std::string>> lines;
+  for (const std::string& line : lines_of(text))
+    lines.push_back(line == "*" ? testing::Matcher<std::string>(testing::_) : testing::Matcher<std::string>(line));
+  return testing::ElementsAreArray(lines);
+}
 
 }  // namespace
 
@@ -74,26 +93,68 @@ TEST_F(fbo_test, the_depth_snapshot_stretches_the_drawn_depths) {
   fs::remove_all(folder);
 }
 
-TEST_F(fbo_test, a_depth_without_range_writes_no_picture) {
+// T and Y print "saved as" only for a file really written. A flat depth (nothing drawn,
+// or one depth only) has no range to picture: it says so and leaves an older picture
+// as it was; a write that fails names the file and the reason on standard error.
+TEST_F(fbo_test, saved_as_is_printed_only_for_a_snapshot_written) {
   fs::path folder = scratch_folder("vt_gl_flat_depth");
-  std::string prefix = (folder / "").string();
+  const std::string prefix = (folder / "").string();
+  const std::string missing = (folder / "no_folder" / "").string();
+  struct snapshot_case {
+    const char* name;
+    std::vector<float> depths;  // one square per depth, nested
+    std::string prefix;
+    std::string out;            // standard output of both snapshots
+    std::string err;
+    bool depth_written;
+  };
+  const snapshot_case cases[] = {
+      {"nothing drawn", {}, prefix,
+       "saved as " + prefix + "color.png\n10 -10\n19 -21\nno depth picture written to " + prefix +
+           "depth.png: all depths are equal (nothing is drawn), so there is nothing to show\n",
+       "", false},
+      {"one depth", {0.5f}, prefix,
+       "saved as " + prefix + "color.png\n0.5 0.5\n*\nno depth picture written to " + prefix +
+           "depth.png: all drawn depths are equal (0.5), so there is nothing to show\n",
+       "", false},
+      {"a range", {0.75f, 0.25f}, prefix,
+       "saved as " + prefix + "color.png\n0.25 0.75\n-0.5 0.5\nsaved as " + prefix + "depth.png\n", "", true},
+      {"a missing folder", {0.75f, 0.25f}, missing, "0.25 0.75\n-0.5 0.5\n",
+       "png: could not write file " + missing + "color.png: No such file or directory\npng: could not write file " +
+           missing + "depth.png: No such file or directory\n",
+       false},
+  };
   offscreen_target target(side, side);
-  target.bind_and_clear();
-  testing::internal::CaptureStdout();
-  target.fbo->save_render_buffer(prefix, "depth");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "10 -10\n19 -21\nsaved as " + prefix + "depth.png\n");
-  EXPECT_FALSE(fs::exists(prefix + "depth.png"));
-
-  depth_scene scene;
-  scene.add(0.5f, 0.5f, {0, 0});
-  target.bind_and_clear();
-  scene.draw();
-  testing::internal::CaptureStdout();
-  target.fbo->save_render_buffer(prefix, "depth");
-  std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_THAT(printed, testing::StartsWith("0.5 0.5\n"));
-  EXPECT_THAT(printed, testing::EndsWith("\nsaved as " + prefix + "depth.png\n"));
-  EXPECT_FALSE(fs::exists(prefix + "depth.png"));
+  for (const snapshot_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(folder / "color.png");
+    std::ofstream(folder / "depth.png") << "older picture";
+    depth_scene scene;
+    float s = 0.9f;
+    for (float d : c.depths) scene.add(d, s /= 2, {0, 0});
+    target.bind_and_clear();
+    scene.draw();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    target.fbo->save_texture(c.prefix, "color");
+    target.fbo->save_render_buffer(c.prefix, "depth");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
+    EXPECT_THAT(lines_of(testing::internal::GetCapturedStdout()), lines_like(c.out));
+    // What was claimed is on the disk, and nothing else changed.
+    const bool colour_written = c.prefix == prefix;
+    EXPECT_EQ(cv::imread(prefix + "color.png", cv::IMREAD_UNCHANGED).size(),
+              colour_written ? cv::Size(side, side) : cv::Size());
+    cv::Mat depth = cv::imread(prefix + "depth.png", cv::IMREAD_UNCHANGED);
+    if (c.depth_written) {
+      ASSERT_EQ(depth.size(), cv::Size(side, side));
+      EXPECT_EQ(depth.at<unsigned char>(side / 2, side / 2), 0);  // 0.25
+      EXPECT_EQ(depth.at<unsigned char>(0, 0), 255);              // cleared: 1
+    } else {
+      std::ifstream older(folder / "depth.png");
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(older), {}), "older picture");
+    }
+    EXPECT_FALSE(fs::exists(missing));
+  }
   fs::remove_all(folder);
 }
 

@@ -182,7 +182,7 @@ TEST_F(texture_test, a_snapshot_writes_the_texture_upright) {
   fs::remove_all(folder);
 }
 
-TEST(png_snapshot, grey_rows_are_flipped_and_a_failed_write_goes_unnoticed) {
+TEST(png_snapshot, grey_rows_are_flipped_and_a_failed_write_is_named_and_reported) {
   fs::path folder = scratch_folder("vt_gl_png");
   const unsigned char bytes[] = {1, 2, 3, 4, 5, 6};
   int width = 3, height = 2;
@@ -192,7 +192,15 @@ TEST(png_snapshot, grey_rows_are_flipped_and_a_failed_write_goes_unnoticed) {
   EXPECT_EQ(png.type(), CV_8UC1);
   EXPECT_EQ(png.at<unsigned char>(0, 0), 4);
   EXPECT_EQ(png.at<unsigned char>(1, 2), 3);
-  EXPECT_TRUE(save_gray_png((folder / "no_folder" / "gray.png").string(), bytes, width, height));
-  EXPECT_TRUE(save_rgba_png((folder / "no_folder" / "rgba.png").string(), bytes, width = 1, height = 1));
+  const std::string missing = (folder / "no_folder").string();
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(save_gray_png(missing + "/gray.png", bytes, width, height));
+  EXPECT_FALSE(save_rgba_png(missing + "/rgba.png", bytes, width = 1, height = 1));
+  EXPECT_FALSE(save_gray_png(path, bytes, width = 0, height = 0));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "png: could not write file " + missing + "/gray.png: No such file or directory\n"
+            "png: could not write file " + missing + "/rgba.png: No such file or directory\n"
+            "png: could not write file " + path + ": the image is empty\n");
+  EXPECT_EQ(cv::imread(path, cv::IMREAD_UNCHANGED).at<unsigned char>(0, 0), 4);  // the older file stays
   fs::remove_all(folder);
 }

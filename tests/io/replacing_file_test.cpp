@@ -9,9 +9,11 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "support/other_user.h"
 #include "support/small_disk.h"
 #include "support/temp_folder.h"
 
@@ -125,6 +127,88 @@ TEST(ReplacingFile, FailureOnAFullDiskOrMissingFolderLeavesTheOldFileAndNoTempor
   disk.empty();
   EXPECT_TRUE(replace_file_contents((folder / "drawing.graph").string(), "saved", &why)) << why;
   EXPECT_EQ(slurp(folder / "drawing.graph"), "saved");
+}
+
+// Renaming needs only the folder's permission: as a user who may write the folder, a
+// file that user may not write must still not be replaced. Root may, as it may write it.
+TEST(ReplacingFile, ReplacesOnlyFilesTheUserMayWriteAndKeepsTheirOwner) {
+  if (!fixtures::can_act_as_other_user()) GTEST_SKIP() << "only root can set up another user's files";
+  fixtures::temp_working_folder here("replacing_file_owner");
+  const fs::path folder = fs::current_path();
+  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
+  const uid_t nobody = fixtures::unprivileged_uid;
+  const gid_t nogroup = fixtures::unprivileged_gid;
+
+  struct owner_case {
+    const char* name;
+    bool exists;     // false: a new file
+    bool link;       // name is a link to ".target_<name>", which has owner and mode
+    uid_t owner;
+    mode_t mode;
+    bool replaced;   // by the unprivileged user
+  };
+  const owner_case cases[] = {
+      {"root_444.svg", true, false, 0, 0444, false},
+      {"root_644.svg", true, false, 0, 0644, false},
+      {"own_444.svg", true, false, nobody, 0444, false},
+      {"own_644.svg", true, false, nobody, 0644, true},
+      {"root_666.svg", true, false, 0, 0666, true},  // anyone may write it
+      {"link_root_644.svg", true, true, 0, 0644, false},
+      {"link_own_644.svg", true, true, nobody, 0644, true},
+      {"new.svg", false, false, 0, 0, true},
+  };
+  auto file_of = [](const owner_case& c) { return c.link ? std::string(".target_") + c.name : std::string(c.name); };
+  std::vector<std::string> expected_names;
+  for (const owner_case& c : cases) {
+    expected_names.push_back(c.name);
+    if (!c.exists) continue;
+    put(file_of(c), std::string("old ") + c.name);
+    fixtures::give_to(file_of(c), c.owner, c.owner == 0 ? 0 : nogroup);
+    ASSERT_EQ(::chmod(file_of(c).c_str(), c.mode), 0);
+    if (c.link) {
+      fs::create_symlink(file_of(c), c.name);
+      expected_names.push_back(file_of(c));
+    }
+  }
+  std::sort(expected_names.begin(), expected_names.end());
+
+  // One line per case: name, 1 or 0, the reason.
+  const std::string lines = fixtures::as_unprivileged_user([&] {
+    std::string out;
+    for (const owner_case& c : cases) {
+      std::string why;
+      const bool written = replace_file_contents(c.name, std::string("new ") + c.name, &why);
+      out += std::string(c.name) + "\t" + (written ? "1" : "0") + "\t" + why + "\n";
+    }
+    return out;
+  });
+  for (const owner_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string refused = std::string(c.name) + "\t0\tPermission denied\n";
+    const std::string written = std::string(c.name) + "\t1\t\n";
+    EXPECT_NE(lines.find(c.replaced ? written : refused), std::string::npos) << lines;
+    EXPECT_EQ(slurp(c.name), std::string(c.replaced ? "new " : "old ") + c.name);
+    EXPECT_EQ(fs::is_symlink(c.name), c.link);
+    struct stat st;
+    ASSERT_EQ(::stat(c.name, &st), 0);
+    if (c.exists) {
+      EXPECT_EQ(st.st_mode & 07777, c.mode);
+    }
+    if (!c.replaced) {
+      EXPECT_EQ(st.st_uid, c.owner);
+    }
+  }
+  EXPECT_EQ(names_in(folder), expected_names);  // no temporary file left
+
+  // Root replaces a read-only file of another user; it stays that user's.
+  std::string why;
+  EXPECT_TRUE(replace_file_contents("own_444.svg", "by root", &why)) << why;
+  EXPECT_EQ(slurp("own_444.svg"), "by root");
+  struct stat st;
+  ASSERT_EQ(::stat("own_444.svg", &st), 0);
+  EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_EQ(st.st_gid, nogroup);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
 }
 
 }  // namespace
