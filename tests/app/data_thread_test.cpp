@@ -1,6 +1,7 @@
 #include "app/data_thread.h"
 
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <functional>
 #include <cstring>
@@ -559,6 +560,8 @@ TEST(DataThread, WorkerBlockRefusesStepImageSizeBoxesAndCountersNoRunLeaves) {
       {"negative step", [](data_thread& w) { w.step = -3; }, "worker step -3"},
       {"step at the int limit", [](data_thread& w) { w.step = INT_MAX; }, "worker step"},
       {"negative image size", [](data_thread& w) { w.rows = -60; }, "image size -60 x 80"},
+      {"NaN neck ratio", [](data_thread& w) { w.region_params.neck_ratio = std::nanf(""); }, "non-finite neck ratio"},
+      {"infinite temperature", [](data_thread& w) { w.optimiser.T = HUGE_VALF; }, "non-finite optimiser temperature"},
       {"image smaller than the box", [](data_thread& w) { w.cols = 40; }, "layer box outside the image"},
       {"negative box", [](data_thread& w) { w.layers.front().width = -1; }, "layer box -1 x 23"},
       {"margin", [](data_thread& w) { w.layers.front().margin = 7; }, "layer margin 7"},
