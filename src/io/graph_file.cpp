@@ -2,6 +2,7 @@
 // list positions of the same layer.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -189,10 +190,11 @@ struct coordinate_bound {
     hi_x = w + 3 * side;
     hi_y = h + 3 * side;
   }
+  // The message is only made for a point that fails.
   template <class V>
   void check(const V& p, const char* what, std::size_t owner) const {
-    check_finite(p.x, what + (" of fragment " + std::to_string(owner)));
-    check_finite(p.y, what + (" of fragment " + std::to_string(owner)));
+    if (!std::isfinite(p.x) || !std::isfinite(p.y))
+      throw graph_format_error(std::string("non-finite ") + what + " of fragment " + std::to_string(owner));
     if (p.x < lo_x || p.x > hi_x || p.y < lo_y || p.y > hi_y) {
       std::ostringstream s;
       s << what << " (" << p.x << ", " << p.y << ") of fragment " << owner << " lies far outside the image";
@@ -206,11 +208,12 @@ void check_numbers(const layer_graph& lg) {
   const coordinate_bound bound(lg);
   std::size_t i = 0;
   for (const f_curve& f : lg.f_curves) {
-    const std::string name = " of fragment " + std::to_string(i);
     for (const glm::vec2& p : f.v_point) bound.check(p, "sample", i);
     for (const glm::dvec2& p : f.v_ctrl_point) bound.check(p, "control point", i);
-    for (double t : f.v_t) check_finite(t, "parameter" + name);
-    for (float w : f.v_weight) check_finite(w, "weight" + name);
+    const auto finite = [](double v) { return std::isfinite(v); };
+    const std::string name = " of fragment " + std::to_string(i);
+    if (!std::all_of(f.v_t.begin(), f.v_t.end(), finite)) throw graph_format_error("non-finite parameter" + name);
+    if (!std::all_of(f.v_weight.begin(), f.v_weight.end(), finite)) throw graph_format_error("non-finite weight" + name);
     check_finite(f.mean_error, "mean error" + name);
     check_finite(f.total_error, "total error" + name);
     ++i;

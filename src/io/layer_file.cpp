@@ -1,5 +1,6 @@
 // The .graph records of a raster layer and of its pixel graph.
 
+#include <cmath>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -65,8 +66,7 @@ struct window_extent {
 
 template <class P>
 void check_in_window(const window_extent& w, const P& p, const char* what) {
-  check_finite(p.x, what);
-  check_finite(p.y, what);
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) throw graph_format_error(std::string("non-finite ") + what);
   if (!w.holds(p)) {
     std::ostringstream s;
     s << what << " (" << p.x << ", " << p.y << ") outside the layer window of " << w.cols << " x " << w.rows;
@@ -76,7 +76,8 @@ void check_in_window(const window_extent& w, const P& p, const char* what) {
 
 void check_colours(const std::vector<glm::vec3>& colours, const char* what) {
   for (const glm::vec3& c : colours)
-    for (int k = 0; k < 3; ++k) check_finite(c[k], what);
+    if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z))
+      throw graph_format_error(std::string("non-finite ") + what);
 }
 
 void check_window_pixels(const layer& l) {
@@ -87,7 +88,7 @@ void check_window_pixels(const layer& l) {
   for (const auto& e : l.grow_level) check_in_window(w, e.first, "growth pixel");
   for (const auto& e : l.sample_weight) {
     check_in_window(w, e.first, "weighted pixel");
-    check_finite(e.second, "sample weight");
+    if (!std::isfinite(e.second)) throw graph_format_error("non-finite sample weight");
   }
   check_colours(l.v_color, "region colour");
   const pixel_graph& g = l.graph;
