@@ -4,6 +4,9 @@ times through a sanitizer build of the batch program (runs are not seeded).
 
   fuzz/mutate_graphs.py BATCH_EXE VARIANTS RUNS GRAPH...
 
+HUNT_KINDS (comma list of link, coordinate, float, count, size) limits the numbers
+changed; HUNT_SEED (31) picks them; HUNT_JOBS (4) runs that many at once.
+
 Every variant must end refused (exit status 2 with a message) or as a normal run (0);
 a signal, another status or a sanitizer report is a find, kept in fuzz/findings/.
 Run from the repository root (config/ is copied into each work folder)."""
@@ -11,6 +14,7 @@ Run from the repository root (config/ is copied into each work folder)."""
 import concurrent.futures
 import os
 import random
+import re
 import shutil
 import struct
 import subprocess
@@ -134,26 +138,31 @@ def run_variant(batch, name, data, runs):
 
 
 def main():
-    batch, nb_variants, runs, graphs = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
-    rng = random.Random(31)
+    batch, nb_variants, runs, graphs = os.path.abspath(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
+    kinds = [k for k in os.environ.get("HUNT_KINDS", "").split(",") if k]
+    rng = random.Random(int(os.environ.get("HUNT_SEED", "31")))
     variants = []
     for i in range(nb_variants):
         path = graphs[i % len(graphs)]
         with open(path, "rb") as f:
             data = f.read()
-        fields = reader(data).file()
+        fields = [f for f in reader(data).file() if not kinds or f[0] in kinds]
         data, what = mutate(data, rng.choice(fields), rng)
         variants.append(("%s: %s" % (os.path.basename(path), what), data))
     os.makedirs("fuzz/findings", exist_ok=True)
     tally = {"normal": 0, "refused": 0, "fault": 0}
     variant_tally = {"normal": 0, "refused": 0, "mixed": 0, "fault": 0}
+    refusals = {}
     with concurrent.futures.ThreadPoolExecutor(int(os.environ.get("HUNT_JOBS", "4"))) as pool:
         jobs = [pool.submit(run_variant, batch, name, data, runs) for name, data in variants]
         for n, job in enumerate(concurrent.futures.as_completed(jobs)):
             name, outcomes = job.result()
             kinds = {k for k, _ in outcomes}
-            for k, _ in outcomes:
+            for k, detail in outcomes:
                 tally[k] += 1
+                if k == "refused":
+                    reason = re.sub(r"-?\b\d[\d.e+-]*|\bnan\b|-?\binf\b", "#", detail.split("x.graph: ", 1)[-1].split(";")[0])
+                    refusals[reason] = refusals.get(reason, 0) + 1
             variant_tally["fault" if "fault" in kinds else kinds.pop() if len(kinds) == 1 else "mixed"] += 1
             for k, detail in outcomes:
                 if k == "fault":
@@ -162,6 +171,8 @@ def main():
                     with open("fuzz/findings/mutant_%d.graph" % n, "wb") as f:
                         f.write(data)
                     break
+    for reason, n in sorted(refusals.items(), key=lambda r: -r[1])[:15]:
+        print("%5d refused: %s" % (n, reason))
     print("variants:", len(variants), variant_tally)
     print("runs:", sum(tally.values()), tally)
     return 1 if tally["fault"] else 0
