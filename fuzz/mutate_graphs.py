@@ -4,6 +4,8 @@ times through a sanitizer build of the batch program (runs are not seeded).
 
   fuzz/mutate_graphs.py BATCH_EXE VARIANTS RUNS GRAPH...
 
+Real files come from `make_graph_seeds FOLDER examples/*.png` (fuzz/run builds it).
+
 HUNT_KINDS (comma list of link, coordinate, float, count, size) limits the numbers
 changed; HUNT_SEED (31) picks them; HUNT_JOBS (4) runs that many at once.
 
