@@ -1,8 +1,11 @@
 // Writes the fuzzer's seed corpus: valid .graph files of small drawings, saved right
 // after the batch extraction and again after a few annealing iterations, and a few small
 // crafted files that read whole but give the programs nothing to run on.
-//   make_graph_seeds FOLDER       (run from the repository root: reads config/)
+//   make_graph_seeds FOLDER [SKETCH...]   (run from the repository root: reads config/)
+// Each SKETCH given adds its graphs saved after the extraction and after 20 iterations.
 
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -60,11 +63,35 @@ void write_crafted_graphs(const std::string& folder) {
   }
 }
 
+// Copies of a real file, each with one fault that no run saves: a coordinate far
+// outside the image, a link to the wrong curve, a NaN sample, a layer box at INT_MIN and
+// a window image of another size than its box. The reader refuses each; the fuzzer
+// starts from them to reach what lies just beyond its checks.
+void write_spoilt_graphs(const std::string& folder, curve_network& network, data_thread& worker) {
+  layer_graph& lg = network.front();
+  f_curve& f = lg.f_curves.front();
+  layer& l = worker.layers.front();
+  const auto spoilt = [&](const char* name, auto&& spoil) {
+    spoil(true);
+    write_graph(folder + "/spoilt_" + name + ".graph", network, worker);
+    spoil(false);
+  };
+  const glm::vec2 point = f.v_point[0];
+  spoilt("far_coordinate", [&](bool on) { f.v_point[0].x = on ? 1778812.6f : point.x; });
+  spoilt("nan_sample", [&](bool on) { f.v_point[0].y = on ? std::nanf("") : point.y; });
+  std::vector<curve*> curves = f.v_curve;
+  spoilt("wrong_link", [&](bool on) { f.v_curve = on ? std::vector<curve*>{&lg.curves.back()} : curves; });
+  const int32_t min_x = l.min_x;
+  spoilt("int_min_box", [&](bool on) { l.min_x = on ? INT_MIN : min_x; });
+  const cv::Mat labels = l.labels;
+  spoilt("window_image_size", [&](bool on) { l.labels = on ? labels.rowRange(1, labels.rows).clone() : labels; });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: make_graph_seeds FOLDER" << std::endl;
+  if (argc < 2) {
+    std::cerr << "usage: make_graph_seeds FOLDER [SKETCH...]" << std::endl;
     return 1;
   }
   const std::string folder = argv[1];
@@ -97,7 +124,25 @@ int main(int argc, char** argv) {
       ++worker.optimiser.k;
     }
     write_graph(folder + "/" + d.name + "_optimised.graph", network, worker);
+    if (std::string(d.name) == "tee") write_spoilt_graphs(folder, network, worker);
   }
   write_crafted_graphs(folder);
+  // Graphs of the sketches given, named by their stems, for the mutation hunt.
+  for (int i = 2; i < argc; ++i) {
+    std::string stem = argv[i];
+    stem = stem.substr(stem.find_last_of('/') + 1);
+    stem = stem.substr(0, stem.find('.'));
+    cv::Mat input_image, region_image, boundary_image;
+    curve_network network;
+    data_thread worker(&network, &input_image, &region_image, nullptr);
+    if (!extract_batch_network(argv[i], input_image, region_image, boundary_image, network, worker)) return 1;
+    write_graph(folder + "/" + stem + "_extracted.graph", network, worker);
+    worker.optimiser.read_config_v2(0.25f, 0.9f);
+    for (int k = 0; k < 20 && worker.optimiser.k < worker.optimiser.nb_it; ++k) {
+      worker.optimiser.step_batch();
+      ++worker.optimiser.k;
+    }
+    write_graph(folder + "/" + stem + "_optimised.graph", network, worker);
+  }
   return 0;
 }

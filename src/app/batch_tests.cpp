@@ -87,11 +87,17 @@ bool read_graph_input(const std::string& path, int test, curve_network& network,
     std::cerr << path << ": cannot open the graph file; test " << test << " skipped" << std::endl;
     return false;
   }
+  std::string image_path;
   try {
-    read_graph_stream(in, network, worker);
+    read_graph_stream(in, network, worker, &image_path);
     check_layer_windows(worker.layers);
   } catch (const std::exception& e) {
     std::cerr << path << ": not a readable graph file (" << e.what() << "); test " << test
+              << " skipped" << std::endl;
+    return false;
+  }
+  if (sketch_changed_since_save(image_path, worker.rows, worker.cols)) {
+    std::cerr << path << ": the sketch " << image_path << " has changed since the drawing was saved; test " << test
               << " skipped" << std::endl;
     return false;
   }
@@ -291,13 +297,23 @@ int write_batch_results(const std::string& base, const curve_network& network,
   return (picture ? 0 : 1) + (energy ? 0 : 1);
 }
 
-void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker) {
+void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker, std::string* image_path) {
   std::string header;
-  read_string(in, header);  // image path
+  read_string(in, header);
+  if (image_path != nullptr) *image_path = header;
   read_string(in, header);  // image stem
   const std::uint64_t nb_layers = read_count(in);
   for (std::uint64_t i = 0; i < nb_layers; ++i) network.emplace_back(in);
   worker.load(in);
+}
+
+bool sketch_changed_since_save(const std::string& image_path, int rows, int cols) {
+  std::error_code ec;
+  if (image_path.empty() || !std::filesystem::is_regular_file(image_path, ec)) return false;
+  cv::Mat image;
+  std::string why;
+  if (!load_sketch(image_path.c_str(), &image, &why)) return false;
+  return image.rows != rows || image.cols != cols;
 }
 
 std::string read_input_folder(const char* path) {

@@ -110,5 +110,12 @@ int write_batch_results(const std::string& base, const curve_network& network,
 // Reads a whole .graph stream into `network` (empty) and `worker` (built on it): the
 // image path and stem (dropped), the layer graphs, the worker block. Throws
 // graph_format_error, std::out_of_range or std::length_error when the stream is not a
-// readable .graph file; what was read stays in the network and the worker.
-void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker);
+// readable .graph file; what was read stays in the network and the worker. The stored
+// image path goes to `image_path` when given.
+void read_graph_stream(std::istream& in, curve_network& network, data_thread& worker,
+                       std::string* image_path = nullptr);
+
+// Whether the sketch at `image_path`, loaded now, gives an input image of other than
+// rows x cols pixels: the drawing saved with it no longer fits it. A sketch that cannot
+// be found or read has not changed as far as this tells.
+bool sketch_changed_since_save(const std::string& image_path, int rows, int cols);

@@ -62,6 +62,7 @@ void data_thread::load(std::istream& in) {
   region_params.neck_ratio = read_pod<float>(in);
   region_params.neck_margin = read_pod<int32_t>(in);
   check_image_size(rows, cols);
+  check_finite(region_params.neck_ratio, "neck ratio");
   for (int i = 0; i < 3; ++i) step = read_pod<int32_t>(in);
   check_step(step);
   const int32_t flags = read_pod<int32_t>(in);

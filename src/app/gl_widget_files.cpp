@@ -230,6 +230,10 @@ void gl_widget::open_graph() {
         problem = read_graph_file(path, stored_path, stored_stem);
         if (problem.empty() && !load_sketch(stored_path.c_str(), &input_image, &why))
           problem = "Cannot read the image " + stored_path + " of the graph file " + path + ": " + why + ".";
+        // The layers' windows and the region image are cut from the image the file was saved with.
+        else if (problem.empty() && (input_image.rows != worker.rows || input_image.cols != worker.cols))
+          problem =
+              "The sketch " + stored_path + " of the graph file " + path + " has changed since the drawing was saved.";
       }))
     problem = "Not enough memory to open the graph file " + path + ".";
   if (!problem.empty()) {

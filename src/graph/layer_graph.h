@@ -127,6 +127,28 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // network region whose connection and boundary-piece counts differ. Repairs nothing.
   void check();
 
+  // The link invariants of the network, one readable line per violation ("" when the
+  // layer is consistent):
+  // - every link between fragments, junctions, curves and connections names an element
+  //   of this layer's lists;
+  // - a fragment's samples, parameters and weights are as many, it has at most four
+  //   control points, and it lists a junction exactly as often as the junction lists one
+  //   of its ends;
+  // - f_curve::v_curve and curve::v_f_curve mirror each other; a curve holds a fragment;
+  // - nconnection::v_curve and curve::v_nconnection mirror each other, end for end;
+  // - frag_conn::v_curve lists, once each, exactly the curves holding a fragment there;
+  // - curve::nb_point is the sum of its fragments' sample counts;
+  // - a curve ends only at junctions of its own fragments;
+  // - each frag_conn has exactly one nconnection and each nconnection exactly one
+  //   frag_conn, naming each other;
+  // - each curve holds one frag_ref per fragment it holds;
+  // - curve_graph::shared_fragments names fragments of the layer.
+  // as_read checks only what holds for every layer a .graph file can hold: the last two
+  // rules are left out (the reader builds the segments itself and keeps no shared
+  // fragments), a junction may list a curve twice (both ends of a closed one), and a
+  // layer not linked yet (no connection) may have junctions without a connection.
+  std::string link_violations(bool as_read = false) const;
+
   // Adds, for a raster layer whose only kept region is the outside one, fragments for
   // every 8-connected ink component (in the order of their first ink pixels) that holds
   // no pixel of the layer's pixel graph (no traced stroke). A component's main run goes

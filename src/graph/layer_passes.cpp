@@ -1,6 +1,11 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
 #include <unordered_set>
 
 #include <glm/geometric.hpp>
@@ -177,6 +182,184 @@ void layer_graph::check() {
                 << " should be the same at the ini step" << std::endl;
     }
   }
+}
+
+namespace {
+
+template <typename T>
+std::map<const T*, int> positions(const std::list<T>& list) {
+  std::map<const T*, int> index;
+  int i = 0;
+  for (const T& x : list) index[&x] = i++;
+  return index;
+}
+
+template <typename V, typename P>
+long count_of(const V& v, P p) {
+  return std::count(v.begin(), v.end(), p);
+}
+
+long ends_of(const frag_conn& j, const f_curve* f) {
+  return std::count_if(j.v_frag_end.begin(), j.v_frag_end.end(),
+                       [f](const frag_end& fe) { return fe.fragment == f; });
+}
+
+// Positions of every list the link rules look at, and names for the report.
+struct link_index {
+  std::map<const curve*, int> curves;
+  std::map<const f_curve*, int> frags;
+  std::map<const frag_conn*, int> juncs;
+  std::map<const nconnection*, int> conns;
+
+  explicit link_index(const layer_graph& lg)
+      : curves(positions(lg.curves)), frags(positions(lg.f_curves)), juncs(positions(lg.frag_conns)),
+        conns(positions(lg.nconnections)) {}
+
+  std::string curve_name(const curve* c) const {
+    auto it = curves.find(c);
+    return it == curves.end() ? std::string("a curve not in the layer") : "curve " + std::to_string(it->second);
+  }
+};
+
+void check_fragment_links(const layer_graph& lg, const link_index& ix, std::ostream& out) {
+  for (const f_curve& f : lg.f_curves) {
+    const int fi = ix.frags.at(&f);
+    if (f.v_t.size() != f.v_point.size() || f.v_weight.size() != f.v_point.size())
+      out << "fragment " << fi << " has " << f.v_point.size() << " samples, " << f.v_t.size() << " parameters and "
+          << f.v_weight.size() << " weights\n";
+    if (f.v_ctrl_point.size() > 4) out << "fragment " << fi << " has " << f.v_ctrl_point.size() << " control points\n";
+    for (const curve* c : f.v_curve) {
+      if (!ix.curves.count(c))
+        out << "fragment " << fi << " lists a curve not in the layer\n";
+      else if (!count_of(c->v_f_curve, &f))
+        out << "fragment " << fi << " lists " << ix.curve_name(c) << ", which does not hold it\n";
+    }
+    for (const frag_conn* j : f.v_frag_conn) {
+      if (!ix.juncs.count(j))
+        out << "fragment " << fi << " names a junction not in the layer\n";
+      else if (count_of(f.v_frag_conn, j) != ends_of(*j, &f))
+        out << "fragment " << fi << " lists junction " << ix.juncs.at(j) << " " << count_of(f.v_frag_conn, j)
+            << " time(s), the junction lists " << ends_of(*j, &f) << " of its ends\n";
+    }
+  }
+}
+
+void check_curve_links(const layer_graph& lg, const link_index& ix, bool as_read, std::ostream& out) {
+  for (const curve& c : lg.curves) {
+    const std::string name = ix.curve_name(&c);
+    std::uint64_t samples = 0;
+    std::set<const frag_conn*> own_junctions;
+    if (c.v_f_curve.empty()) out << name << " holds no fragment\n";
+    for (const f_curve* f : c.v_f_curve) {
+      if (!ix.frags.count(f)) {
+        out << name << " holds a fragment not in the layer\n";
+        continue;
+      }
+      const int fi = ix.frags.at(f);
+      samples += f->v_point.size();
+      if (count_of(f->v_curve, &c) != count_of(c.v_f_curve, f))
+        out << name << " holds fragment " << fi << " " << count_of(c.v_f_curve, f)
+            << " time(s), the fragment lists it " << count_of(f->v_curve, &c) << " time(s)\n";
+      for (const frag_conn* j : f->v_frag_conn) {
+        if (!ix.juncs.count(j)) continue;  // reported with the fragment
+        own_junctions.insert(j);
+        if (!count_of(j->v_curve, &c))
+          out << name << " is missing at junction " << ix.juncs.at(j) << " of its fragment " << fi << "\n";
+      }
+      if (as_read) continue;
+      long refs = 0;
+      for (const curve_segment& s : c.v_segment)
+        for (const frag_ref& r : s.v_frag_ref) refs += r.fragment == f;
+      if (refs != count_of(c.v_f_curve, f))
+        out << name << " has " << refs << " frag_ref(s) for fragment " << fi << ", holds it "
+            << count_of(c.v_f_curve, f) << " time(s)\n";
+    }
+    if (!as_read)
+      for (const curve_segment& s : c.v_segment)
+        for (const frag_ref& r : s.v_frag_ref)
+          if (!count_of(c.v_f_curve, r.fragment)) out << name << " has a frag_ref for a fragment it does not hold\n";
+    if (samples != c.nb_point)
+      out << name << " has nb_point " << c.nb_point << ", its fragments hold " << samples << " samples\n";
+    for (const nconnection* n : c.v_nconnection) {
+      if (!ix.conns.count(n)) {
+        out << name << " ends at a connection not in the layer\n";
+        continue;
+      }
+      if (count_of(n->v_curve, &c) != count_of(c.v_nconnection, n))
+        out << name << " ends " << count_of(c.v_nconnection, n) << " time(s) at connection " << ix.conns.at(n)
+            << ", which lists it " << count_of(n->v_curve, &c) << " time(s)\n";
+      if (n->v_frag_conn.size() == 1 && !own_junctions.count(n->v_frag_conn[0]))
+        out << name << " ends at connection " << ix.conns.at(n) << " whose junction none of its fragments has\n";
+    }
+  }
+}
+
+void check_junction_links(const layer_graph& lg, const link_index& ix, bool as_read, std::ostream& out) {
+  const bool linked = !as_read || !lg.nconnections.empty();
+  for (const frag_conn& j : lg.frag_conns) {
+    const int ji = ix.juncs.at(&j);
+    for (const frag_end& fe : j.v_frag_end) {
+      if (!ix.frags.count(fe.fragment))
+        out << "junction " << ji << " names a fragment not in the layer\n";
+      else if (!count_of(fe.fragment->v_frag_conn, &j))
+        out << "junction " << ji << " lists an end of fragment " << ix.frags.at(fe.fragment)
+            << ", which does not list the junction\n";
+    }
+    if (linked ? j.v_nconnection.size() != 1 : j.v_nconnection.size() > 1)
+      out << "junction " << ji << " has " << j.v_nconnection.size() << " connections\n";
+    for (const nconnection* n : j.v_nconnection) {
+      if (!ix.conns.count(n))
+        out << "junction " << ji << " names a connection not in the layer\n";
+      else if (n->v_frag_conn.size() != 1 || n->v_frag_conn[0] != &j)
+        out << "junction " << ji << " names connection " << ix.conns.at(n) << ", which is not built from it\n";
+    }
+    std::set<const curve*> seen;
+    for (const curve* c : j.v_curve) {
+      if (!ix.curves.count(c)) {
+        out << "junction " << ji << " lists a curve not in the layer\n";
+        continue;
+      }
+      if (!seen.insert(c).second && !as_read) out << "junction " << ji << " lists " << ix.curve_name(c) << " more than once\n";
+      bool holds = false;
+      for (const f_curve* f : c->v_f_curve) holds = holds || count_of(f->v_frag_conn, &j);
+      if (!holds) out << "junction " << ji << " lists " << ix.curve_name(c) << ", which holds no fragment there\n";
+    }
+  }
+}
+
+void check_connection_links(const layer_graph& lg, const link_index& ix, std::ostream& out) {
+  for (const nconnection& n : lg.nconnections) {
+    const int ni = ix.conns.at(&n);
+    if (n.v_frag_conn.size() != 1) {
+      out << "connection " << ni << " has " << n.v_frag_conn.size() << " junctions\n";
+    } else if (!ix.juncs.count(n.v_frag_conn[0])) {
+      out << "connection " << ni << " names a junction not in the layer\n";
+    } else {
+      const frag_conn* j = n.v_frag_conn[0];
+      if (j->v_nconnection.size() != 1 || j->v_nconnection[0] != &n)
+        out << "connection " << ni << " names junction " << ix.juncs.at(j) << ", whose connection it is not\n";
+    }
+    for (const curve* c : n.v_curve) {
+      if (!ix.curves.count(c))
+        out << "connection " << ni << " lists a curve not in the layer\n";
+      else if (!count_of(c->v_nconnection, &n))
+        out << "connection " << ni << " lists " << ix.curve_name(c) << ", which does not end there\n";
+    }
+  }
+}
+
+}  // namespace
+
+std::string layer_graph::link_violations(bool as_read) const {
+  std::ostringstream out;
+  const link_index ix(*this);
+  check_curve_links(*this, ix, as_read, out);
+  check_fragment_links(*this, ix, out);
+  check_junction_links(*this, ix, as_read, out);
+  check_connection_links(*this, ix, out);
+  for (const f_curve* f : shared_fragments)
+    if (!ix.frags.count(f)) out << "shared_fragments names a fragment not in the layer\n";
+  return out.str();
 }
 
 void layer_graph::fit_fragments_at_junctions() {

@@ -2,6 +2,7 @@
 // list positions of the same layer.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "graph/layer_graph.h"
 #include "io/graph_stream.h"
 #include "io/replacing_file.h"
+#include "pipeline/load_sketch.h"
 
 namespace {
 
@@ -170,13 +172,65 @@ void write_record(std::ostream& out, const layer_graph& lg, record_form form) {
   }
 }
 
+// How far outside the image a stored point may lie. Samples are pixels of the image, and
+// every fit keeps its curve inside the image; a cubic whose curve stays inside has its
+// inner control points less than 2.4 image sides outside (the rows of the inverse
+// Bernstein matrix), so three sides beyond the image hold all a run makes, older files
+// fitted without the frame included. A layer that names no image is held to the largest
+// image a sketch can give; the side counts as at least 100 pixels, so that the smallest
+// layers have room for their fits' rounding.
+struct coordinate_bound {
+  double lo_x, hi_x, lo_y, hi_y;
+  explicit coordinate_bound(const layer_graph& lg) {
+    const bool known = lg.width > 0 && lg.height > 0;
+    const double w = known ? lg.width : 2.0 * max_sketch_side;
+    const double h = known ? lg.height : 2.0 * max_sketch_side;
+    const double side = std::max({w, h, 100.0});
+    lo_x = lo_y = -3 * side;
+    hi_x = w + 3 * side;
+    hi_y = h + 3 * side;
+  }
+  // The message is only made for a point that fails.
+  template <class V>
+  void check(const V& p, const char* what, std::size_t owner) const {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y))
+      throw graph_format_error(std::string("non-finite ") + what + " of fragment " + std::to_string(owner));
+    if (p.x < lo_x || p.x > hi_x || p.y < lo_y || p.y > hi_y) {
+      std::ostringstream s;
+      s << what << " (" << p.x << ", " << p.y << ") of fragment " << owner << " lies far outside the image";
+      throw graph_format_error(s.str());
+    }
+  }
+};
+
+// Numbers no run stores: a non-finite value, a point far outside the image.
+void check_numbers(const layer_graph& lg) {
+  const coordinate_bound bound(lg);
+  std::size_t i = 0;
+  for (const f_curve& f : lg.f_curves) {
+    for (const glm::vec2& p : f.v_point) bound.check(p, "sample", i);
+    for (const glm::dvec2& p : f.v_ctrl_point) bound.check(p, "control point", i);
+    const auto finite = [](double v) { return std::isfinite(v); };
+    const std::string name = " of fragment " + std::to_string(i);
+    if (!std::all_of(f.v_t.begin(), f.v_t.end(), finite)) throw graph_format_error("non-finite parameter" + name);
+    if (!std::all_of(f.v_weight.begin(), f.v_weight.end(), finite)) throw graph_format_error("non-finite weight" + name);
+    check_finite(f.mean_error, "mean error" + name);
+    check_finite(f.total_error, "total error" + name);
+    ++i;
+  }
+  i = 0;
+  for (const curve& c : lg.curves) check_finite(c.mean_error, "mean error of curve " + std::to_string(i++));
+}
+
+// Links are list positions and so always name an element of the layer; they must also
+// agree with each other, or the edits would follow them into freed curves.
+void check_links(const layer_graph& lg) {
+  const std::string broken = lg.link_violations(true);
+  if (!broken.empty()) throw graph_format_error("broken network links: " + broken.substr(0, broken.find('\n')));
+}
+
 // Every curve comes back as one cubic over all its fragments, refitted.
 void rebuild_segments(curve& c) {
-  if (c.v_f_curve.empty()) throw graph_format_error("curve without fragments");
-  std::uint64_t samples = 0;
-  for (const f_curve* f : c.v_f_curve) samples += f->v_point.size();
-  // A count that disagrees with the fragments would divide the fit error wrongly.
-  if (samples != c.nb_point) throw graph_format_error("curve sample count does not match its fragments");
   c.v_segment.assign(1, curve_segment());
   for (f_curve* f : c.v_f_curve) {
     frag_ref r;
@@ -278,6 +332,8 @@ void read_record(std::istream& in, layer_graph& lg, record_form form,
     saved_mean_errors->clear();
     for (const curve& c : lg.curves) saved_mean_errors->push_back(c.mean_error);
   }
+  check_numbers(lg);
+  check_links(lg);
   // Segments last: the fit reads the fragments' samples, all in place by now.
   for (curve& c : lg.curves) rebuild_segments(c);
   lg.topo = &static_cast<topo_graph&>(lg);

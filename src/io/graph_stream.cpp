@@ -1,5 +1,6 @@
 #include "io/graph_stream.h"
 
+#include <cmath>
 #include <limits>
 
 std::uint64_t bytes_left(std::istream& in) {
@@ -42,4 +43,8 @@ int index_of(const index_map& map, const void* p) {
   const auto it = map.find(p);
   if (it == map.end()) throw std::out_of_range("invalid map<K, T> key");
   return it->second;
+}
+
+void check_finite(double v, const std::string& what) {
+  if (!std::isfinite(v)) throw graph_format_error("non-finite " + what);
 }

@@ -34,6 +34,10 @@ void read_bytes(std::istream& in, void* dst, std::uint64_t n);
 // follow in the stream.
 void check_count(std::istream& in, std::uint64_t count, std::uint64_t elem_size);
 
+// Throws graph_format_error("non-finite <what>") unless v is finite: no run stores an
+// infinity or a NaN, and the fits and moves would spread one through the network.
+void check_finite(double v, const std::string& what);
+
 template <class T>
 void write_pod(std::ostream& out, const T& v) {
   static_assert(std::is_trivially_copyable<T>::value, "raw field");

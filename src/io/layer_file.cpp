@@ -1,7 +1,9 @@
 // The .graph records of a raster layer and of its pixel graph.
 
+#include <cmath>
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "io/graph_stream.h"
@@ -23,13 +25,84 @@ void check_box(const layer& l) {
     throw graph_format_error("layer margin " + std::to_string(l.margin) + " is neither 0 nor " +
                              std::to_string(layer_margin));
   if (l.ink_pixels.empty()) return;
-  if (l.offset_x != l.margin - l.min_x || l.offset_y != l.margin - l.min_y)
+  if (l.offset_x != static_cast<long long>(l.margin) - l.min_x ||
+      l.offset_y != static_cast<long long>(l.margin) - l.min_y)
     throw graph_format_error("layer offsets do not match the layer box");
   for (const glm::ivec2& p : l.ink_pixels)
     if (p.x < l.min_x || p.y < l.min_y || static_cast<long long>(p.x) - l.min_x > l.width ||
         static_cast<long long>(p.y) - l.min_y > l.height)
       throw graph_format_error("ink pixel (" + std::to_string(p.x) + ", " + std::to_string(p.y) +
                                ") outside the layer box");
+}
+
+// The steps index every window image by window pixels: an image of another size than
+// the layer's window would be read and painted outside.
+void check_window_images(const layer& l) {
+  const long long rows = static_cast<long long>(l.height) + 2LL * l.margin;
+  const long long cols = static_cast<long long>(l.width) + 2LL * l.margin;
+  const struct {
+    const cv::Mat& image;
+    const char* name;
+  } images[] = {{l.ink_dist, "ink distance"},
+                {l.stroke_depth, "stroke depth"},
+                {l.graph_dist, "graph distance"},
+                {l.labels, "labels"},
+                {l.region_mask, "region mask"}};
+  for (const auto& i : images)
+    if (!i.image.empty() && (i.image.rows != rows || i.image.cols != cols))
+      throw graph_format_error("window image " + std::string(i.name) + " of " + std::to_string(i.image.cols) +
+                               " x " + std::to_string(i.image.rows) + " pixels in a layer window of " +
+                               std::to_string(cols) + " x " + std::to_string(rows));
+}
+
+// Window pixels lie in the window, whose images they index.
+struct window_extent {
+  long long cols, rows;
+  explicit window_extent(const layer& l)
+      : cols(static_cast<long long>(l.width) + 2LL * l.margin), rows(static_cast<long long>(l.height) + 2LL * l.margin) {}
+  bool holds(const glm::ivec2& p) const { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; }
+  bool holds(const glm::vec2& p) const { return p.x >= 0 && p.y >= 0 && p.x <= cols && p.y <= rows; }
+};
+
+template <class P>
+void check_in_window(const window_extent& w, const P& p, const char* what) {
+  if (!std::isfinite(p.x) || !std::isfinite(p.y)) throw graph_format_error(std::string("non-finite ") + what);
+  if (!w.holds(p)) {
+    std::ostringstream s;
+    s << what << " (" << p.x << ", " << p.y << ") outside the layer window of " << w.cols << " x " << w.rows;
+    throw graph_format_error(s.str());
+  }
+}
+
+void check_colours(const std::vector<glm::vec3>& colours, const char* what) {
+  for (const glm::vec3& c : colours)
+    if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z))
+      throw graph_format_error(std::string("non-finite ") + what);
+}
+
+void check_window_pixels(const layer& l) {
+  const window_extent w(l);
+  for (const glm::ivec2& p : l.v_peak) check_in_window(w, p, "region peak");
+  for (const glm::ivec2& p : l.neck_pixels) check_in_window(w, p, "neck pixel");
+  for (const glm::ivec2& p : l.traced_pixels) check_in_window(w, p, "traced pixel");
+  for (const auto& e : l.grow_level) check_in_window(w, e.first, "growth pixel");
+  for (const auto& e : l.sample_weight) {
+    check_in_window(w, e.first, "weighted pixel");
+    if (!std::isfinite(e.second)) throw graph_format_error("non-finite sample weight");
+  }
+  check_colours(l.v_color, "region colour");
+  const pixel_graph& g = l.graph;
+  for (const glm::vec2& p : g.v_node_centroid) check_in_window(w, p, "node centroid");
+  for (const glm::ivec2& p : g.v_node_pixel) check_in_window(w, p, "node pixel");
+  check_colours(g.v_node_color, "node colour");
+  for (const glm::ivec2& p : g.junction_pixels) check_in_window(w, p, "junction pixel");
+  for (const glm::ivec2& p : g.edge_pixels) check_in_window(w, p, "edge pixel");
+  for (const auto& e : g.node_of_pixel) check_in_window(w, e.first, "junction pixel");
+  for (const auto& e : g.edge_of_pixel) check_in_window(w, e.first, "edge pixel");
+  for (const auto& e : g.edge_pixels_by_pair)
+    for (const glm::ivec2& p : e.second) check_in_window(w, p, "edge pixel");
+  for (const auto& e : g.junction_pixels_by_pair)
+    for (const glm::ivec2& p : e.second) check_in_window(w, p, "junction pixel");
 }
 
 }  // namespace
@@ -107,4 +180,6 @@ layer::layer(std::istream& in) : layer() {
   read_ivec2_float_map(in, sample_weight);
   graph.read(in);
   check_box(*this);
+  check_window_images(*this);
+  check_window_pixels(*this);
 }

@@ -56,6 +56,16 @@ void check_counters(const recuit& r) {
                              " outside 0 .. nb_it = " + std::to_string(r.nb_it));
 }
 
+void check_floats(const recuit& r) {
+  const struct {
+    double value;
+    const char* name;
+  } fields[] = {{r.progress_scale, "progress scale"}, {r.E, "energy"}, {r.Ti, "start temperature"},
+                {r.T, "temperature"},      {r.dt, "dt"},     {r.lambda, "lambda"},
+                {r.mu, "mu"}};
+  for (const auto& f : fields) check_finite(f.value, std::string("optimiser ") + f.name);
+}
+
 }  // namespace
 
 void recuit::write(std::ostream& out) const {
@@ -98,6 +108,7 @@ void recuit::read(std::istream& in) {
   print_interval = read_pod<int32_t>(in);
   k = read_pod<int32_t>(in);
   check_counters(*this);
+  check_floats(*this);
   read_string(in, empty_text);
   read_pod_vector(in, cumulative_fcurves);
   read_bounds(in, move_dist);

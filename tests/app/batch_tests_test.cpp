@@ -350,6 +350,25 @@ TEST(RunBatchTests, GraphWithoutNetworkOrFragmentEndsAtOnceWithOneLine) {
   }
 }
 
+// The layers' boxes and the optimiser's state were made on the sketch the file was saved
+// with: once it has been replaced by one of another size, the file is refused.
+TEST(RunBatchTests, GraphWhoseSketchChangedSinceTheSaveIsRefused) {
+  work_folder w;
+  w.add_sketch("ring.png", fixtures::closed_ring(80));
+  const std::string sketch = (w.dir / "in" / "ring.png").string();
+  w.add_file("x.graph", crafted_graph(1, 12, 1000, nullptr, sketch, "ring"));
+  w.add_sketch("ring.png", fixtures::closed_ring(60));
+  const run_result r = w.run("3 0.25 0.9 0 2 x.graph");
+  EXPECT_EQ(r.status, skipped_input_status) << r.err;
+  for (int test : {0, 1})
+    EXPECT_NE(r.err.find("in/x.graph: the sketch " + sketch + " has changed since the drawing was saved; test " +
+                         std::to_string(test) + " skipped"),
+              std::string::npos)
+        << r.err;
+  EXPECT_EQ(r.out.find("run all start"), std::string::npos) << r.out;
+  EXPECT_TRUE(w.result_files().empty());
+}
+
 TEST(RunBatchTests, EveryListedSketchUnreadableFailsTheRun) {
   work_folder w;
   w.add_file("empty.png", "");

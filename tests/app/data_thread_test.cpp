@@ -1,6 +1,7 @@
 #include "app/data_thread.h"
 
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <functional>
 #include <cstring>
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "app/batch_tests.h"
+#include "graph/curve_network.h"
 #include "io/graph_stream.h"
 #include "pipeline/extract_layers.h"
 #include "pipeline/extract_nodes.h"
@@ -104,6 +107,60 @@ TEST(DataThread, StepsThroughExtractionAndAnOptimisationToItsEnd) {
   EXPECT_NE(out.find("Extraction of topological graph: "), std::string::npos);
   EXPECT_NE(out.find("done\n\n"), std::string::npos);
   EXPECT_NE(out.find("Number of curves:"), std::string::npos);
+}
+
+// The whole .graph file of the worker's drawing as Save Graph writes it, read back by
+// the reader that the programs use. "" when it reads, else the reader's refusal.
+std::string reread_saved_file(const worker_fixture& f) {
+  std::ostringstream out(std::ios::binary);
+  write_string(out, "in/t.png");
+  write_string(out, "t");
+  write_count(out, f.network.size());
+  for (const layer_graph& lg : f.network) lg.write(out);
+  f.w.save(out);
+  std::istringstream in(out.str(), std::ios::binary);
+  curve_network network;
+  cv::Mat input, region;
+  data_thread worker(&network, &input, &region);
+  try {
+    read_graph_stream(in, network, worker);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return {};
+}
+
+// The reader's checks hold for every file a run saves: after each extraction step,
+// between the optimisation's slices and at its end.
+TEST(DataThread, AFileSavedAtAnyStepOrMidRunReadsBack) {
+  for (const cv::Mat& sketch : {fixtures::boxed_t(), fixtures::closed_ring()}) {
+    worker_fixture f;
+    f.input = fixtures::as_input_image(sketch);
+    f.w.rows = f.input.rows;
+    f.w.cols = f.input.cols;
+    handshake h(f.w);
+    testing::internal::CaptureStdout();
+    std::thread t(&data_thread::run, &f.w);
+    for (int expected = 1; expected <= 11; ++expected) {
+      ASSERT_EQ(h.wait_step(), expected);
+      EXPECT_EQ(reread_saved_file(f), "") << "saved after step " << expected;
+      if (expected == 11) {
+        f.w.optimiser.nb_it = 60;
+        f.w.step = 12;
+      }
+      h.release(false);
+    }
+    for (;;) {
+      h.wait_step();
+      EXPECT_EQ(reread_saved_file(f), "") << "saved at iteration " << f.w.optimiser.k;
+      const bool done = f.w.optimiser.k >= f.w.optimiser.nb_it;
+      h.release(done);
+      if (done) break;
+    }
+    t.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(reread_saved_file(f), "") << "saved after the run";
+  }
 }
 
 TEST(DataThread, StopEndsTheLoopWithoutAnotherStep) {
@@ -283,9 +340,28 @@ TEST(DataThread, WorkerBlockLayoutAndRoundTrip) {
 }
 
 
-// A tiny drawing's raster layer written by hand: every table, image, set and map holds
-// one or two entries, each value distinct, so that writing any two fields in each
-// other's place changes the bytes.
+// The tiny layer's window: its box of 22 x 23 pixels widened by the margin of 50.
+constexpr int tiny_rows = 123, tiny_cols = 122;
+
+// A window image of the tiny layer: every pixel `fill` but the last, which is `last`.
+template <class T>
+cv::Mat tiny_image(int type, T fill, T last) {
+  cv::Mat m(tiny_rows, tiny_cols, type, cv::Scalar(fill));
+  m.at<T>(tiny_rows - 1, tiny_cols - 1) = last;
+  return m;
+}
+
+// Its bytes as the file holds them, row by row.
+template <class T>
+std::string tiny_image_bytes(T fill, T last) {
+  std::vector<T> v(tiny_rows * tiny_cols, fill);
+  v.back() = last;
+  return std::string(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(T));
+}
+
+// A tiny drawing's raster layer written by hand: every table, set and map holds one or
+// two entries and every window image two values, each value distinct, so that writing
+// any two fields in each other's place changes the bytes.
 layer tiny_layer() {
   layer l;
   l.v_max_ink_dist = {0, 3};
@@ -293,13 +369,10 @@ layer tiny_layer() {
   l.v_peak = {{7, 8}, {9, 10}};
   l.v_color = {{11, 12, 13}};
   l.v_discarded = {1, 0};
-  l.ink_dist = (cv::Mat_<int32_t>(1, 2) << 14, 15);
-  l.stroke_depth = (cv::Mat_<int32_t>(2, 1) << 16, 17);
-  l.labels = (cv::Mat_<int32_t>(1, 1) << 18);
-  l.region_mask = cv::Mat(1, 3, CV_8SC1);
-  l.region_mask.at<int8_t>(0, 0) = 1;
-  l.region_mask.at<int8_t>(0, 1) = 0;
-  l.region_mask.at<int8_t>(0, 2) = -1;
+  l.ink_dist = tiny_image<int32_t>(CV_32SC1, 14, 15);
+  l.stroke_depth = tiny_image<int32_t>(CV_32SC1, 16, 17);
+  l.labels = tiny_image<int32_t>(CV_32SC1, 18, 3);
+  l.region_mask = tiny_image<int8_t>(CV_8SC1, 1, -1);
   l.nb_grow_level = 19;
   l.min_x = 20;
   l.min_y = 21;
@@ -369,12 +442,14 @@ TEST(DataThread, GoldenWorkerBlockOfATinyDrawing) {
   g.u64("peaks count", 2).i32("peak x", 7).i32("peak y", 8).i32("peak x", 9).i32("peak y", 10);
   g.u64("colours count", 1).f32("colour x", 11).f32("colour y", 12).f32("colour z", 13);
   g.u64("discarded count", 2).i8("discarded", 1).i8("discarded", 0);
-  g.i32("ink distance rows", 1).i32("ink distance cols", 2).i32("ink distance", 14).i32("ink distance", 15);
-  g.i32("stroke depth rows", 2).i32("stroke depth cols", 1).i32("stroke depth", 16).i32("stroke depth", 17);
+  g.i32("ink distance rows", tiny_rows).i32("ink distance cols", tiny_cols);
+  g.raw("ink distances", tiny_image_bytes<int32_t>(14, 15));
+  g.i32("stroke depth rows", tiny_rows).i32("stroke depth cols", tiny_cols);
+  g.raw("stroke depths", tiny_image_bytes<int32_t>(16, 17));
   g.i32("graph distance rows", 0).i32("graph distance cols", 0);
-  g.i32("labels rows", 1).i32("labels cols", 1).i32("label", 18);
-  g.i32("region mask rows", 1).i32("region mask cols", 3);
-  g.i8("region mask", 1).i8("region mask", 0).i8("region mask", -1);
+  g.i32("labels rows", tiny_rows).i32("labels cols", tiny_cols).raw("labels", tiny_image_bytes<int32_t>(18, 3));
+  g.i32("region mask rows", tiny_rows).i32("region mask cols", tiny_cols);
+  g.raw("region mask", tiny_image_bytes<int8_t>(1, -1));
   g.i32("grow levels", 19);
   g.i32("min x", 20).i32("min y", 21).i32("width", 22).i32("height", 23);
   g.i32("offset y", 29).i32("offset x", 30).i32("margin", 50);
@@ -432,7 +507,8 @@ TEST(DataThread, GoldenWorkerBlockOfATinyDrawing) {
   const layer& l = h.w.layers.front();
   EXPECT_EQ(l.v_max_ink_dist, (std::vector<int32_t>{0, 3}));
   EXPECT_EQ(l.v_nb_pixel, (std::vector<int32_t>{5, 6}));
-  EXPECT_EQ(l.stroke_depth.rows, 2);
+  EXPECT_EQ(l.stroke_depth.rows, tiny_rows);
+  EXPECT_EQ(l.stroke_depth.at<int32_t>(tiny_rows - 1, tiny_cols - 1), 17);
   EXPECT_EQ(l.labels.at<int32_t>(0, 0), 18);
   EXPECT_EQ(l.nb_grow_level, 19);
   EXPECT_EQ(l.min_x, 20);
@@ -484,6 +560,8 @@ TEST(DataThread, WorkerBlockRefusesStepImageSizeBoxesAndCountersNoRunLeaves) {
       {"negative step", [](data_thread& w) { w.step = -3; }, "worker step -3"},
       {"step at the int limit", [](data_thread& w) { w.step = INT_MAX; }, "worker step"},
       {"negative image size", [](data_thread& w) { w.rows = -60; }, "image size -60 x 80"},
+      {"NaN neck ratio", [](data_thread& w) { w.region_params.neck_ratio = std::nanf(""); }, "non-finite neck ratio"},
+      {"infinite temperature", [](data_thread& w) { w.optimiser.T = HUGE_VALF; }, "non-finite optimiser temperature"},
       {"image smaller than the box", [](data_thread& w) { w.cols = 40; }, "layer box outside the image"},
       {"negative box", [](data_thread& w) { w.layers.front().width = -1; }, "layer box -1 x 23"},
       {"margin", [](data_thread& w) { w.layers.front().margin = 7; }, "layer margin 7"},

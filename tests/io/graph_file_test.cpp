@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -495,6 +496,66 @@ TEST(GraphFile, CorruptFilesFailCleanly) {
       }
     } else {
       EXPECT_THROW(layer_graph back(in), graph_format_error) << c.what;
+    }
+  }
+}
+
+// Files holding what no run saves: the reader refuses each, naming what is wrong.
+TEST(GraphFile, ImpossibleNumbersAndLinksAreRefusedByName) {
+  struct Case {
+    const char* what;
+    void (*spoil)(layer_graph&);
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a NaN sample", [](layer_graph& lg) { lg.f_curves.front().v_point[3].y = std::nanf(""); },
+       "non-finite sample of fragment 0"},
+      {"an infinite control point",
+       [](layer_graph& lg) { lg.f_curves.back().v_ctrl_point[1].x = -HUGE_VAL; },
+       "non-finite control point of fragment 1"},
+      {"an infinite weight", [](layer_graph& lg) { lg.f_curves.back().v_weight[0] = HUGE_VALF; },
+       "non-finite weight of fragment 1"},
+      {"a NaN curve error", [](layer_graph& lg) { lg.curves.front().mean_error = std::nan(""); },
+       "non-finite mean error of curve 0"},
+      // The image is 30 x 40, counted as 100 a side: a cubic that stays in it keeps its
+      // control points within 2.4 sides of it.
+      {"a far sample", [](layer_graph& lg) { lg.f_curves.front().v_point[2].x = 1778812.6f; },
+       "sample (1.77881e+06, 2) of fragment 0 lies far outside the image"},
+      {"a far control point", [](layer_graph& lg) { lg.f_curves.front().v_ctrl_point[2].y = -301; },
+       "control point (7, -301) of fragment 0 lies far outside the image"},
+      {"a curve link to the wrong, existing curve",
+       [](layer_graph& lg) { lg.f_curves.back().v_curve = {&lg.curves.back()}; },
+       "broken network links: curve 0 holds fragment 1 1 time(s), the fragment lists it 0 time(s)"},
+      {"a junction that lists a fragment not ending there",
+       [](layer_graph& lg) { lg.frag_conns.front().v_frag_end[0].fragment = &lg.f_curves.back(); },
+       "broken network links: fragment 0 lists junction 0 1 time(s), the junction lists 0 of its ends"},
+      {"a connection naming another junction",
+       [](layer_graph& lg) { lg.nconnections.front().v_frag_conn = {&lg.frag_conns.back()}; },
+       "broken network links: junction 0 names connection 0, which is not built from it"},
+      {"a sample count the fragments do not hold", [](layer_graph& lg) { lg.curves.front().nb_point = 21; },
+       "broken network links: curve 0 has nb_point 21, its fragments hold 22 samples"},
+      {"fewer parameters than samples", [](layer_graph& lg) { lg.f_curves.front().v_t.pop_back(); },
+       "broken network links: fragment 0 has 11 samples, 10 parameters and 11 weights"},
+  };
+  for (const Case& c : cases) {
+    layer_graph lg;
+    build_small_layer(lg);
+    lg.curves.emplace_back();  // a second curve to link to by mistake
+    lg.curves.back().v_f_curve = {&lg.f_curves.back()};
+    lg.f_curves.back().v_curve.push_back(&lg.curves.back());
+    lg.curves.back().nb_point = 11;
+    for (frag_conn* j : {&*std::next(lg.frag_conns.begin()), &lg.frag_conns.back()}) j->v_curve.push_back(&lg.curves.back());
+    {
+      std::istringstream in(bytes_of(lg), std::ios::binary);
+      ASSERT_NO_THROW(layer_graph back(in)) << "unspoilt, for " << c.what;
+    }
+    c.spoil(lg);
+    std::istringstream in(bytes_of(lg), std::ios::binary);
+    try {
+      layer_graph back(in);
+      ADD_FAILURE() << c.what << ": read";
+    } catch (const graph_format_error& e) {
+      EXPECT_EQ(std::string(e.what()), c.said) << c.what;
     }
   }
 }

@@ -1,3 +1,5 @@
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 
@@ -98,6 +100,45 @@ TEST(LayerFile, BadMatrixSizesFail) {
     std::memcpy(&bad[first_matrix + 4], &size.second, 4);
     std::istringstream in(bad, std::ios::binary);
     EXPECT_THROW(layer back(in), graph_format_error) << size.first << " x " << size.second;
+  }
+}
+
+// Raster layers holding what no run saves: each is refused by name.
+TEST(LayerFile, ImpossibleBoxesImagesAndNumbersAreRefusedByName) {
+  struct Case {
+    const char* what;
+    void (*spoil)(layer&);
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a window image of another size than the box",
+       [](layer& l) { l.labels = cv::Mat(l.labels.rows - 1, l.labels.cols, CV_32SC1, cv::Scalar(0)); },
+       "window image labels of 170 x 149 pixels in a layer window of 170 x 150"},
+      {"a smallest ink x of INT_MIN",
+       [](layer& l) { l.min_x = INT_MIN; },
+       "layer offsets do not match the layer box"},
+      {"a NaN sample weight", [](layer& l) { l.sample_weight.begin()->second = std::nanf(""); },
+       "non-finite sample weight"},
+      {"an infinite region colour", [](layer& l) { l.v_color.back().y = HUGE_VALF; }, "non-finite region colour"},
+      {"a node centroid far outside the window", [](layer& l) { l.graph.v_node_centroid[0].x = 1778812.6f; },
+       "node centroid (1.77881e+06, "},
+      {"a traced pixel outside the window", [](layer& l) { l.traced_pixels.insert({-1, 3}); },
+       "traced pixel (-1, 3) outside the layer window of 170 x 150"},
+  };
+  const layer good = t_extraction().layers.front();
+  ASSERT_EQ(good.labels.cols, 170);
+  ASSERT_EQ(good.labels.rows, 150);
+  for (const Case& c : cases) {
+    layer l = good;
+    l.labels = good.labels.clone();
+    c.spoil(l);
+    std::istringstream in(bytes_of(l), std::ios::binary);
+    try {
+      layer back(in);
+      ADD_FAILURE() << c.what << ": read";
+    } catch (const graph_format_error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.said, 0), 0u) << c.what << ": " << e.what();
+    }
   }
 }
 

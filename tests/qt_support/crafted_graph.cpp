@@ -1,5 +1,6 @@
 #include "crafted_graph.h"
 
+#include <filesystem>
 #include <sstream>
 
 #include <opencv2/core/mat.hpp>
@@ -8,6 +9,7 @@
 #include "graph/curve_network.h"
 #include "io/graph_stream.h"
 #include "pipeline/layer.h"
+#include "pipeline/load_sketch.h"
 
 namespace qt_test {
 
@@ -18,6 +20,11 @@ std::string crafted_graph(int layer_graphs, int step, int nb_it, const layer* ra
   cv::Mat input, region;
   data_thread worker(&network, &input, &region, nullptr);
   worker.rows = worker.cols = 50000;
+  cv::Mat sketch;
+  if (std::filesystem::exists(image_path) && load_sketch(image_path.c_str(), &sketch)) {
+    worker.rows = sketch.rows;
+    worker.cols = sketch.cols;
+  }
   worker.step = step;
   worker.optimiser.nb_it = nb_it;
   if (raster) worker.layers.push_back(*raster);

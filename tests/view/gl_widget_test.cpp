@@ -669,6 +669,10 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
   std::ofstream(s.folder.path("in/truncated.graph"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
   std::ofstream(s.folder.path("in/moved.graph"), std::ios::binary) << bytes;
   fs::rename(s.folder.path("in/garden.png"), s.folder.path("in/garden_moved.png"));
+  // Saved with a sketch that was then replaced by a smaller one.
+  const std::string shrunk = s.folder.add_sketch("shrunk.png", fixtures::closed_ring(120, 40, 3));
+  std::ofstream(s.folder.path("in/shrunk.graph"), std::ios::binary) << qt_test::crafted_graph(1, 12, 1000, nullptr, shrunk);
+  s.folder.add_sketch("shrunk.png", fixtures::closed_ring(100, 40, 3));
 
   struct bad_input {
     const char* file;      // below the work folder
@@ -686,6 +690,7 @@ TEST(GlWidgetFaults, UnreadableImageOrGraphLeavesTheViewEmptyAndUsable) {
       {"in/garbage.graph", true, "in/garbage.graph", "Cannot read the graph file"},
       {"in/truncated.graph", true, "in/truncated.graph", "Cannot read the graph file"},
       {"in/moved.graph", true, "in/garden.png", "no such file"},
+      {"in/shrunk.graph", true, "in/shrunk.png", "has changed since the drawing was saved. Nothing is opened."},
   };
   fs::remove_all(s.folder.path("out"));
   for (const bad_input& c : cases) {
