@@ -149,8 +149,9 @@ TEST(RefitAtAllowedDegrees, LeavesFrozenCurvesExactlyAsTheyAre) {
     EXPECT_EQ(refit_at_allowed_degrees(net), lg.curves.size() - 1);
     EXPECT_TRUE(same_bits(points_of(frozen), before));
     EXPECT_EQ(frozen.v_segment[0].degree, 3);
-    for (const curve& c : lg.curves)
+    for (const curve& c : lg.curves) {
       if (&c != &frozen) EXPECT_EQ(c.v_segment[0].degree, 2);
+    }
     EXPECT_EQ(check_network(lg), "");
   }
   seeded_run run;
