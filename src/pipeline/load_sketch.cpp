@@ -33,6 +33,21 @@ uint32_t be16(const std::vector<uchar>& b, std::size_t at) {
 
 bool is_jpeg(const std::vector<uchar>& b) { return b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8; }
 
+// At the 0xFF at `at`: steps over a fill byte or a marker that has no length (start of
+// image, TEM, restarts) and returns true; false, not moving, at a marker with a segment.
+bool skip_marker_without_length(const std::vector<uchar>& b, std::size_t& at) {
+  const uchar marker = b[at + 1];
+  if (marker == 0xFF) {
+    ++at;
+    return true;
+  }
+  if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+    at += 2;
+    return true;
+  }
+  return false;
+}
+
 // Size stated by a PNG or JPEG header, so that a huge image is refused before the
 // decoder allocates it. False when the header gives no size (other formats).
 bool header_size(const std::vector<uchar>& b, uint32_t& w, uint32_t& h) {
@@ -46,15 +61,8 @@ bool header_size(const std::vector<uchar>& b, uint32_t& w, uint32_t& h) {
   std::size_t at = 2;
   while (at + 4 <= b.size()) {
     if (b[at] != 0xFF) return false;
+    if (skip_marker_without_length(b, at)) continue;
     const uchar marker = b[at + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++at;
-      continue;
-    }
-    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-      at += 2;
-      continue;
-    }
     const uint32_t len = be16(b, at + 2);
     const bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
                      marker != 0xCC;
@@ -94,14 +102,7 @@ bool jpeg_reaches_end(const std::vector<uchar>& b) {
     }
     const uchar marker = b[at + 1];
     if (marker == 0xD9) return true;
-    if (marker == 0xFF) {  // fill byte
-      ++at;
-      continue;
-    }
-    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-      at += 2;
-      continue;
-    }
+    if (skip_marker_without_length(b, at)) continue;
     if (at + 4 > b.size()) return false;
     const std::size_t len = be16(b, at + 2);
     if (len < 2) return false;
