@@ -142,7 +142,10 @@ struct layer_graph : frag_graph, topo_graph, curve_graph {
   // - each frag_conn has exactly one nconnection and each nconnection exactly one
   //   frag_conn, naming each other;
   // - each curve holds one frag_ref per fragment it holds;
-  // - curve_graph::shared_fragments names fragments of the layer.
+  // - curve_graph::shared_fragments names fragments of the layer;
+  // - in the topological graph, edges and fragments, edges and nodes, nodes and junctions
+  //   name each other, an edge with fragments has one junction more than fragments, and a
+  //   region's boundary edge separates it from the region named across it.
   // as_read checks only what holds for every layer a .graph file can hold: the last two
   // rules are left out (the reader builds the segments itself and keeps no shared
   // fragments), a junction may list a curve twice (both ends of a closed one), and a

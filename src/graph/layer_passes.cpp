@@ -211,9 +211,14 @@ struct link_index {
   std::map<const frag_conn*, int> juncs;
   std::map<const nconnection*, int> conns;
 
+  std::map<const edge*, int> edges;
+  std::map<const node*, int> nodes;
+  std::map<const region*, int> regions;
+
   explicit link_index(const layer_graph& lg)
       : curves(positions(lg.curves)), frags(positions(lg.f_curves)), juncs(positions(lg.frag_conns)),
-        conns(positions(lg.nconnections)) {}
+        conns(positions(lg.nconnections)), edges(positions(lg.edges)), nodes(positions(lg.nodes)),
+        regions(positions(lg.regions)) {}
 
   std::string curve_name(const curve* c) const {
     auto it = curves.find(c);
@@ -350,6 +355,62 @@ void check_connection_links(const layer_graph& lg, const link_index& ix, std::os
 
 }  // namespace
 
+// Each link of the topological graph between two elements of the layer is listed back
+// by its target, at least once (a closed edge may meet one node at both ends).
+template <typename From, typename To>
+void check_mirrored(const char* from_kind, int from_at, const std::vector<To*>& links,
+                    const std::map<const To*, int>& targets, const char* to_kind,
+                    const std::vector<From*>& (*back)(const To&), const From* self, std::ostream& out) {
+  for (const To* t : links) {
+    auto it = targets.find(t);
+    if (it == targets.end())
+      out << from_kind << " " << from_at << " names a " << to_kind << " not in the layer\n";
+    else if (!count_of(back(*t), self))
+      out << from_kind << " " << from_at << " names " << to_kind << " " << it->second << ", which does not list it\n";
+  }
+}
+
+const std::vector<f_curve*>& fragments_of(const edge& e) { return e.v_f_curve; }
+const std::vector<edge*>& edges_of_fragment(const f_curve& f) { return f.v_edge; }
+const std::vector<edge*>& edges_of_node(const node& n) { return n.v_edge; }
+const std::vector<node*>& nodes_of_edge(const edge& e) { return e.v_node; }
+const std::vector<frag_conn*>& junctions_of_node(const node& n) { return n.v_frag_conn; }
+const std::vector<node*>& nodes_of_junction(const frag_conn& j) { return j.v_node; }
+
+// Edges and fragments, edges and nodes, nodes and junctions name each other; a region's
+// boundary edges separate it from the region named across them; an edge with fragments
+// has one junction more than fragments.
+void check_topology_links(const layer_graph& lg, const link_index& ix, std::ostream& out) {
+  for (const edge& e : lg.edges) {
+    const int ei = ix.edges.at(&e);
+    check_mirrored("edge", ei, e.v_f_curve, ix.frags, "fragment", edges_of_fragment, &e, out);
+    check_mirrored("edge", ei, e.v_node, ix.nodes, "node", edges_of_node, &e, out);
+    if (!e.v_f_curve.empty() && e.v_frag_conn.size() != e.v_f_curve.size() + 1)
+      out << "edge " << ei << " has " << e.v_f_curve.size() << " fragments and " << e.v_frag_conn.size()
+          << " junctions\n";
+  }
+  for (const f_curve& f : lg.f_curves)
+    check_mirrored("fragment", ix.frags.at(&f), f.v_edge, ix.edges, "edge", fragments_of, &f, out);
+  for (const node& n : lg.nodes) {
+    const int ni = ix.nodes.at(&n);
+    check_mirrored("node", ni, n.v_edge, ix.edges, "edge", nodes_of_edge, &n, out);
+    check_mirrored("node", ni, n.v_frag_conn, ix.juncs, "junction", nodes_of_junction, &n, out);
+  }
+  for (const frag_conn& j : lg.frag_conns)
+    check_mirrored("junction", ix.juncs.at(&j), j.v_node, ix.nodes, "node", junctions_of_node, &j, out);
+  for (const region& r : lg.regions) {
+    const int ri = ix.regions.at(&r);
+    for (const region_edge& re : r.v_region_edge) {
+      if (!ix.edges.count(re.edge) || !ix.regions.count(re.other)) {
+        out << "region " << ri << " names an edge or a region not in the layer\n";
+      } else if (!count_of(re.edge->v_region, &r) || !count_of(re.edge->v_region, re.other)) {
+        out << "region " << ri << " has edge " << ix.edges.at(re.edge) << " towards region "
+            << ix.regions.at(re.other) << ", which does not separate the two\n";
+      }
+    }
+  }
+}
+
 std::string layer_graph::link_violations(bool as_read) const {
   std::ostringstream out;
   const link_index ix(*this);
@@ -357,6 +418,7 @@ std::string layer_graph::link_violations(bool as_read) const {
   check_fragment_links(*this, ix, out);
   check_junction_links(*this, ix, as_read, out);
   check_connection_links(*this, ix, out);
+  check_topology_links(*this, ix, out);
   for (const f_curve* f : shared_fragments)
     if (!ix.frags.count(f)) out << "shared_fragments names a fragment not in the layer\n";
   return out.str();

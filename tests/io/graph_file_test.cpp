@@ -61,6 +61,8 @@ void build_small_layer(layer_graph& lg) {
   n0.v_region = {&r0, &r1};
   n0.v_frag_conn = {&j0};
   n1.v_frag_conn = {&j2};
+  j0.v_node = {&n0};
+  j2.v_node = {&n1};
   r0.v_region_edge = {{&e, &r1}};
   r0.v_node = {&n0};
   r0.background = true;
@@ -214,7 +216,7 @@ void build_golden_layer(layer_graph& lg) {
   e0.display_mark = true;
   e0.on_background = true;
   e1.v_node = {&n0, &n1};
-  e1.v_region = {&r1};
+  e1.v_region = {&r1, &r0};
   e1.v_f_curve = {&f};
   e1.v_frag_conn = {&j, &j};
   e1.display_mark_2 = true;
@@ -223,7 +225,8 @@ void build_golden_layer(layer_graph& lg) {
   n0.v_region = {&r0};
   n1.v_edge = {&e1};
   n1.v_region = {&r1, &r0};
-  n1.v_frag_conn = {&j};
+  n0.v_frag_conn = {&j};
+  n2.v_frag_conn = {&j};
 
   r0.v_node = {&n1};
   r0.v_region_edge = {{&e1, &r1}};
@@ -285,12 +288,12 @@ golden_bytes golden_layer_record(bool single_file) {
 
   g.index_list("edge 0 nodes", {0}).index_list("edge 0 regions", {1, 0});
   g.index_list("edge 0 fragments", {}).index_list("edge 0 junctions", {}).i32("edge 0 flags", 5);
-  g.index_list("edge 1 nodes", {0, 1}).index_list("edge 1 regions", {1});
+  g.index_list("edge 1 nodes", {0, 1}).index_list("edge 1 regions", {1, 0});
   g.index_list("edge 1 fragments", {0}).index_list("edge 1 junctions", {0, 0}).i32("edge 1 flags", 2);
 
-  g.index_list("node 0 edges", {0, 1}).index_list("node 0 regions", {0}).index_list("node 0 junctions", {});
-  g.index_list("node 1 edges", {1}).index_list("node 1 regions", {1, 0}).index_list("node 1 junctions", {0});
-  g.index_list("node 2 edges", {}).index_list("node 2 regions", {}).index_list("node 2 junctions", {});
+  g.index_list("node 0 edges", {0, 1}).index_list("node 0 regions", {0}).index_list("node 0 junctions", {0});
+  g.index_list("node 1 edges", {1}).index_list("node 1 regions", {1, 0}).index_list("node 1 junctions", {});
+  g.index_list("node 2 edges", {}).index_list("node 2 regions", {}).index_list("node 2 junctions", {0});
 
   g.index_list("region 0 nodes", {1});
   g.u64("region 0 boundary count", 1).i32("boundary edge", 1).i32("boundary region", 1);
@@ -536,6 +539,16 @@ TEST(GraphFile, ImpossibleNumbersAndLinksAreRefusedByName) {
        "broken network links: curve 0 has nb_point 21, its fragments hold 22 samples"},
       {"fewer parameters than samples", [](layer_graph& lg) { lg.f_curves.front().v_t.pop_back(); },
        "broken network links: fragment 0 has 11 samples, 10 parameters and 11 weights"},
+      {"an edge naming a node that does not list it", [](layer_graph& lg) { lg.nodes.back().v_edge.clear(); },
+       "broken network links: edge 0 names node 1, which does not list it"},
+      {"a fragment on an edge that does not hold it",
+       [](layer_graph& lg) { lg.edges.front().v_f_curve.pop_back(); },
+       "broken network links: edge 0 has 1 fragments and 3 junctions"},
+      {"a junction at a node that does not list it", [](layer_graph& lg) { lg.frag_conns.back().v_node = {&lg.nodes.front()}; },
+       "broken network links: node 1 names junction 2, which does not list it"},
+      {"a region across an edge that does not separate the two",
+       [](layer_graph& lg) { lg.edges.front().v_region = {&lg.regions.front(), &lg.regions.front()}; },
+       "broken network links: region 0 has edge 0 towards region 1, which does not separate the two"},
   };
   for (const Case& c : cases) {
     layer_graph lg;
