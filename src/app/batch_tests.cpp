@@ -63,16 +63,13 @@ void make_parent_folder(const std::string& path) {
   if (ec) std::cerr << "cannot create folder " << parent.string() << ": " << ec.message() << std::endl;
 }
 
-// The count of untraced ink allocates a mask of each layer's box: a box that its ink
-// distance or labels image (whose pixels the file holds) does not match is not one the
-// extraction made, and could ask for any size.
+// The count of untraced ink allocates a mask of each layer's box: a box without its ink
+// distance or labels image (whose pixels the file holds; the reader has held any it
+// stores to the box's size) is not one the extraction made, and could ask for any size.
 void check_layer_windows(const std::list<layer>& layers) {
   for (const layer& l : layers) {
     if (l.ink_pixels.empty()) continue;
-    const long long rows = static_cast<long long>(l.height) + 2LL * l.margin;
-    const long long cols = static_cast<long long>(l.width) + 2LL * l.margin;
-    auto fits = [&](const cv::Mat& m) { return m.rows == rows && m.cols == cols; };
-    if (!fits(l.ink_dist) && !fits(l.labels))
+    if (l.ink_dist.empty() && l.labels.empty())
       throw graph_format_error("layer box of " + std::to_string(l.width) + " x " + std::to_string(l.height) +
                                " pixels without its window images");
   }

@@ -35,11 +35,20 @@ void check_box(const layer& l) {
                                ") outside the layer box");
 }
 
+// The layer's window, in 64 bits: a stored box may be any size until it is checked.
+struct window_extent {
+  long long cols, rows;
+  explicit window_extent(const layer& l)
+      : cols(static_cast<long long>(l.width) + 2LL * l.margin), rows(static_cast<long long>(l.height) + 2LL * l.margin) {}
+  // Window pixels lie in the window, whose images they index.
+  bool holds(const glm::ivec2& p) const { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; }
+  bool holds(const glm::vec2& p) const { return p.x >= 0 && p.y >= 0 && p.x <= cols && p.y <= rows; }
+};
+
 // The steps index every window image by window pixels: an image of another size than
 // the layer's window would be read and painted outside.
 void check_window_images(const layer& l) {
-  const long long rows = static_cast<long long>(l.height) + 2LL * l.margin;
-  const long long cols = static_cast<long long>(l.width) + 2LL * l.margin;
+  const window_extent w(l);
   const struct {
     const cv::Mat& image;
     const char* name;
@@ -49,20 +58,11 @@ void check_window_images(const layer& l) {
                 {l.labels, "labels"},
                 {l.region_mask, "region mask"}};
   for (const auto& i : images)
-    if (!i.image.empty() && (i.image.rows != rows || i.image.cols != cols))
+    if (!i.image.empty() && (i.image.rows != w.rows || i.image.cols != w.cols))
       throw graph_format_error("window image " + std::string(i.name) + " of " + std::to_string(i.image.cols) +
                                " x " + std::to_string(i.image.rows) + " pixels in a layer window of " +
-                               std::to_string(cols) + " x " + std::to_string(rows));
+                               std::to_string(w.cols) + " x " + std::to_string(w.rows));
 }
-
-// Window pixels lie in the window, whose images they index.
-struct window_extent {
-  long long cols, rows;
-  explicit window_extent(const layer& l)
-      : cols(static_cast<long long>(l.width) + 2LL * l.margin), rows(static_cast<long long>(l.height) + 2LL * l.margin) {}
-  bool holds(const glm::ivec2& p) const { return p.x >= 0 && p.y >= 0 && p.x < cols && p.y < rows; }
-  bool holds(const glm::vec2& p) const { return p.x >= 0 && p.y >= 0 && p.x <= cols && p.y <= rows; }
-};
 
 template <class P>
 void check_in_window(const window_extent& w, const P& p, const char* what) {
